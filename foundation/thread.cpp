@@ -1,0 +1,198 @@
+#include "foundation/thread.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+
+struct Thread::SharedState {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool running = false;
+  bool stopRequested = false;
+  bool workerActive = false;  // the worker has not yet left Entry()
+  std::thread worker;
+  std::thread::id workerId;
+
+  // Wakers have their own lock, held while they run, so a StopWaker cannot be
+  // destroyed while its callback is running. Build a StopWaker outside any
+  // lock that its callback takes.
+  std::mutex wakeMutex;
+  std::map<uint64_t, std::function<void()>> wakers;
+  uint64_t nextWakerId = 1;
+
+  void WakeAll() {
+    std::lock_guard<std::mutex> lock(wakeMutex);
+    for (auto& entry : wakers) entry.second();
+    wakers.clear();
+  }
+};
+
+namespace {
+thread_local Thread* current_thread = nullptr;
+thread_local std::shared_ptr<Thread::SharedState> current_state;
+}  // namespace
+
+Thread::Thread() : state_(std::make_shared<SharedState>()) {}
+
+Thread::~Thread() {
+  Stop();
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  if (state_->worker.joinable()) {
+    if (state_->worker.get_id() == std::this_thread::get_id()) {
+      // The object is being deleted by its own worker (it ends itself); the
+      // worker only touches the shared state from here on.
+      state_->worker.detach();
+    } else {
+      lock.unlock();
+      JoinWorker();
+    }
+  }
+}
+
+bool Thread::Start() {
+  if (IsRunning()) Stop();
+  {
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    if (state_->worker.joinable() && state_->worker.get_id() == std::this_thread::get_id()) {
+      state_->worker.detach();
+    }
+  }
+  JoinWorker();  // a worker whose body ended by itself may still be leaving
+
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  state_->running = true;
+  state_->stopRequested = false;
+  state_->workerActive = true;
+  try {
+    state_->worker = std::thread(&Thread::Entry, this, state_);
+  } catch (...) {
+    state_->running = false;
+    state_->workerActive = false;
+    lock.unlock();
+    OnThreadStop();
+    return false;
+  }
+  state_->workerId = state_->worker.get_id();
+  return true;
+}
+
+void Thread::Entry(Thread* self, std::shared_ptr<SharedState> state) {
+  current_thread = self;
+  current_state = state;
+  bool go_on;
+  {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    go_on = !state->stopRequested;
+  }
+  if (go_on) self->OnThreadStart();
+  {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    go_on = !state->stopRequested;
+  }
+  if (go_on) self->Run();
+  // A body that ends stops its own object; OnThreadStop may delete `self`,
+  // so nothing below touches it.
+  self->Stop();
+  current_thread = nullptr;
+  current_state.reset();
+  std::lock_guard<std::mutex> lock(state->mutex);
+  state->workerActive = false;
+  state->changed.notify_all();
+}
+
+void Thread::Stop() {
+  std::shared_ptr<SharedState> state = state_;  // OnThreadStop may delete us
+  bool on_worker;
+  bool was_running;
+  {
+    std::unique_lock<std::mutex> lock(state->mutex);
+    on_worker = state->workerActive && state->workerId == std::this_thread::get_id();
+    was_running = state->running;
+    state->running = false;
+    if (was_running) state->stopRequested = true;
+  }
+  if (on_worker) {
+    if (was_running) OnThreadStop();
+    return;
+  }
+  if (was_running) {
+    OnThreadStop();
+    {
+      std::lock_guard<std::mutex> lock(state->mutex);
+      state->changed.notify_all();
+    }
+    state->WakeAll();
+  }
+  JoinWorker();
+}
+
+void Thread::JoinWorker() {
+  std::shared_ptr<SharedState> state = state_;
+  {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    if (!state->worker.joinable()) return;
+    if (state->worker.get_id() == std::this_thread::get_id()) return;
+  }
+  WaitDeliveringSentMessages([&] {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    return !state->workerActive;
+  });
+  std::thread worker;
+  {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    worker = std::move(state->worker);
+  }
+  if (worker.joinable()) worker.join();
+}
+
+bool Thread::IsRunning() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->running;
+}
+
+bool Thread::StopRequested() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->stopRequested;
+}
+
+bool Thread::Pause(uint32_t milliseconds) {
+  std::unique_lock<std::mutex> lock(state_->mutex);
+  state_->changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                           [&] { return state_->stopRequested; });
+  return !state_->stopRequested;
+}
+
+Thread* Thread::Current() { return current_thread; }
+
+bool Thread::CurrentStopRequested() {
+  if (!current_state) return false;
+  std::lock_guard<std::mutex> lock(current_state->mutex);
+  return current_state->stopRequested;
+}
+
+StopWaker::StopWaker(std::function<void()> wake) : state_(current_state) {
+  if (!state_) return;
+  std::unique_lock<std::mutex> lock(state_->wakeMutex);
+  bool stopping;
+  {
+    std::lock_guard<std::mutex> state_lock(state_->mutex);
+    stopping = state_->stopRequested;
+  }
+  if (stopping) {
+    // Already stopping: wake at once so the wait that follows returns.
+    lock.unlock();
+    state_.reset();
+    wake();
+    return;
+  }
+  id_ = state_->nextWakerId++;
+  state_->wakers.emplace(id_, std::move(wake));
+}
+
+StopWaker::~StopWaker() {
+  if (!state_) return;
+  std::lock_guard<std::mutex> lock(state_->wakeMutex);
+  state_->wakers.erase(id_);
+}

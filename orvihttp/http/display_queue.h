@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The queue of coloured lines the Log page shows, kept by the client registry.
+// Kinds: 0 listener events, 2 a response below 400, 3 a response of 400 or
+// above.
+struct DisplayLine {
+  uint32_t kind = 0;
+  std::string text;  // at most 255 characters
+};
+
+// Appends {kind, the first 255 characters of text}.
+void PostLogLine(uint32_t kind, const std::string& text);
+// A copy of the queue, oldest first.
+std::vector<DisplayLine> DisplayLines();
+// Empties the queue (the Log page's "Clear log").
+void ClearDisplayLines();

@@ -1,0 +1,44 @@
+#include "tests/support/test_support.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+#include "foundation/paths.h"
+
+std::string TestBinaryDir() { return ParentFolder(ExecutablePath()); }
+
+TempFolder::TempFolder() {
+  static std::atomic<unsigned> counter{0};
+  std::random_device random;
+  std::error_code error;
+  std::filesystem::path base = std::filesystem::temp_directory_path(error);
+  for (;;) {
+    std::filesystem::path candidate =
+        base / ("orvi-test-" + std::to_string(random()) + "-" + std::to_string(counter++));
+    if (std::filesystem::create_directory(candidate, error)) {
+      path_ = candidate.string();
+      break;
+    }
+  }
+}
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
+
+std::string TempFolder::File(const std::string& name) const { return JoinPath(path_, name); }
+
+void RemoveTree(const std::string& path) {
+  std::error_code error;
+  std::filesystem::remove_all(path, error);
+}
+
+bool CopyFileBytes(const std::string& from, const std::string& to) {
+  std::ifstream in(from, std::ios::binary);
+  if (!in) return false;
+  std::ofstream out(to, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out << in.rdbuf();
+  return static_cast<bool>(out);
+}

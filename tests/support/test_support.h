@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+// Folder of the running test program; the deliverables and fixtures are
+// built beside it.
+std::string TestBinaryDir();
+
+// A fresh folder under the system's temporary folder, removed with all its
+// contents when the object goes away.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() + separator + name
+  std::string File(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// Removes a file or a folder with everything in it.
+void RemoveTree(const std::string& path);
+// Copies one file byte for byte; false when it could not be done.
+bool CopyFileBytes(const std::string& from, const std::string& to);
+// Sets or clears an environment variable of this process.
+void SetEnvironment(const std::string& name, const std::string& value);
+// The file name of a fixture or deliverable library for this platform,
+// e.g. "fixture_version_one" -> "fixture_version_one.dll" / ".so".
+std::string LibraryFileName(const std::string& base);

@@ -1,0 +1,13 @@
+#include <cstdlib>
+
+#include "tests/support/test_support.h"
+
+void SetEnvironment(const std::string& name, const std::string& value) {
+  if (value.empty()) {
+    unsetenv(name.c_str());
+  } else {
+    setenv(name.c_str(), value.c_str(), 1);
+  }
+}
+
+std::string LibraryFileName(const std::string& base) { return base + ".so"; }

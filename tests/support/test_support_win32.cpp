@@ -1,0 +1,12 @@
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "tests/support/test_support.h"
+
+void SetEnvironment(const std::string& name, const std::string& value) {
+  SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
+  _putenv_s(name.c_str(), value.c_str());
+}
+
+std::string LibraryFileName(const std::string& base) { return base + ".dll"; }
