@@ -1,0 +1,126 @@
+#include "foundation/settings.h"
+
+#include <string_view>
+
+#include "foundation/dovetab.h"
+#include "foundation/singleton.h"
+
+namespace {
+
+struct SettingsStore {
+  std::vector<Setting> entries;  // insertion order; never shrinks while the store lives
+};
+
+Singleton<SettingsStore> g_settings;
+
+Setting* Find(SettingsStore& store, std::string_view name) {
+  for (Setting& entry : store.entries) {
+    if (entry.name == name) return &entry;
+  }
+  return nullptr;
+}
+
+const Setting* FindConst(SettingsStore& store, const char* name) {
+  return name ? Find(store, name) : nullptr;
+}
+
+// Finds or appends the entry and gives it `type` with every value field reset,
+// so only the field of its type carries a value.
+Setting& Prepare(SettingsStore& store, std::string_view name, Setting::Type type, bool persistent) {
+  Setting* entry = Find(store, name);
+  if (!entry) {
+    store.entries.emplace_back();
+    entry = &store.entries.back();
+    entry->name.assign(name);
+  }
+  entry->type = type;
+  entry->intValue = 0;
+  entry->boolValue = false;
+  entry->stringValue.clear();
+  entry->persistent = persistent;
+  return *entry;
+}
+
+// Sets an entry by its own type; entries of an unknown type are skipped.
+void SetFrom(SettingsStore& store, const Setting& from, bool persistent) {
+  switch (from.type) {
+    case Setting::Type::Int:
+      Prepare(store, from.name, from.type, persistent).intValue = from.intValue;
+      break;
+    case Setting::Type::Bool:
+      Prepare(store, from.name, from.type, persistent).boolValue = from.boolValue;
+      break;
+    case Setting::Type::String:
+      Prepare(store, from.name, from.type, persistent).stringValue = from.stringValue;
+      break;
+  }
+}
+
+}  // namespace
+
+void SetInt(const char* name, int32_t value, bool persistent) {
+  if (!name) return;
+  SingletonAccess<SettingsStore> store(g_settings);
+  Prepare(*store, name, Setting::Type::Int, persistent).intValue = value;
+}
+
+void SetBool(const char* name, bool value, bool persistent) {
+  if (!name) return;
+  SingletonAccess<SettingsStore> store(g_settings);
+  Prepare(*store, name, Setting::Type::Bool, persistent).boolValue = value;
+}
+
+void SetString(const char* name, const std::string& value, bool persistent) {
+  if (!name) return;
+  SingletonAccess<SettingsStore> store(g_settings);
+  Prepare(*store, name, Setting::Type::String, persistent).stringValue = value;
+}
+
+int32_t GetInt(const char* name) {
+  SingletonAccess<SettingsStore> store(g_settings);
+  const Setting* entry = FindConst(*store, name);
+  return entry ? entry->intValue : 0;
+}
+
+bool GetBool(const char* name) {
+  SingletonAccess<SettingsStore> store(g_settings);
+  const Setting* entry = FindConst(*store, name);
+  return entry ? entry->boolValue : false;
+}
+
+std::string GetString(const char* name) {
+  SingletonAccess<SettingsStore> store(g_settings);
+  const Setting* entry = FindConst(*store, name);
+  return entry ? entry->stringValue : std::string();
+}
+
+void LoadSettingsText(const std::string& text) {
+  // The lock is held for the whole text, so nobody sees half a file.
+  SingletonAccess<SettingsStore> store(g_settings);
+  dovetab::Parse(text, [&store](const Setting& entry) { SetFrom(*store, entry, true); });
+}
+
+std::string SaveSettingsText() {
+  SingletonAccess<SettingsStore> store(g_settings);
+  std::vector<Setting> persistent;
+  for (const Setting& entry : store->entries) {
+    if (entry.persistent) persistent.push_back(entry);
+  }
+  return dovetab::Write(persistent);
+}
+
+std::vector<Setting> AllSettings() {
+  SingletonAccess<SettingsStore> store(g_settings);
+  return store->entries;
+}
+
+void ApplySettings(const std::vector<Setting>& entries) {
+  SingletonAccess<SettingsStore> store(g_settings);
+  for (const Setting& entry : entries) {
+    if (entry.persistent) SetFrom(*store, entry, true);
+  }
+}
+
+void DestroySettings() {
+  g_settings.Destroy();
+}
