@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+// The text access log (file named by `LogPath`, written while `Log` is on)
+// and the display lines of the Log page (posted whatever `Log` says).
+
+// "[06/Dec/2026:01:15:29 +0100]": local time and the standard-time zone in
+// whole hours.
+std::string LogTimestamp();
+// The same for a given time and bias (minutes west of UTC).
+std::string LogTimestampAt(std::time_t now, int32_t biasMinutes);
+// "+0100]" and the like: the stamp's end for a bias.
+std::string ZoneSuffix(int32_t biasMinutes);
+
+// "Sun, 06 Dec 2026 01:15:29": local time, as the Log page shows it.
+std::string LocalTimestamp();
+std::string LocalTimestampAt(std::time_t now);
+
+// Appends `text` to `LogPath` under the log lock when `Log` is on and the path
+// is not empty. Lost silently when the file cannot be written.
+void AppendAccessLog(const std::string& text);
+
+// One access-log line: peer - - [stamp] "request line" status size\r\n.
+// An empty request line is logged as "Faulty request".
+std::string AccessLogLine(const std::string& peerAddress, const std::string& requestLine,
+                          int status, int64_t bodyBytes, const std::string& timestamp);
+
+// Logs one response after it was sent: the access-log line when `Log` is on,
+// then always the display line (kind 3 for status above 399, else 2).
+// `bodyBytes` is 0 for HEAD and bodiless responses.
+void LogResponse(const std::string& peerAddress, const std::string& requestLine, int status,
+                 int64_t bodyBytes);
+
+// The listener's events: comment lines in the access log and display lines
+// of kind 0.
+void LogServerStarted();
+void LogServerSocketFailed(int port);

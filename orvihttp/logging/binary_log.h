@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// The binary event log (file named by `BinLogPath`): records with no file
+// header, all integers 32-bit little-endian, strings as length (without the 0
+// byte), bytes, 0 byte. The statistics read it back.
+
+enum class BinLogType : int32_t {
+  ConnectionAccepted = 0,  // no tail: 8 bytes in all
+  ReservedEvent1 = 1,      // one string; never written here
+  ReservedEvent2 = 2,      // one string; never written here
+  RequestSucceeded = 3,    // client address
+  RequestFailed = 4,       // client address
+  FileDownloaded = 8,      // client address, file name, size
+  FileUploaded = 9,        // same layout as FileDownloaded; never written here
+};
+
+struct BinLogRecord {
+  int32_t time = 0;    // seconds since 1970, UTC
+  int32_t type = 0;    // a BinLogType value, or any other number (no tail)
+  std::string first;   // client address (types 1 to 4, 8, 9)
+  std::string second;  // file name (types 8, 9)
+  uint32_t value = 0;  // size (types 8, 9)
+};
+
+// True for the types this format knows; only they are ever written.
+bool IsWritableBinLogType(int32_t type);
+
+// The bytes of one record; "" for a type outside 0 to 4, 8 and 9.
+std::string EncodeBinLogRecord(int32_t time, int32_t type, const std::string& first,
+                               const std::string& second, uint32_t value);
+
+// Appends one record with the current time under the log lock, when
+// `BinLogPath` is not empty. A type outside 0 to 4, 8 and 9 opens and closes
+// the file without writing. Failures are silent.
+void AppendBinaryLog(int32_t type, const std::string& first, const std::string& second,
+                     uint32_t value);
+
+void LogConnectionAccepted();
+void LogRequestSucceeded(const std::string& peerAddress);
+void LogRequestFailed(const std::string& peerAddress);
+// `bytes` is 64-bit; the record's 32-bit field saturates at 0xFFFFFFFF.
+void LogFileDownloaded(const std::string& peerAddress, const std::string& name, uint64_t bytes);
+
+// Reading back. Records are passed to `record` in file order; parsing stops at
+// the first record that is incomplete (still being written, or cut off), whose
+// bytes are left unread. Returns the number of bytes consumed.
+using BinLogVisitor = std::function<void(const BinLogRecord&)>;
+std::size_t ParseBinLog(const uint8_t* data, std::size_t size, const BinLogVisitor& record);
+// Reads a whole log file in bounded chunks; false when it cannot be opened.
+bool ReadBinLogFile(const std::string& path, const BinLogVisitor& record);
