@@ -16,7 +16,9 @@ MessageLoop::~MessageLoop() {
   sent_done_.notify_all();
 }
 
-MessageLoop* MessageLoop::Current() { return current_loop; }
+MessageLoop* MessageLoop::Current() {
+  return current_loop;
+}
 
 bool MessageLoop::OnLoopThread() const {
   return running_ && loop_thread_ == std::this_thread::get_id();
@@ -67,9 +69,9 @@ std::optional<intptr_t> MessageLoop::Send(Task task, std::function<bool()> give_
 void MessageLoop::SetTimer(uint32_t id, uint32_t period_ms, std::function<void()> on_tick) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (period_ms == 0) period_ms = 1;
-  timers_[id] = Timer{period_ms,
-                      std::chrono::steady_clock::now() + std::chrono::milliseconds(period_ms),
-                      std::move(on_tick)};
+  timers_[id] =
+      Timer{period_ms, std::chrono::steady_clock::now() + std::chrono::milliseconds(period_ms),
+            std::move(on_tick)};
   wake_.notify_all();
 }
 

@@ -30,6 +30,10 @@ bool CreateFolder(const std::string& path) {
   return mkdir(path.c_str(), 0777) == 0 || IsFolder(path);
 }
 
-bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+  return unlink(path.c_str()) == 0;
+}
 
-bool RemoveFolder(const std::string& path) { return rmdir(path.c_str()) == 0; }
+bool RemoveFolder(const std::string& path) {
+  return rmdir(path.c_str()) == 0;
+}

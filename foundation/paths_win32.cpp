@@ -31,6 +31,10 @@ bool CreateFolder(const std::string& path) {
   return CreateDirectoryA(path.c_str(), nullptr) || IsFolder(path);
 }
 
-bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool RemoveFile(const std::string& path) {
+  return DeleteFileA(path.c_str()) != 0;
+}
 
-bool RemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
+bool RemoveFolder(const std::string& path) {
+  return RemoveDirectoryA(path.c_str()) != 0;
+}

@@ -164,7 +164,9 @@ bool Thread::Pause(uint32_t milliseconds) {
   return !state_->stopRequested;
 }
 
-Thread* Thread::Current() { return current_thread; }
+Thread* Thread::Current() {
+  return current_thread;
+}
 
 bool Thread::CurrentStopRequested() {
   if (!current_state) return false;

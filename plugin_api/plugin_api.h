@@ -108,8 +108,12 @@ inline constexpr uint32_t kMenuExit = 0xFFFF;
 inline constexpr uint32_t PluginMenuId(int32_t pluginId, int32_t code) {
   return (static_cast<uint32_t>(pluginId) << 8) | (static_cast<uint32_t>(code) & 0xFF);
 }
-inline constexpr int32_t MenuIdPlugin(uint32_t id) { return static_cast<int32_t>(id >> 8); }
-inline constexpr int32_t MenuIdCode(uint32_t id) { return static_cast<int32_t>(id & 0xFF); }
+inline constexpr int32_t MenuIdPlugin(uint32_t id) {
+  return static_cast<int32_t>(id >> 8);
+}
+inline constexpr int32_t MenuIdCode(uint32_t id) {
+  return static_cast<int32_t>(id & 0xFF);
+}
 
 // Where there is no window system, GetMenu returns one of these. It is plain
 // C memory from malloc, so the host frees it with DestroyPortableMenu whatever
@@ -145,4 +149,6 @@ inline PortableMenu* AppendPortableMenuItem(PortableMenu* menu, uint32_t id, con
   return grown;
 }
 
-inline void DestroyPortableMenu(PortableMenu* menu) { std::free(menu); }
+inline void DestroyPortableMenu(PortableMenu* menu) {
+  std::free(menu);
+}

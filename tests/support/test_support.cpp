@@ -8,7 +8,9 @@
 
 #include "foundation/paths.h"
 
-std::string TestBinaryDir() { return ParentFolder(ExecutablePath()); }
+std::string TestBinaryDir() {
+  return ParentFolder(ExecutablePath());
+}
 
 TempFolder::TempFolder() {
   static std::atomic<unsigned> counter{0};
@@ -25,9 +27,13 @@ TempFolder::TempFolder() {
   }
 }
 
-TempFolder::~TempFolder() { RemoveTree(path_); }
+TempFolder::~TempFolder() {
+  RemoveTree(path_);
+}
 
-std::string TempFolder::File(const std::string& name) const { return JoinPath(path_, name); }
+std::string TempFolder::File(const std::string& name) const {
+  return JoinPath(path_, name);
+}
 
 void RemoveTree(const std::string& path) {
   std::error_code error;

@@ -10,4 +10,6 @@ void SetEnvironment(const std::string& name, const std::string& value) {
   }
 }
 
-std::string LibraryFileName(const std::string& base) { return base + ".so"; }
+std::string LibraryFileName(const std::string& base) {
+  return base + ".so";
+}

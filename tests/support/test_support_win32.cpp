@@ -9,4 +9,6 @@ void SetEnvironment(const std::string& name, const std::string& value) {
   _putenv_s(name.c_str(), value.c_str());
 }
 
-std::string LibraryFileName(const std::string& base) { return base + ".dll"; }
+std::string LibraryFileName(const std::string& base) {
+  return base + ".dll";
+}

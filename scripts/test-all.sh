@@ -1,0 +1,59 @@
+#!/bin/bash
+# Builds and tests every flavour: native Linux, Linux with AddressSanitizer and
+# UndefinedBehaviorSanitizer, the Windows build under Wine, and a short run of
+# every libFuzzer target. Prints ctest's summary per flavour; fails when any
+# flavour fails.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+jobs="$(nproc)"
+fuzz_seconds="${ORVI_FUZZ_SECONDS:-15}"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+
+declare -A results
+status=0
+
+build() {
+  cmake --preset "$1" >"build-$1.configure.log" 2>&1 || { cat "build-$1.configure.log"; return 1; }
+  rm -f "build-$1.configure.log"
+  cmake --build --preset "$1" -j"$jobs"
+}
+
+flavour() {
+  local preset="$1"
+  echo
+  echo "=== $preset ==="
+  if ! build "$preset"; then
+    results[$preset]="build failed"
+    status=1
+    return
+  fi
+  local rc
+  case "$preset" in
+    windows)
+      scripts/wine-session.sh "build/$preset" ctest --preset "$preset" -j"$jobs"
+      rc=$?
+      ;;
+    linux-fuzz)
+      scripts/run-fuzzers.sh "build/$preset" "$fuzz_seconds"
+      rc=$?
+      ;;
+    *)
+      ctest --preset "$preset" -j"$jobs"
+      rc=$?
+      ;;
+  esac
+  if [ $rc -eq 0 ]; then results[$preset]="passed"; else results[$preset]="FAILED"; status=1; fi
+}
+
+for preset in ${ORVI_FLAVOURS:-linux linux-asan windows linux-fuzz}; do
+  flavour "$preset"
+done
+
+echo
+echo "=== summary ==="
+for preset in ${ORVI_FLAVOURS:-linux linux-asan windows linux-fuzz}; do
+  printf '%-12s %s\n' "$preset" "${results[$preset]:-not run}"
+done
+exit $status
