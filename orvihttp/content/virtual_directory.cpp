@@ -1,0 +1,188 @@
+// The live tree: one lock for every reader and editor. Results leave the lock
+// as copies so connection threads never hold it while they send.
+#include "orvihttp/content/virtual_directory.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <system_error>
+
+#include "foundation/paths.h"
+#include "foundation/singleton.h"
+#include "orvihttp/content/real_folder.h"
+
+namespace {
+
+Singleton<VirtualFolder> tree;
+
+// "" and "/" name the root; a trailing "/" is ignored.
+VirtualFolder* FolderAt(VirtualFolder& root, std::string path) {
+  if (!path.empty() && path.back() == '/') path.pop_back();
+  return root.ResolveFolder(path);
+}
+
+std::string CanonicalOrEmpty(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::path canonical = std::filesystem::canonical(folder, error);
+  return error ? std::string() : canonical.string();
+}
+
+void ImportInto(VirtualFolder& target, const std::string& realFolder,
+                std::vector<std::string>& ancestors) {
+  // Links that point back up the chain would make the import endless.
+  std::string canonical = CanonicalOrEmpty(realFolder);
+  if (!canonical.empty()) {
+    for (const std::string& seen : ancestors) {
+      if (seen == canonical) return;
+    }
+  }
+  if (static_cast<int>(ancestors.size()) >= kMaxVirtualFolderDepth) return;
+  ancestors.push_back(canonical);
+  for (const RealFolderEntry& entry : ListRealFolder(realFolder)) {
+    std::string realPath = JoinPath(realFolder, entry.name);
+    if (entry.isFolder) {
+      target.AddFolder(entry.name);
+      ImportInto(*target.FindFolder(entry.name), realPath, ancestors);
+    } else {
+      target.AddFile(entry.name, realPath);
+    }
+  }
+  ancestors.pop_back();
+}
+
+}  // namespace
+
+void ImportFolder(VirtualFolder& target, const std::string& realFolder) {
+  std::vector<std::string> ancestors;
+  ImportInto(target, realFolder, ancestors);
+}
+
+std::optional<VirtualFile> VirtualDirectory::ResolveFile(const std::string& path) {
+  SingletonAccess<VirtualFolder> root(tree);
+  const VirtualFile* file = root->ResolveFile(path);
+  if (!file) return std::nullopt;
+  return *file;
+}
+
+std::optional<VirtualFolder> VirtualDirectory::ResolveFolder(const std::string& path) {
+  SingletonAccess<VirtualFolder> root(tree);
+  const VirtualFolder* folder = root->ResolveFolder(path);
+  if (!folder) return std::nullopt;
+  VirtualFolder copy;
+  copy.name = folder->name;
+  copy.files = folder->files;
+  copy.subfolders.reserve(folder->subfolders.size());
+  for (const VirtualFolder& sub : folder->subfolders) {
+    copy.subfolders.emplace_back();
+    copy.subfolders.back().name = sub.name;
+  }
+  return copy;
+}
+
+VirtualFolder VirtualDirectory::CopyTree() {
+  SingletonAccess<VirtualFolder> root(tree);
+  return *root;
+}
+
+void VirtualDirectory::ReplaceTree(const VirtualFolder& newRoot) {
+  VirtualFolder copy = newRoot;  // copied before the lock is taken
+  VirtualFolder old;
+  {
+    SingletonAccess<VirtualFolder> root(tree);
+    old = std::move(*root);
+    *root = std::move(copy);
+  }
+}
+
+void VirtualDirectory::EditTree(const std::function<void(VirtualFolder& root)>& edit) {
+  SingletonAccess<VirtualFolder> root(tree);
+  edit(*root);
+}
+
+bool VirtualDirectory::AddFile(const std::string& folderPath, const std::string& name,
+                               const std::string& realPath) {
+  SingletonAccess<VirtualFolder> root(tree);
+  VirtualFolder* folder = FolderAt(*root, folderPath);
+  return folder && folder->AddFile(name, realPath);
+}
+
+bool VirtualDirectory::AddFolder(const std::string& folderPath, const std::string& name) {
+  SingletonAccess<VirtualFolder> root(tree);
+  VirtualFolder* folder = FolderAt(*root, folderPath);
+  return folder && folder->AddFolder(name);
+}
+
+bool VirtualDirectory::ImportFolder(const std::string& folderPath, const std::string& realFolder) {
+  // The disk is read outside the lock, into a copy of the target folder, so
+  // that requests are not held up by a slow folder scan.
+  std::optional<VirtualFolder> target;
+  {
+    SingletonAccess<VirtualFolder> root(tree);
+    VirtualFolder* folder = FolderAt(*root, folderPath);
+    if (!folder) return false;
+    target = *folder;
+  }
+  ::ImportFolder(*target, realFolder);
+  SingletonAccess<VirtualFolder> root(tree);
+  VirtualFolder* folder = FolderAt(*root, folderPath);
+  if (!folder) return false;
+  *folder = std::move(*target);
+  return true;
+}
+
+void VirtualDirectory::RemoveEntry(const std::string& path) {
+  SingletonAccess<VirtualFolder> root(tree);
+  root->RemoveEntry(path);
+}
+
+void VirtualDirectory::Clear() {
+  VirtualFolder old;
+  SingletonAccess<VirtualFolder> root(tree);
+  old = std::move(*root);
+  root->Clear();
+}
+
+bool VirtualDirectory::LoadTree(const std::string& filePath) {
+  std::FILE* file = std::fopen(filePath.c_str(), "rb");
+  if (!file) return false;
+  // Read to the end rather than trusting a seek: a folder opened as a file
+  // reports a nonsense size.
+  std::string buffer;
+  bool ok = true;
+  try {
+    char chunk[64 * 1024];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) buffer.append(chunk, got);
+    ok = !std::ferror(file);
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  std::fclose(file);
+  if (!ok) return false;
+  std::optional<VirtualFolder> parsed =
+      ParseTree(reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size());
+  if (!parsed) return false;
+  {
+    SingletonAccess<VirtualFolder> root(tree);
+    std::swap(*root, *parsed);
+  }
+  return true;  // the old tree goes with `parsed`, outside the lock
+}
+
+bool VirtualDirectory::SaveTree(const std::string& filePath) {
+  std::string bytes;
+  {
+    SingletonAccess<VirtualFolder> root(tree);
+    bytes = SerializeTree(*root);
+  }
+  std::FILE* file = std::fopen(filePath.c_str(), "wb");
+  if (!file) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  ok = std::fclose(file) == 0 && ok;
+  return ok;
+}
+
+void VirtualDirectory::Destroy() {
+  tree.Destroy();
+}
