@@ -2,7 +2,7 @@
 # Creates the private Wine prefix once; concurrent callers wait for the first.
 #   wine-prefix-init.sh <wineprefix>
 set -u
-prefix="$1"
+prefix="$(realpath -m "$1")"
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9

@@ -3,7 +3,7 @@
 # under Wine in the build tree's private prefix.
 #   wine-run.sh <wineprefix> <program.exe> [arguments...]
 set -u
-prefix="$1"
+prefix="$(realpath -m "$1")"
 shift
 export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
