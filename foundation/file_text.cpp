@@ -17,27 +17,29 @@ bool WriteWithMode(const std::string& path, const std::string& text, std::ios::o
   return true;
 }
 
-// Size of an open stream, or -1 when it cannot be told (a folder, a pipe).
-std::streamoff StreamSize(std::ifstream& file) {
-  file.seekg(0, std::ios::end);
-  std::streamoff size = file.tellg();
-  if (!file || size < 0) return -1;
-  return size;
-}
-
 }  // namespace
 
+// Read in chunks rather than by the reported size: a folder opens on some
+// systems and reports a nonsense size, but every read of it fails.
 std::string ReadFileText(const std::string& path, uint64_t offset) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return std::string();
-  std::streamoff size = StreamSize(file);
-  if (size < 0 || offset >= static_cast<uint64_t>(size)) return std::string();
-  file.seekg(static_cast<std::streamoff>(offset), std::ios::beg);
-  std::string text(static_cast<size_t>(size - static_cast<std::streamoff>(offset)), '\0');
-  file.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(file.gcount()));
-  size_t nul = text.find('\0');
-  if (nul != std::string::npos) text.resize(nul);
+  if (offset > 0 && !file.seekg(static_cast<std::streamoff>(offset), std::ios::beg)) {
+    return std::string();
+  }
+  std::string text;
+  char chunk[65536];
+  for (;;) {
+    file.read(chunk, sizeof(chunk));
+    size_t got = static_cast<size_t>(file.gcount());
+    if (got == 0) break;
+    const char* nul = static_cast<const char*>(std::memchr(chunk, 0, got));
+    if (nul) {
+      text.append(chunk, static_cast<size_t>(nul - chunk));
+      break;
+    }
+    text.append(chunk, got);
+  }
   return text;
 }
 
@@ -51,7 +53,11 @@ bool AppendFileText(const std::string& path, const std::string& text) {
 
 uint32_t FileSize(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) return 0;
-  std::streamoff size = StreamSize(file);
-  return size < 0 ? 0 : static_cast<uint32_t>(static_cast<uint64_t>(size));
+  if (!file || !file.seekg(0, std::ios::end)) return 0;
+  std::streamoff size = file.tellg();
+  if (size <= 0) return 0;
+  // A folder reports a size but cannot be read: it counts as not openable.
+  char first;
+  if (!file.seekg(0, std::ios::beg) || !file.read(&first, 1)) return 0;
+  return static_cast<uint32_t>(static_cast<uint64_t>(size));
 }
