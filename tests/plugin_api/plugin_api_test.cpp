@@ -6,8 +6,11 @@
 #include <cstring>
 #include <string>
 
+#include "foundation/dovetab.h"
 #include "foundation/dynamic_library.h"
+#include "foundation/file_text.h"
 #include "foundation/paths.h"
+#include "foundation/settings.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -146,6 +149,48 @@ TEST(PortableMenu, GrowsAndKeepsItemsInOrder) {
   EXPECT_EQ(menu->items[1].id, 0u);  // separators carry no identifier
   EXPECT_EQ(menu->items[2].id, 0x105u);
   DestroyPortableMenu(menu);
+}
+
+}  // namespace
+
+namespace {
+
+std::string last_tip;
+int32_t RecordTip(int32_t, IconHandle, int32_t, int32_t, const char* text) {
+  last_tip = text ? text : "";
+  return 0;
+}
+
+// The host and each plugin keep their own settings store, even in one process.
+TEST(PluginIsolation, PluginDoesNotShareTheLoadersSettings) {
+  TempFolder folder;
+  std::string settings = folder.File("RecordingPlugin.ini");
+  std::string record = folder.File("record.txt");
+  ASSERT_TRUE(WriteFileText(settings,
+                            std::string(dovetab::kHeader) + "RecordFile = \"" + record + "\"\r\n"));
+  SetEnvironment("RECORDING_PLUGIN_SETTINGS", settings);
+  SetString("Tip", "the loader's own tip", true);
+
+  DynamicLibrary library;
+  ASSERT_TRUE(library.Load(JoinPath(TestBinaryDir(), LibraryFileName("fixture_recording_plugin"))));
+  auto get_plugin = reinterpret_cast<GetPluginFunction>(library.Symbol("GetPlugin"));
+  ASSERT_NE(get_plugin, nullptr);
+  Plugin* plugin = nullptr;
+  get_plugin(&plugin);
+  ASSERT_NE(plugin, nullptr);
+  plugin->pluginId = 5;
+  plugin->hostCallback = &RecordTip;
+  plugin->Start();
+  plugin->OnCommand(12);
+  plugin->Stop();
+  library.Release();
+
+  EXPECT_EQ(last_tip, "Recording 5");
+  EXPECT_EQ(GetString("Tip"), "the loader's own tip");
+  EXPECT_EQ(GetString("RecordFile"), "");
+  EXPECT_EQ(ReadFileText(record, 0), "start 5\ncommand 5 12\nreport 5 2 Recording 5\nstop 5\n");
+  SetEnvironment("RECORDING_PLUGIN_SETTINGS", "");
+  DestroySettings();
 }
 
 }  // namespace
