@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -165,7 +166,10 @@ int32_t RecordTip(int32_t, IconHandle, int32_t, int32_t, const char* text) {
 TEST(PluginIsolation, PluginDoesNotShareTheLoadersSettings) {
   TempFolder folder;
   std::string settings = folder.File("RecordingPlugin.ini");
-  std::string record = folder.File("record.txt");
+  // Forward slashes: the settings format reads a backslash before r or n as a
+  // line break, and Windows temp paths can hold "\r" (C:\users\root).
+  std::string record = folder.File("calls.txt");
+  std::replace(record.begin(), record.end(), '\\', '/');
   ASSERT_TRUE(WriteFileText(settings,
                             std::string(dovetab::kHeader) + "RecordFile = \"" + record + "\"\r\n"));
   SetEnvironment("RECORDING_PLUGIN_SETTINGS", settings);
