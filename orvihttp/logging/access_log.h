@@ -35,6 +35,7 @@ void LogResponse(const std::string& peerAddress, const std::string& requestLine,
                  int64_t bodyBytes);
 
 // The listener's events: comment lines in the access log and display lines
-// of kind 0.
+// of kind 0. The listener itself shows the "Cannot initialise server socket"
+// message box after LogServerSocketFailed.
 void LogServerStarted();
 void LogServerSocketFailed(int port);

@@ -47,8 +47,9 @@ void LogRequestFailed(const std::string& peerAddress);
 void LogFileDownloaded(const std::string& peerAddress, const std::string& name, uint64_t bytes);
 
 // Reading back. Records are passed to `record` in file order; parsing stops at
-// the first record that is incomplete (still being written, or cut off), whose
-// bytes are left unread. Returns the number of bytes consumed.
+// the first record that is incomplete (still being written, or cut off) or
+// malformed (a string without its 0 byte), whose bytes are left unread.
+// Returns the number of bytes consumed.
 using BinLogVisitor = std::function<void(const BinLogRecord&)>;
 std::size_t ParseBinLog(const uint8_t* data, std::size_t size, const BinLogVisitor& record);
 // Reads a whole log file in bounded chunks; false when it cannot be opened.

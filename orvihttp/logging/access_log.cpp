@@ -1,0 +1,97 @@
+#include "orvihttp/logging/access_log.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "foundation/settings.h"
+#include "orvihttp/http/display_queue.h"
+#include "orvihttp/logging/local_time.h"
+#include "orvihttp/logging/log_lock.h"
+
+namespace {
+
+constexpr char kProductName[] = "Orvi HTTP Server";
+
+std::string Format(std::time_t now, const char* pattern) {
+  std::tm local = LocalCalendarTime(now);
+  char buffer[128];
+  std::size_t length = std::strftime(buffer, sizeof buffer, pattern, &local);
+  return std::string(buffer, length);
+}
+
+}  // namespace
+
+std::string ZoneSuffix(int32_t biasMinutes) {
+  int32_t hours = -(biasMinutes / 60);  // whole hours, truncated toward zero
+  std::string suffix = hours < 0 ? "-" : "+";
+  if (hours >= -9 && hours <= 9) suffix += "0";
+  suffix += std::to_string(std::abs(hours));
+  suffix += "00]";
+  return suffix;
+}
+
+std::string LogTimestampAt(std::time_t now, int32_t biasMinutes) {
+  return Format(now, "[%d/%b/%Y:%H:%M:%S ") + ZoneSuffix(biasMinutes);
+}
+
+std::string LogTimestamp() {
+  return LogTimestampAt(std::time(nullptr), StandardTimeBiasMinutes());
+}
+
+std::string LocalTimestampAt(std::time_t now) {
+  return Format(now, "%a, %d %b %Y %H:%M:%S");
+}
+
+std::string LocalTimestamp() {
+  return LocalTimestampAt(std::time(nullptr));
+}
+
+void AppendAccessLog(const std::string& text) {
+  LogLock lock;
+  if (!GetBool("Log")) return;
+  std::string path = GetString("LogPath");
+  if (path.empty()) return;
+  std::FILE* file = std::fopen(path.c_str(), "ab");
+  if (!file) return;
+  std::fwrite(text.data(), 1, text.size(), file);
+  std::fclose(file);
+}
+
+std::string AccessLogLine(const std::string& peerAddress, const std::string& requestLine,
+                          int status, int64_t bodyBytes, const std::string& timestamp) {
+  std::string line = peerAddress;
+  line += " - - ";
+  line += timestamp;
+  line += " \"";
+  line += requestLine.empty() ? "Faulty request" : requestLine;
+  line += "\" ";
+  line += std::to_string(status);
+  line += " ";
+  line += std::to_string(bodyBytes);
+  line += "\r\n";
+  return line;
+}
+
+void LogResponse(const std::string& peerAddress, const std::string& requestLine, int status,
+                 int64_t bodyBytes) {
+  // Composed before the lock is taken; the lock covers only the write.
+  if (GetBool("Log")) {
+    AppendAccessLog(AccessLogLine(peerAddress, requestLine, status, bodyBytes, LogTimestamp()));
+  }
+  PostLogLine(status > 399 ? 3 : 2, LocalTimestamp() + " - " + peerAddress + " - " + requestLine);
+}
+
+void LogServerStarted() {
+  AppendAccessLog(std::string("#\r\n# Started ") + kProductName + " " + LogTimestamp() +
+                  "\r\n#\r\n");
+  PostLogLine(0, LocalTimestamp() + " --- Started " + kProductName);
+}
+
+void LogServerSocketFailed(int port) {
+  std::string portText = std::to_string(port);
+  if (GetBool("Log")) {
+    AppendAccessLog("# Could not initialise server socket at port " + portText + " " +
+                    LogTimestamp() + "\r\n");
+  }
+  PostLogLine(0, LocalTimestamp() + " --- Could not initialise server socket at port " + portText);
+}

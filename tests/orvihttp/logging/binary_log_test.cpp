@@ -1,0 +1,221 @@
+#include "orvihttp/logging/binary_log.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <vector>
+
+#include "foundation/paths.h"
+#include "foundation/settings.h"
+#include "orvihttp/logging/log_lock.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Word(uint32_t value) {
+  std::string out;
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>(value >> shift));
+  return out;
+}
+
+uint32_t WordAt(const std::string& bytes, std::size_t at) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return value;
+}
+
+std::vector<BinLogRecord> Parse(const std::string& bytes, std::size_t* consumed = nullptr) {
+  std::vector<BinLogRecord> records;
+  std::size_t used = ParseBinLog(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                                 [&](const BinLogRecord& record) { records.push_back(record); });
+  if (consumed) *consumed = used;
+  return records;
+}
+
+class BinaryLogTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    DestroySettings();
+    path_ = temp_.File("OrviHTTP.binlog");
+    SetString("BinLogPath", path_, false);
+  }
+  void TearDown() override {
+    DestroySettings();
+    LogLock::Destroy();
+  }
+
+  TempFolder temp_;
+  std::string path_;
+};
+
+TEST_F(BinaryLogTest, RecordsAreByteExact) {
+  uint32_t before = static_cast<uint32_t>(std::time(nullptr));
+  LogConnectionAccepted();
+  LogRequestSucceeded("10.0.0.1");
+  LogRequestFailed("");
+  LogFileDownloaded("10.0.0.1", "index.html", 1234);
+  uint32_t after = static_cast<uint32_t>(std::time(nullptr));
+
+  std::string bytes = ReadBytes(path_);
+  ASSERT_EQ(bytes.size(), 8u + 21u + 13u + (8u + 4u + 9u + 4u + 11u + 4u));
+  for (std::size_t at : {0u, 8u, 29u, 42u}) {
+    EXPECT_GE(WordAt(bytes, at), before);
+    EXPECT_LE(WordAt(bytes, at), after);
+  }
+  EXPECT_EQ(bytes.substr(4, 4), Word(0));
+  EXPECT_EQ(bytes.substr(12, 17), Word(3) + Word(8) + std::string("10.0.0.1\0", 9));
+  EXPECT_EQ(bytes.substr(33, 9), Word(4) + Word(0) + std::string(1, '\0'));
+  EXPECT_EQ(bytes.substr(46), Word(8) + Word(8) + std::string("10.0.0.1\0", 9) + Word(10) +
+                                  std::string("index.html\0", 11) + Word(1234));
+}
+
+TEST_F(BinaryLogTest, EncodingOfEveryTypeAndNoneForOthers) {
+  EXPECT_EQ(EncodeBinLogRecord(5, 0, "ignored", "", 9), Word(5) + Word(0));
+  EXPECT_EQ(EncodeBinLogRecord(5, 1, "r", "", 0), Word(5) + Word(1) + Word(1) + "r" + '\0');
+  EXPECT_EQ(EncodeBinLogRecord(5, 2, "", "", 0), Word(5) + Word(2) + Word(0) + '\0');
+  EXPECT_EQ(
+      EncodeBinLogRecord(-1, 9, "a", "bc", 0xFFFFFFFF),
+      Word(0xFFFFFFFF) + Word(9) + Word(1) + "a" + '\0' + Word(2) + "bc" + '\0' + Word(0xFFFFFFFF));
+  for (int32_t type : {-1, 5, 6, 7, 10, 1000}) {
+    EXPECT_EQ(EncodeBinLogRecord(5, type, "a", "b", 1), "") << type;
+  }
+}
+
+TEST_F(BinaryLogTest, UnknownTypeTouchesTheFileWithoutWriting) {
+  AppendBinaryLog(5, "10.0.0.1", "x", 1);
+  EXPECT_TRUE(IsFile(path_));
+  EXPECT_EQ(ReadBytes(path_), "");
+}
+
+TEST_F(BinaryLogTest, EmptyOrUnwritablePathWritesNothing) {
+  SetString("BinLogPath", "", false);
+  LogConnectionAccepted();
+  SetString("BinLogPath", JoinPath(temp_.File("missing"), "x.binlog"), false);
+  LogConnectionAccepted();
+  EXPECT_FALSE(IsFile(path_));
+  EXPECT_FALSE(IsFolder(temp_.File("missing")));
+}
+
+TEST_F(BinaryLogTest, DownloadSizeSaturatesAt32Bits) {
+  LogFileDownloaded("1.2.3.4", "big.iso", 5000000000ULL);
+  LogFileDownloaded("1.2.3.4", "edge.iso", 0xFFFFFFFFULL);
+  LogFileDownloaded("1.2.3.4", "small.iso", 0x100000000ULL - 2);
+  std::vector<BinLogRecord> records = Parse(ReadBytes(path_));
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0].value, 0xFFFFFFFFu);
+  EXPECT_EQ(records[1].value, 0xFFFFFFFFu);
+  EXPECT_EQ(records[2].value, 0xFFFFFFFEu);
+  EXPECT_EQ(records[0].second, "big.iso");
+}
+
+TEST(BinLogReaderTest, ReadsEveryTypeAndStopsAtAnIncompleteRecord) {
+  std::string bytes = EncodeBinLogRecord(1, 0, "", "", 0) + EncodeBinLogRecord(2, 1, "r1", "", 0) +
+                      EncodeBinLogRecord(3, 2, "r2", "", 0) +
+                      EncodeBinLogRecord(4, 3, "10.0.0.1", "", 0) +
+                      EncodeBinLogRecord(5, 4, "10.0.0.2", "", 0) +
+                      EncodeBinLogRecord(6, 8, "10.0.0.3", "a.html", 77) +
+                      EncodeBinLogRecord(7, 9, "10.0.0.4", "up.bin", 88) + Word(8) + Word(42);
+  std::size_t complete = bytes.size();
+  std::string partial = EncodeBinLogRecord(9, 8, "10.0.0.5", "b.html", 99);
+
+  for (std::size_t cut = 0; cut < partial.size(); ++cut) {
+    std::string data = bytes + partial.substr(0, cut);
+    std::size_t consumed = 0;
+    std::vector<BinLogRecord> records = Parse(data, &consumed);
+    ASSERT_EQ(consumed, complete) << cut;
+    ASSERT_EQ(records.size(), 8u);
+    EXPECT_EQ(records[1].first, "r1");
+    EXPECT_EQ(records[3].type, 3);
+    EXPECT_EQ(records[3].first, "10.0.0.1");
+    EXPECT_EQ(records[5].second, "a.html");
+    EXPECT_EQ(records[5].value, 77u);
+    EXPECT_EQ(records[6].type, 9);
+    EXPECT_EQ(records[6].value, 88u);
+    // An unknown type is a bare head.
+    EXPECT_EQ(records[7].time, 8);
+    EXPECT_EQ(records[7].type, 42);
+  }
+  std::vector<BinLogRecord> all = Parse(bytes + partial);
+  ASSERT_EQ(all.size(), 9u);
+  EXPECT_EQ(all[8].first, "10.0.0.5");
+}
+
+TEST(BinLogReaderTest, HugeOrMalformedLengthsStopTheReader) {
+  std::size_t consumed = 1;
+  std::string huge = EncodeBinLogRecord(1, 0, "", "", 0) + Word(2) + Word(3) + Word(0xFFFFFFFF) +
+                     "10.0.0.1" + '\0';
+  EXPECT_EQ(Parse(huge, &consumed).size(), 1u);
+  EXPECT_EQ(consumed, 8u);
+  std::string no_nul = Word(2) + Word(3) + Word(2) + "abc";
+  EXPECT_EQ(Parse(no_nul, &consumed).size(), 0u);
+  EXPECT_EQ(consumed, 0u);
+}
+
+TEST_F(BinaryLogTest, FileReaderCrossesChunkBoundaries) {
+  std::string bytes;
+  constexpr int kRecords = 20000;  // well over one 64 KiB chunk
+  for (int i = 0; i < kRecords; ++i) {
+    bytes += EncodeBinLogRecord(i, 8, "10.0.0." + std::to_string(i % 256), "f" + std::to_string(i),
+                                static_cast<uint32_t>(i));
+  }
+  std::string long_name(100000, 'n');  // one record longer than a chunk
+  bytes += EncodeBinLogRecord(1, 8, "x", long_name, 5);
+  bytes += Word(3) + Word(3) + Word(8) + "10.0";  // still being written
+  WriteBytes(path_, bytes);
+
+  int count = 0;
+  bool in_order = true;
+  std::string last_name;
+  ASSERT_TRUE(ReadBinLogFile(path_, [&](const BinLogRecord& record) {
+    if (count < kRecords && (record.time != count || record.value != static_cast<uint32_t>(count) ||
+                             record.second != "f" + std::to_string(count))) {
+      in_order = false;
+    }
+    last_name = record.second;
+    ++count;
+  }));
+  EXPECT_EQ(count, kRecords + 1);
+  EXPECT_TRUE(in_order);
+  EXPECT_EQ(last_name, long_name);
+  EXPECT_FALSE(ReadBinLogFile(temp_.File("missing.binlog"), [](const BinLogRecord&) {}));
+}
+
+TEST_F(BinaryLogTest, ConcurrentWritersLeaveWholeRecords) {
+  std::vector<std::thread> writers;
+  for (int t = 0; t < 4; ++t) {
+    writers.emplace_back([t] {
+      for (int i = 0; i < 300; ++i) {
+        LogConnectionAccepted();
+        LogRequestSucceeded("10.0.0." + std::to_string(t));
+        LogFileDownloaded("10.0.0." + std::to_string(t), std::string(200, 'a' + t), 1000 + t);
+      }
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+  std::string bytes = ReadBytes(path_);
+  std::size_t consumed = 0;
+  std::vector<BinLogRecord> records = Parse(bytes, &consumed);
+  EXPECT_EQ(consumed, bytes.size());
+  ASSERT_EQ(records.size(), 4u * 300u * 3u);
+  for (const BinLogRecord& record : records) {
+    if (record.type != 8) continue;
+    int t = record.first.back() - '0';
+    ASSERT_EQ(record.second, std::string(200, 'a' + t));
+    ASSERT_EQ(record.value, 1000u + t);
+  }
+}
+
+}  // namespace
