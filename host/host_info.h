@@ -5,3 +5,17 @@
 // "Trellan v2.0.2": the window title, the default tray tip and the About box's
 // first line.
 std::string HostTitle();
+
+// The About box: the title followed by the lines naming the maker.
+std::string AboutText();
+
+// The hidden window's class name, by which a new host finds a running one.
+inline constexpr char kHostWindowClass[] = "Trellan";
+// The host's product name below the registry's maker key.
+inline constexpr char kHostProduct[] = "Trellan";
+// The settings file in the installation folder.
+inline constexpr char kHostSettingsFile[] = "Trellan.ini";
+// Tray icon identity and the rotation timer.
+inline constexpr unsigned kTrayIconId = 100;
+inline constexpr unsigned kRotationTimerId = 192;
+inline constexpr unsigned kStartupRotationPeriodMs = 5000;

@@ -1,7 +1,14 @@
 #include "foundation/winsock_startup.h"
+#include "host/host_platform.h"
+#include "host/host_session.h"
 
 namespace {
+// Sockets are ready before anything else runs, for the plugins too.
 WinsockStartup winsock;
 }  // namespace
 
-int main() { return winsock.ok() ? 0 : 1; }
+int main() {
+  std::unique_ptr<HostPlatform> platform = CreateHostPlatform();
+  HostSession session(*platform);
+  return session.Run();
+}

@@ -1,0 +1,156 @@
+#include "host/host_session.h"
+
+#include <atomic>
+#include <cstring>
+
+#include "foundation/file_text.h"
+#include "foundation/paths.h"
+#include "foundation/registry.h"
+#include "foundation/settings.h"
+#include "host/host_info.h"
+#include "host/plugin_manager.h"
+#include "host/plugin_stop_scope.h"
+#include "host/plugin_watcher.h"
+
+namespace {
+
+std::atomic<HostSession*> current_session{nullptr};
+
+std::optional<int32_t> FindPluginByName(const std::string& name) {
+  PluginManagerAccess manager(ThePluginManager());
+  return manager->FindByName(name);
+}
+
+// The registry's Path of the host, or the program's own folder, which is then
+// stored there.
+std::string FindInstallFolder() {
+  std::string folder = RegistryGet(kHostProduct, "Path");
+  if (folder.empty()) {
+    folder = ParentFolder(ExecutablePath());
+    RegistrySet(kHostProduct, "Path", folder);
+  }
+  return folder;
+}
+
+}  // namespace
+
+HostSession::HostSession(HostPlatform& platform)
+    : platform_(platform),
+      title_(HostTitle()),
+      tray_(platform.HostIcon(), title_, FindPluginByName,
+            [this](IconHandle icon, const std::string& tip) { platform_.ShowTray(icon, tip); }) {}
+
+HostSession::~HostSession() {
+  HostSession* self = this;
+  current_session.compare_exchange_strong(self, nullptr);
+}
+
+HostSession* HostSession::Current() {
+  return current_session.load();
+}
+
+int HostSession::Run() {
+  current_session.store(this);
+  platform_.EndRunningHost();
+  if (!platform_.CreateHostWindow(title_)) {
+    current_session.store(nullptr);
+    return 0;
+  }
+  platform_.AddTrayIcon(platform_.HostIcon(), title_);
+
+  std::string install = FindInstallFolder();
+  SetString("InstallPath", install, false);
+
+  PluginManager::SetHostHooks({HostCallback, [this](int32_t pluginId) {
+                                 StatusRecord record = MakeStatusRecord(pluginId, 0, 0, nullptr);
+                                 platform_.SendToHostWindow(StatusRemove, &record, sizeof record);
+                               }});
+  {
+    PluginManagerAccess manager(ThePluginManager());
+    manager->Rescan();
+  }
+  watcher_ = std::make_unique<PluginWatcher>(JoinPath(install, "Plugins"),
+                                             [this] { platform_.PostRescan(); });
+  watcher_->Begin();
+
+  SetBool("MainDialog", false, false);
+  SetBool("RotateIcon", true, true);
+  SetInt("RotateSeconds", 5, true);
+  SetString("StaticIcon", "", true);
+  std::string settings_file = JoinPath(install, kHostSettingsFile);
+  LoadSettingsText(ReadFileText(settings_file, 0));
+  // The start-up period is fixed; RotateSeconds applies once the user
+  // switches the mode in the settings dialog.
+  platform_.StartRotationTimer(kStartupRotationPeriodMs);
+
+  int exit_code = platform_.RunMessageLoop();
+
+  platform_.StopRotationTimer();
+  platform_.CloseManageDialog();
+  platform_.DeleteTrayIcon();
+  watcher_.reset();
+  DestroyPluginManager();
+  tray_.Clear();
+  WriteFileText(settings_file, SaveSettingsText());
+  DestroySettings();
+  current_session.store(nullptr);
+  return exit_code;
+}
+
+void HostSession::OnCopyData(uint32_t code, const void* data, uint32_t count) {
+  if (code == HostQuit) {
+    platform_.Quit();
+    return;
+  }
+  if (code >= StatusPriority0 && code <= StatusPriority2 && data && count == sizeof(StatusRecord)) {
+    // A report that slips in while its plugin is being stopped would leave an
+    // icon in the tray that dies with the plugin.
+    int32_t pluginId;
+    std::memcpy(&pluginId, data, sizeof pluginId);
+    if (IsPluginStopping(pluginId)) return;
+  }
+  tray_.HandleMessage(code, data, count);
+}
+
+void HostSession::OnRotationTimer() {
+  tray_.RotationStep();
+}
+
+void HostSession::OnRescanRequest() {
+  PluginManagerAccess manager(ThePluginManager());
+  manager->Rescan();
+}
+
+void HostSession::OnTrayDoubleClick() {
+  auto target = tray_.DoubleClickTarget();
+  if (!target) return;
+  PluginManagerAccess manager(ThePluginManager());
+  manager->Command(target->first, target->second);
+}
+
+std::vector<TrayMenuItem> HostSession::BuildMenu() {
+  PluginManagerAccess manager(ThePluginManager());
+  return BuildTrayMenuItems(manager->MenuSources());
+}
+
+void HostSession::OnMenuChoice(uint32_t id) {
+  MenuChoice choice = InterpretMenuChoice(id);
+  switch (choice.action) {
+    case MenuChoice::Action::Nothing:
+      break;
+    case MenuChoice::Action::ManagePlugins:
+      platform_.OpenManageDialog();
+      break;
+    case MenuChoice::Action::About:
+      platform_.ShowAbout(AboutText());
+      break;
+    case MenuChoice::Action::Exit:
+      platform_.Quit();
+      break;
+    case MenuChoice::Action::PluginCommand: {
+      PluginManagerAccess manager(ThePluginManager());
+      manager->Command(choice.pluginId, choice.code);
+      break;
+    }
+  }
+}

@@ -1,0 +1,3 @@
+#include "host/plugin_file_name.h"
+
+const char kPluginFileSuffix[] = ".so";
