@@ -18,3 +18,7 @@ void PostLogLine(uint32_t kind, const std::string& text);
 std::vector<DisplayLine> DisplayLines();
 // Empties the queue (the Log page's "Clear log").
 void ClearDisplayLines();
+// Lines are numbered from 0 since the last clear. Appends to `lines` the
+// ones numbered `first` and up that the queue still keeps (it keeps the
+// newest 20000) and returns the number the next posted line will get.
+uint64_t CopyDisplayLinesFrom(uint64_t first, std::vector<DisplayLine>* lines);

@@ -1,0 +1,33 @@
+#include "orvihttp/http/bandwidth_share.h"
+
+void ShareBandwidth(int32_t maxDown, std::vector<BandwidthShare>& entries) {
+  if (maxDown <= 0) return;
+  const int64_t limit = maxDown;
+  int64_t active = 0;
+  int64_t total = 0;
+  for (const BandwidthShare& entry : entries) {
+    if (entry.currentRate == 0) continue;
+    ++active;
+    total += entry.currentRate / 1024;
+  }
+  if (active == 0 || total == limit) return;
+  if (total < limit) {
+    const int64_t spare = (limit - total) / active;
+    for (BandwidthShare& entry : entries) {
+      if (entry.currentRate == 0) continue;
+      int64_t allowed = entry.currentRate / 1024 + spare;
+      if (entry.rateCeiling >= 1 && allowed > entry.rateCeiling) allowed = entry.rateCeiling;
+      entry.allowedRate = static_cast<int32_t>(allowed);
+    }
+    return;
+  }
+  const int64_t excess = (total - limit) / active;
+  for (BandwidthShare& entry : entries) {
+    if (entry.currentRate == 0) continue;
+    int64_t allowed = entry.currentRate / 1024 - excess;
+    entry.allowedRate = static_cast<int32_t>(allowed < 1 ? 0 : allowed);
+  }
+  for (BandwidthShare& entry : entries) {
+    if (entry.allowedRate < 1) entry.allowedRate = 1;
+  }
+}

@@ -1,0 +1,206 @@
+#include "orvihttp/http/client_registry.h"
+
+#include <ctime>
+#include <deque>
+#include <memory>
+#include <new>
+
+#include "foundation/settings.h"
+#include "foundation/singleton.h"
+#include "orvihttp/http/connection.h"
+#include "orvihttp/http/display_queue.h"
+#include "orvihttp/logging/binary_log.h"
+
+namespace {
+
+// The Log page reads the queue by position, so lines are only ever dropped
+// from the front, and only when the queue grows far beyond what a page shows.
+constexpr std::size_t kMaxDisplayLines = 20000;
+constexpr std::size_t kMaxDisplayText = 255;
+
+struct ClientEntry {
+  uint32_t connectionId = 0;
+  std::unique_ptr<Connection> connection;
+  int64_t connectTime = 0;
+  std::string peerAddress;
+};
+
+struct ClientRegistry {
+  uint32_t nextConnectionId = 0;
+  std::vector<ClientEntry> clients;
+  std::deque<DisplayLine> displayLines;
+  uint64_t droppedLines = 0;  // since the last clear
+};
+
+Singleton<ClientRegistry> registry;
+
+ClientEntry* FindEntry(ClientRegistry& list, uint32_t connectionId) {
+  for (ClientEntry& entry : list.clients) {
+    if (entry.connectionId == connectionId) return &entry;
+  }
+  return nullptr;
+}
+
+// Moves the finished entries out; the caller deletes them after the lock.
+std::vector<ClientEntry> TakeFinished(ClientRegistry& list) {
+  std::vector<ClientEntry> finished;
+  std::vector<ClientEntry> kept;
+  kept.reserve(list.clients.size());
+  for (ClientEntry& entry : list.clients) {
+    if (entry.connectionId == kFinishedConnection) {
+      finished.push_back(std::move(entry));
+    } else {
+      kept.push_back(std::move(entry));
+    }
+  }
+  list.clients = std::move(kept);
+  return finished;
+}
+
+// Ends the threads of entries already out of the list: kicked ones wake at
+// their next wait, so this returns quickly.
+void DeleteEntries(std::vector<ClientEntry>& entries) {
+  for (ClientEntry& entry : entries) entry.connection.reset();
+}
+
+}  // namespace
+
+void AddClient(SocketHandle socket) {
+  SingletonAccess<ClientRegistry> list(registry);
+  LogConnectionAccepted();
+  const uint32_t number = list->nextConnectionId;
+  Connection* connection = nullptr;
+  try {
+    auto created = std::make_unique<Connection>(socket, number);
+    ClientEntry entry;
+    entry.connectionId = number;
+    entry.connectTime = static_cast<int64_t>(std::time(nullptr));
+    entry.peerAddress = created->SocketPeerAddress();
+    connection = created.get();
+    entry.connection = std::move(created);
+    list->clients.push_back(std::move(entry));
+  } catch (const std::bad_alloc&) {
+    if (!connection) CloseSocket(socket);
+    return;
+  }
+  list->nextConnectionId = number + 1;
+  // A thread that cannot be created ends at once and marks its entry.
+  connection->Start();
+}
+
+void MarkClientFinished(uint32_t connectionId) {
+  SingletonAccess<ClientRegistry> list(registry);
+  if (ClientEntry* entry = FindEntry(*list, connectionId))
+    entry->connectionId = kFinishedConnection;
+}
+
+void KickClient(uint32_t connectionId) {
+  SingletonAccess<ClientRegistry> list(registry);
+  if (ClientEntry* entry = FindEntry(*list, connectionId)) {
+    entry->connection->Kick();
+    entry->connectionId = kFinishedConnection;
+  }
+}
+
+void PurgeClients() {
+  std::vector<ClientEntry> finished;
+  {
+    SingletonAccess<ClientRegistry> list(registry);
+    finished = TakeFinished(*list);
+  }
+  DeleteEntries(finished);
+}
+
+std::vector<ClientInfo> GetClients() {
+  PurgeClients();
+  SingletonAccess<ClientRegistry> list(registry);
+  std::vector<ClientInfo> copies;
+  copies.reserve(list->clients.size());
+  for (const ClientEntry& entry : list->clients) {
+    ClientInfo info;
+    info.connectionId = entry.connectionId;
+    info.connectTime = entry.connectTime;
+    info.peerAddress = entry.peerAddress;
+    info.currentActivity = entry.connection->CurrentActivity();
+    info.currentRate = entry.connection->CurrentRate();
+    copies.push_back(std::move(info));
+  }
+  return copies;
+}
+
+std::size_t LiveClientCount() {
+  PurgeClients();
+  SingletonAccess<ClientRegistry> list(registry);
+  std::size_t live = 0;
+  for (const ClientEntry& entry : list->clients) {
+    if (entry.connectionId != kFinishedConnection) ++live;
+  }
+  return live;
+}
+
+std::string PeerAddressOf(uint32_t connectionId) {
+  SingletonAccess<ClientRegistry> list(registry);
+  if (ClientEntry* entry = FindEntry(*list, connectionId)) return entry->peerAddress;
+  return "";
+}
+
+void RebalanceBandwidth() {
+  const int32_t maxDown = GetInt("MaxDown");
+  if (maxDown <= 0) return;
+  SingletonAccess<ClientRegistry> list(registry);
+  std::vector<BandwidthShare> shares;
+  shares.reserve(list->clients.size());
+  for (const ClientEntry& entry : list->clients) shares.push_back(entry.connection->Share());
+  ShareBandwidth(maxDown, shares);
+  for (std::size_t i = 0; i < shares.size(); ++i) {
+    list->clients[i].connection->SetAllowedRate(shares[i].allowedRate);
+  }
+}
+
+void DestroyClientRegistry() {
+  std::vector<ClientEntry> all;
+  {
+    SingletonAccess<ClientRegistry> list(registry);
+    for (ClientEntry& entry : list->clients) {
+      entry.connection->Kick();
+      entry.connectionId = kFinishedConnection;
+    }
+    all = std::move(list->clients);
+    list->clients.clear();
+  }
+  DeleteEntries(all);
+  registry.Destroy();
+}
+
+void PostLogLine(uint32_t kind, const std::string& text) {
+  DisplayLine line;
+  line.kind = kind;
+  line.text = text.substr(0, kMaxDisplayText);
+  SingletonAccess<ClientRegistry> list(registry);
+  list->displayLines.push_back(std::move(line));
+  if (list->displayLines.size() > kMaxDisplayLines) {
+    list->displayLines.pop_front();
+    ++list->droppedLines;
+  }
+}
+
+std::vector<DisplayLine> DisplayLines() {
+  SingletonAccess<ClientRegistry> list(registry);
+  return std::vector<DisplayLine>(list->displayLines.begin(), list->displayLines.end());
+}
+
+void ClearDisplayLines() {
+  SingletonAccess<ClientRegistry> list(registry);
+  list->displayLines.clear();
+  list->droppedLines = 0;
+}
+
+uint64_t CopyDisplayLinesFrom(uint64_t first, std::vector<DisplayLine>* lines) {
+  SingletonAccess<ClientRegistry> list(registry);
+  const uint64_t dropped = list->droppedLines;
+  const uint64_t next = dropped + list->displayLines.size();
+  for (uint64_t number = first < dropped ? dropped : first; number < next; ++number) {
+    lines->push_back(list->displayLines[static_cast<std::size_t>(number - dropped)]);
+  }
+  return next;
+}

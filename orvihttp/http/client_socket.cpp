@@ -1,0 +1,142 @@
+#include "orvihttp/http/client_socket.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "foundation/clock.h"
+
+ClientSocket::~ClientSocket() {
+  CloseHandle(true);
+}
+
+void ClientSocket::CloseHandle(bool shutdownFirst) {
+  std::lock_guard<std::mutex> lock(handleMutex_);
+  if (handle_ != kInvalidSocket) {
+    if (shutdownFirst) ShutdownSocket(handle_, false);
+    CloseSocket(handle_);
+    handle_ = kInvalidSocket;
+  }
+  connected_ = false;
+}
+
+void ClientSocket::Attach(SocketHandle socket) {
+  CloseHandle(true);
+  std::lock_guard<std::mutex> lock(handleMutex_);
+  handle_ = socket;
+  connected_ = socket != kInvalidSocket;
+  buffer_.clear();
+}
+
+bool ClientSocket::IsClosed() const {
+  return handle_ == kInvalidSocket || !connected_;
+}
+
+bool ClientSocket::HasBufferedLine() const {
+  return buffer_.find('\n') != std::string::npos;
+}
+
+std::string ClientSocket::ReadLine() {
+  auto refuse = [this] {
+    connected_ = false;
+    buffer_.clear();
+    return std::string();
+  };
+  std::size_t end = buffer_.find('\n');
+  if (end == std::string::npos) {
+    if (handle_ == kInvalidSocket) return "";
+    char chunk[kReceiveSize];
+    int received = ReceiveSome(handle_, chunk, kReceiveSize);
+    if (received == kSocketWouldBlock) return "";
+    if (received <= 0) {
+      connected_ = false;
+      return "";
+    }
+    std::size_t old = buffer_.size();
+    buffer_.append(chunk, static_cast<std::size_t>(received));
+    end = buffer_.find('\n', old);
+    if (end == std::string::npos) {
+      // A peer that never ends its line must not grow the buffer forever.
+      if (buffer_.size() > kMaxLineLength) return refuse();
+      return "";
+    }
+  }
+  if (end + 1 > kMaxLineLength) return refuse();
+  for (std::size_t i = 0; i <= end; ++i) {
+    if (static_cast<unsigned char>(buffer_[i]) >= 0x80) return refuse();
+  }
+  std::string line = buffer_.substr(0, end + 1);
+  buffer_.erase(0, end + 1);
+  return line;
+}
+
+std::size_t ClientSocket::TakeBuffered(char* buffer, std::size_t length) {
+  std::size_t count = std::min(length, buffer_.size());
+  std::copy_n(buffer_.data(), count, buffer);
+  buffer_.erase(0, count);
+  return count;
+}
+
+SocketWait ClientSocket::WaitReadable(uint32_t milliseconds) {
+  return WaitForSocket(handle_, false, milliseconds, wakeup_);
+}
+
+int ClientSocket::Receive(char* buffer, int length, uint32_t milliseconds) {
+  if (handle_ == kInvalidSocket) return kSocketError;
+  uint32_t start = TimeMs();
+  while (true) {
+    uint32_t spent = TimeMs() - start;
+    if (spent >= milliseconds) return kTimedOut;
+    SocketWait wait = WaitReadable(milliseconds - spent);
+    if (wait == SocketWait::TimedOut) return kTimedOut;
+    if (wait != SocketWait::Ready) return kSocketError;
+    int received = ReceiveSome(handle_, buffer, length);
+    if (received != kSocketWouldBlock) return received < 0 ? kSocketError : received;
+  }
+}
+
+bool ClientSocket::Send(const char* bytes, std::size_t length) {
+  if (handle_ == kInvalidSocket) return false;
+  while (length > 0) {
+    int piece = static_cast<int>(std::min<std::size_t>(length, INT_MAX));
+    int sent = SendSome(handle_, bytes, piece);
+    if (sent == kSocketWouldBlock) {
+      if (WaitForSocket(handle_, true, kSendStallMs, wakeup_) != SocketWait::Ready) return false;
+      continue;
+    }
+    if (sent < 0) return false;
+    bytes += sent;
+    length -= static_cast<std::size_t>(sent);
+  }
+  return true;
+}
+
+std::string ClientSocket::PeerAddress() const {
+  return SocketPeerAddress(handle_);
+}
+
+void ClientSocket::Abort() {
+  std::lock_guard<std::mutex> lock(handleMutex_);
+  if (handle_ != kInvalidSocket) ShutdownSocket(handle_, false);
+  connected_ = false;
+}
+
+void ClientSocket::CloseGracefully(uint32_t milliseconds) {
+  if (handle_ == kInvalidSocket) return;
+  ShutdownSocket(handle_, true);
+  // Closing with unread input would reset the connection, and a reset can
+  // overtake the end of the response on its way to the peer.
+  constexpr std::size_t kMaxDrained = 1024 * 1024;
+  std::size_t drained = 0;
+  uint32_t start = TimeMs();
+  char scratch[4096];
+  while (drained < kMaxDrained) {
+    uint32_t spent = TimeMs() - start;
+    if (spent >= milliseconds) break;
+    if (WaitReadable(milliseconds - spent) != SocketWait::Ready) break;
+    int received = ReceiveSome(handle_, scratch, sizeof scratch);
+    if (received == kSocketWouldBlock) continue;
+    if (received <= 0) break;
+    drained += static_cast<std::size_t>(received);
+  }
+  CloseHandle(false);
+}

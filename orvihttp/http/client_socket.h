@@ -1,0 +1,73 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "orvihttp/http/socket_io.h"
+
+// One accepted connection's socket and the bytes received but not yet taken
+// as a line. Owned and used by the connection's own thread; only Abort may be
+// called from other threads.
+class ClientSocket {
+ public:
+  // Request and header lines are 7-bit and bounded: a longer line ends the
+  // connection without a response.
+  static constexpr std::size_t kMaxLineLength = 16 * 1024;
+  static constexpr int kReceiveSize = 1024;
+  // A send that makes no progress for this long gives up.
+  static constexpr uint32_t kSendStallMs = 60 * 1000;
+
+  ClientSocket() = default;
+  ~ClientSocket();
+  ClientSocket(const ClientSocket&) = delete;
+  ClientSocket& operator=(const ClientSocket&) = delete;
+
+  // Shuts down and closes any socket held, then holds `socket` (invalid just
+  // closes).
+  void Attach(SocketHandle socket);
+  // Waits in this socket's waits end early once it fires.
+  void SetWakeup(SocketWakeup* wakeup) { wakeup_ = wakeup; }
+
+  bool IsClosed() const;
+  // The next line including its "\n", or "" when no whole line is there yet
+  // or the connection ended (a read failed, the peer closed, a line held a
+  // byte of 0x80 or above, or a line grew past kMaxLineLength).
+  std::string ReadLine();
+  // True when the buffer already holds a whole line.
+  bool HasBufferedLine() const;
+  // Takes up to `length` bytes from the front of the receive buffer.
+  std::size_t TakeBuffered(char* buffer, std::size_t length);
+  // Waits up to `milliseconds` for readable data, then one recv: the byte
+  // count, 0 when the peer closed, kTimedOut when nothing came in time, or
+  // kSocketError (also on a wake).
+  static constexpr int kTimedOut = -3;
+  int Receive(char* buffer, int length, uint32_t milliseconds);
+  SocketWait WaitReadable(uint32_t milliseconds);
+
+  // Sends all bytes; false when no socket is held, on an error, a wake or a
+  // stall. True for an empty buffer.
+  bool Send(const char* bytes, std::size_t length);
+  bool Send(const std::string& bytes) { return Send(bytes.data(), bytes.size()); }
+
+  std::string PeerAddress() const;
+
+  // From any thread: shuts the socket down both ways at once, so the peer
+  // sees the end now; the owner closes the handle when it leaves.
+  void Abort();
+  // Closes after a response the peer must not lose: the send side is shut
+  // down first and what the peer still sends is read and dropped for up to
+  // `milliseconds`, so the close does not reset the connection.
+  void CloseGracefully(uint32_t milliseconds);
+
+ private:
+  void CloseHandle(bool shutdownFirst);
+
+  mutable std::mutex handleMutex_;  // the handle against Abort from other threads
+  SocketHandle handle_ = kInvalidSocket;
+  std::atomic<bool> connected_{false};
+  std::string buffer_;
+  SocketWakeup* wakeup_ = nullptr;
+};

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "foundation/thread.h"
+#include "orvihttp/http/bandwidth_share.h"
+#include "orvihttp/http/client_socket.h"
+#include "orvihttp/http/request.h"
+#include "orvihttp/http/socket_io.h"
+
+struct VirtualFile;
+
+// One client: its socket and the thread that reads its requests and answers
+// them, one after another, until the client closes, a request asks to close,
+// the connection is idle for 5 seconds, or it is kicked. Created, numbered
+// and started by the client registry, which deletes it after it finished.
+class Connection : public Thread {
+ public:
+  static constexpr int kIdleTimeoutSeconds = 5;
+  // A request's lines together may not grow past this.
+  static constexpr std::size_t kMaxHeaderBlock = 64 * 1024;
+  // Bigger POST bodies are answered 400.
+  static constexpr int64_t kMaxPostBody = 16 * 1024 * 1024;
+  // How long a closing connection reads what the client still sends.
+  static constexpr uint32_t kGracefulCloseMs = 2000;
+  // The most a transfer reads and sends in one step.
+  static constexpr std::size_t kTransferChunk = 64 * 1024;
+
+  Connection(SocketHandle socket, uint32_t connectionId);
+  ~Connection() override;
+
+  uint32_t ConnectionId() const { return connectionId_; }
+  // The URL name of the file being served, "" when idle. Any thread.
+  std::string CurrentActivity() const;
+  // Bytes per second of the running transfer, 0 when none. Any thread.
+  uint32_t CurrentRate() const { return currentRate_.load(std::memory_order_relaxed); }
+  // The download cap's view of this connection, for the registry's sharing.
+  BandwidthShare Share() const;
+  void SetAllowedRate(int32_t rate) { allowedRate_.store(rate, std::memory_order_relaxed); }
+  // The peer address as the socket reports it (before the thread starts).
+  std::string SocketPeerAddress() const { return socket_.PeerAddress(); }
+
+  // From any thread: the socket is shut down at once and the thread leaves
+  // its loop at its next wait; the registry joins and deletes it later.
+  void Kick();
+
+  // For the response senders (file transfer, listing, PHP gateway), on the
+  // connection's own thread.
+  const Request& CurrentRequest() const { return request_; }
+  const std::string& PeerAddress() const { return peerAddress_; }
+  ClientSocket& Socket() { return socket_; }
+  void SetActivity(const std::string& activity);
+  // A complete status-only response, logged (400, 403, 404, 500, 501, 505).
+  void SendErrorResponse(int code);
+  // The connection ends after the current response (for example when fewer
+  // bytes than announced could be sent).
+  void CloseAfterResponse() { closeAfterResponse_ = true; }
+
+ protected:
+  void Run() override;
+  void OnThreadStop() override;
+
+ private:
+  // One received line; true while the request is not complete yet.
+  bool ProcessLine(const std::string& line);
+  // False when the body stalled and the connection must end.
+  bool ReadPostBody(int64_t length);
+  void ServeRequest();
+  void SendFile(const VirtualFile& file);
+  // Sends `head` and then the file, paced by the download cap; the number of
+  // body bytes sent.
+  uint64_t TransferFile(std::FILE* file, uint64_t size, std::string head);
+
+  const uint32_t connectionId_;
+  ClientSocket socket_;
+  SocketWakeup wakeup_;
+  std::string peerAddress_;
+  Request request_;
+  bool alive_ = false;
+  bool closeGracefully_ = false;
+  bool closeAfterResponse_ = false;
+  std::size_t requestBytes_ = 0;
+  std::vector<char> transferBuffer_;
+
+  mutable std::mutex activityMutex_;
+  std::string currentActivity_;
+  std::atomic<uint32_t> currentRate_{0};
+  std::atomic<int32_t> rateCeiling_{0};
+  std::atomic<int32_t> allowedRate_{0};
+};

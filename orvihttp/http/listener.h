@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+// The listening side of the server: one process-wide Listener, created on
+// first use, owning the listening socket and the accept thread. Each call
+// takes the Listener's lock. Connections already accepted are not touched by
+// a stop.
+
+// Opens the port of the `Port` setting and starts the accept thread; does
+// nothing while it runs. A port that cannot be opened is reported (access
+// log, Log page, message box) and leaves the server stopped.
+void StartListener();
+// Ends the accept thread and closes the listening socket.
+void StopListener();
+// True while the accept thread runs.
+bool IsListening();
+// The port actually listened on, 0 when stopped (tests listen on port 0).
+int ListeningPort();
+// Stops and ends the Listener (plugin stop, before the client registry).
+void DestroyListener();
+// When the server last started, seconds since 1970 (the Info page's uptime).
+int64_t ServerStartTime();

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The fixed table from file-name extensions to MIME types: a process-wide
+// singleton built on first use and ended at plugin stop.
+
+struct MimeRow {
+  std::string type;
+  std::vector<std::string> extensions;  // lower case, without the dot
+};
+
+// The MIME type of the first row listing `extension` (exact, case-sensitive);
+// "text/plain" when none does.
+std::string ContentTypeFor(const std::string& extension);
+// A copy of the whole table in its fixed order.
+std::vector<MimeRow> MimeTableRows();
+// Ends the table; a later lookup builds it again.
+void DestroyMimeTable();

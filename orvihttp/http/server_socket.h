@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+
+#include "orvihttp/http/socket_io.h"
+
+// The listening socket.
+class ServerSocket {
+ public:
+  ServerSocket() = default;
+  ~ServerSocket() { Close(); }
+  ServerSocket(const ServerSocket&) = delete;
+  ServerSocket& operator=(const ServerSocket&) = delete;
+
+  // 0 success; 2 no socket; 3 bind failed; 4 listen failed. Closes any socket
+  // it already holds first; on failure none is held.
+  int Open(int port);
+  // Waits up to `seconds` for a client and accepts it; invalid on a timeout,
+  // an error, a wake or when no socket is open.
+  SocketHandle Accept(uint32_t seconds, SocketWakeup* wakeup);
+  void Close();
+  bool IsOpen() const { return handle_ != kInvalidSocket; }
+  // The port actually bound (tests listen on port 0).
+  int LocalPort() const { return SocketLocalPort(handle_); }
+
+ private:
+  SocketHandle handle_ = kInvalidSocket;
+};

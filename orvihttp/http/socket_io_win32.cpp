@@ -1,0 +1,211 @@
+#include <windows.h>
+#include <winsock2.h>
+
+#include <ws2tcpip.h>
+
+#include <cstdio>
+
+#include "orvihttp/http/socket_io.h"
+
+namespace {
+
+SOCKET Sock(SocketHandle handle) {
+  return static_cast<SOCKET>(handle);
+}
+
+SocketHandle Handle(SOCKET socket) {
+  return socket == INVALID_SOCKET ? kInvalidSocket : static_cast<SocketHandle>(socket);
+}
+
+// Child processes (the PHP gateway) must not inherit the server's sockets.
+void Prepare(SOCKET socket) {
+  SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
+  u_long on = 1;
+  ioctlsocket(socket, FIONBIO, &on);
+}
+
+timeval Timeout(uint32_t milliseconds) {
+  timeval result{};
+  result.tv_sec = static_cast<long>(milliseconds / 1000);
+  result.tv_usec = static_cast<long>((milliseconds % 1000) * 1000);
+  return result;
+}
+
+}  // namespace
+
+// A UDP socket bound to the loopback address: a wake is one datagram sent to
+// itself, which is never read, so the socket stays readable from then on.
+SocketWakeup::SocketWakeup() {
+  SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  if (socket == INVALID_SOCKET) return;
+  Prepare(socket);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = 0;
+  int length = sizeof address;
+  if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    closesocket(socket);
+    return;
+  }
+  port_ = ntohs(address.sin_port);
+  handle_ = Handle(socket);
+}
+
+SocketWakeup::~SocketWakeup() {
+  if (handle_ != kInvalidSocket) closesocket(Sock(handle_));
+}
+
+void SocketWakeup::Wake() {
+  if (woken_.exchange(true, std::memory_order_acq_rel)) return;
+  if (handle_ == kInvalidSocket) return;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port_);
+  char byte = 1;
+  sendto(Sock(handle_), &byte, 1, 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
+}
+
+bool SocketWakeup::Sleep(uint32_t milliseconds) {
+  if (IsWoken()) return false;
+  if (handle_ == kInvalidSocket) {
+    while (milliseconds > 0 && !IsWoken()) {
+      uint32_t slice = milliseconds < 50 ? milliseconds : 50;
+      ::Sleep(slice);
+      milliseconds -= slice;
+    }
+    return !IsWoken();
+  }
+  fd_set read{};
+  FD_ZERO(&read);
+  FD_SET(Sock(handle_), &read);
+  timeval timeout = Timeout(milliseconds);
+  select(0, &read, nullptr, nullptr, &timeout);
+  return !IsWoken();
+}
+
+SocketWait WaitForSocket(SocketHandle socket, bool forWriting, uint32_t milliseconds,
+                         SocketWakeup* wakeup) {
+  if (socket == kInvalidSocket) return SocketWait::Failed;
+  if (wakeup && wakeup->IsWoken()) return SocketWait::Woken;
+  bool sliced = wakeup && wakeup->handle() == kInvalidSocket;
+  while (true) {
+    fd_set read{};
+    fd_set write{};
+    fd_set error{};
+    FD_ZERO(&read);
+    FD_ZERO(&write);
+    FD_ZERO(&error);
+    if (forWriting) {
+      FD_SET(Sock(socket), &write);
+    } else {
+      FD_SET(Sock(socket), &read);
+    }
+    // A refused non-blocking operation shows up here rather than as readable.
+    FD_SET(Sock(socket), &error);
+    if (wakeup && !sliced) FD_SET(Sock(wakeup->handle()), &read);
+    uint32_t wait = sliced && milliseconds > 50 ? 50 : milliseconds;
+    timeval timeout = Timeout(wait);
+    int result = select(0, &read, &write, &error, &timeout);
+    if (result == SOCKET_ERROR) return SocketWait::Failed;
+    if (wakeup && wakeup->IsWoken()) return SocketWait::Woken;
+    if (result > 0 && (FD_ISSET(Sock(socket), &read) || FD_ISSET(Sock(socket), &write) ||
+                       FD_ISSET(Sock(socket), &error))) {
+      return SocketWait::Ready;
+    }
+    if (!sliced || milliseconds <= wait) return SocketWait::TimedOut;
+    milliseconds -= wait;
+  }
+}
+
+int OpenListeningSocket(int port, SocketHandle* result) {
+  *result = kInvalidSocket;
+  SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (socket == INVALID_SOCKET) return 2;
+  Prepare(socket);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  address.sin_port = htons(static_cast<u_short>(port));
+  if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    closesocket(socket);
+    return 3;
+  }
+  if (listen(socket, 5) != 0) {
+    closesocket(socket);
+    return 4;
+  }
+  *result = Handle(socket);
+  return 0;
+}
+
+SocketHandle ConnectToLoopback(int port) {
+  SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (socket == INVALID_SOCKET) return kInvalidSocket;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<u_short>(port));
+  if (connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    closesocket(socket);
+    return kInvalidSocket;
+  }
+  Prepare(socket);
+  BOOL on = TRUE;
+  setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+  return Handle(socket);
+}
+
+SocketHandle AcceptConnection(SocketHandle listening) {
+  SOCKET socket = accept(Sock(listening), nullptr, nullptr);
+  if (socket == INVALID_SOCKET) return kInvalidSocket;
+  Prepare(socket);
+  // The header block and the body go out in separate sends; without this
+  // the body of a small file waits for the client's delayed ACK.
+  BOOL on = TRUE;
+  setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+  return Handle(socket);
+}
+
+int ReceiveSome(SocketHandle socket, char* buffer, int length) {
+  int result = recv(Sock(socket), buffer, length, 0);
+  if (result >= 0) return result;
+  return WSAGetLastError() == WSAEWOULDBLOCK ? kSocketWouldBlock : kSocketError;
+}
+
+int SendSome(SocketHandle socket, const char* bytes, int length) {
+  int result = send(Sock(socket), bytes, length, 0);
+  if (result >= 0) return result;
+  return WSAGetLastError() == WSAEWOULDBLOCK ? kSocketWouldBlock : kSocketError;
+}
+
+void ShutdownSocket(SocketHandle socket, bool sendSideOnly) {
+  if (socket == kInvalidSocket) return;
+  shutdown(Sock(socket), sendSideOnly ? SD_SEND : SD_BOTH);
+}
+
+void CloseSocket(SocketHandle socket) {
+  if (socket != kInvalidSocket) closesocket(Sock(socket));
+}
+
+std::string SocketPeerAddress(SocketHandle socket) {
+  if (socket == kInvalidSocket) return "";
+  sockaddr_in address{};
+  int length = sizeof address;
+  if (getpeername(Sock(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) return "";
+  if (address.sin_family != AF_INET) return "";
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&address.sin_addr.s_addr);
+  char text[16];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
+  return text;
+}
+
+int SocketLocalPort(SocketHandle socket) {
+  if (socket == kInvalidSocket) return 0;
+  sockaddr_in address{};
+  int length = sizeof address;
+  if (getsockname(Sock(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
+  return ntohs(address.sin_port);
+}

@@ -1,0 +1,74 @@
+#include "tests/orvihttp/http/server_fixture.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "foundation/paths.h"
+#include "foundation/settings.h"
+#include "foundation/winsock_startup.h"
+#include "orvihttp/content/virtual_directory.h"
+#include "orvihttp/http/client_registry.h"
+#include "orvihttp/http/ip_blacklist.h"
+#include "orvihttp/http/listener.h"
+#include "orvihttp/http/mime_table.h"
+#include "tests/orvihttp/http/http_test_client.h"
+
+namespace {
+// The test program's own socket layer start (Winsock 2.2 on Windows).
+WinsockStartup winsock;
+}  // namespace
+
+void ServerTest::SetUp() {
+  port_ = FindFreePort();
+  ASSERT_NE(port_, 0);
+  SetInt("Port", port_, true);
+  SetBool("AutoLoadIndex", true, true);
+  SetBool("DirView", true, true);
+  SetBool("PHPEnable", false, true);
+  SetInt("MaxUsers", 0, true);
+  SetInt("MaxDown", 0, true);
+  SetBool("Log", false, true);
+  SetString("BinLogPath", "", false);
+  VirtualDirectory::Clear();
+}
+
+void ServerTest::TearDown() {
+  StopEngine();
+  DestroyIpBlacklist();
+  DestroyMimeTable();
+  VirtualDirectory::Destroy();
+}
+
+void ServerTest::StopEngine() {
+  DestroyListener();
+  DestroyClientRegistry();
+}
+
+std::string ServerTest::Publish(const std::string& urlPath, const std::string& content) {
+  std::string realPath = files_.File("file" + std::to_string(fileCount_++));
+  std::FILE* file = std::fopen(realPath.c_str(), "wb");
+  EXPECT_NE(file, nullptr);
+  if (!file) return realPath;
+  std::fwrite(content.data(), 1, content.size(), file);
+  std::fclose(file);
+  using namespace std::chrono;
+  std::filesystem::last_write_time(realPath, file_clock::from_sys(sys_seconds{seconds{kFileTime}}));
+
+  std::string folder = "/";
+  std::size_t start = 1;
+  std::size_t slash;
+  while ((slash = urlPath.find('/', start)) != std::string::npos) {
+    std::string name = urlPath.substr(start, slash - start);
+    VirtualDirectory::AddFolder(folder, name);
+    folder += (folder == "/" ? "" : "/") + name;
+    start = slash + 1;
+  }
+  EXPECT_TRUE(VirtualDirectory::AddFile(folder, urlPath.substr(start), realPath)) << urlPath;
+  return realPath;
+}
+
+void ServerTest::StartServer() {
+  StartListener();
+  ASSERT_TRUE(IsListening());
+}

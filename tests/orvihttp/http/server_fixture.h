@@ -1,0 +1,44 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "tests/support/test_support.h"
+
+// Starts the real engine (listener, registry, virtual directory) on a free
+// loopback port and ends all of it after each test.
+class ServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes a real file into the temporary folder and publishes it as
+  // `urlPath` ("/docs/a.txt"; folders on the way are made). Its last-write
+  // time is set to kFileTime. Returns the real path.
+  std::string Publish(const std::string& urlPath, const std::string& content);
+  void StartServer();
+  // Ends the listener and every connection.
+  void StopEngine();
+
+  // Tue, 14 Nov 2023 22:13:20 GMT
+  static constexpr int64_t kFileTime = 1700000000;
+  static constexpr const char* kFileTimeText = "Tue, 14 Nov 2023 22:13:20 GMT";
+
+  TempFolder files_;
+  int port_ = 0;
+  int fileCount_ = 0;
+};
+
+// Waits up to `milliseconds` for `condition`; true when it held.
+template <class Condition>
+bool WaitFor(Condition condition, int milliseconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
