@@ -1,22 +1,150 @@
 #include "orvihttp/plugin/server_plugin.h"
 
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "foundation/message_box.h"
+#include "foundation/settings.h"
+#include "orvihttp/content/virtual_directory.h"
+#include "orvihttp/http/client_registry.h"
+#include "orvihttp/http/ip_blacklist.h"
+#include "orvihttp/http/listener.h"
+#include "orvihttp/http/mime_table.h"
+#include "orvihttp/logging/log_lock.h"
+#include "orvihttp/plugin/file_url.h"
+#include "orvihttp/plugin/install_folder.h"
+#include "orvihttp/plugin/open_url.h"
 #include "orvihttp/plugin/plugin_menu.h"
+#include "orvihttp/plugin/plugin_platform.h"
+#include "orvihttp/plugin/server_configuration.h"
+#include "orvihttp/plugin/server_texts.h"
+#include "orvihttp/ui/plugin_resources.h"
 
 namespace {
-constexpr uint32_t kVersion = 0x00020001;
-constexpr char kName[] = "Orvi HTTP Server";
+
+constexpr int32_t kSettingsCommand = 3;
+constexpr int32_t kHelpCommand = 5;
+constexpr int32_t kAboutCommand = 7;
+constexpr int32_t kStatusPriority = 2;
+
 }  // namespace
 
 ServerPlugin::ServerPlugin() = default;
 
-void ServerPlugin::Start() {}
+ServerPlugin::~ServerPlugin() {
+  Thread::Stop();
+}
 
-void ServerPlugin::Stop() {}
+void ServerPlugin::Start() {
+  if (started_.exchange(true)) return;
+  InitialisePluginPlatform();
 
-uint32_t ServerPlugin::GetVersion() { return kVersion; }
+  std::string folder = FindInstallFolder();
+  LoadServerConfiguration(folder);
+  VirtualDirectory::LoadTree(DirFilePath(folder));
 
-const char* ServerPlugin::GetName() { return kName; }
+  onlineIcon_ = LoadPluginIcon(ORVI_ICON_ONLINE);
+  offlineIcon_ = LoadPluginIcon(ORVI_ICON_OFFLINE);
+  busyIcon_ = LoadPluginIcon(ORVI_ICON_BUSY);
 
-MenuHandle ServerPlugin::GetMenu() { return BuildServerMenu(pluginId); }
+  if (GetBool("Active")) {
+    StartListener();
+    // Lets the server come up before the first status report.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  Thread::Start();
 
-int32_t ServerPlugin::OnCommand(int32_t) { return 0; }
+  if (GetBool("FirstTime")) {
+    SetBool("FirstTime", false, true);
+    ShowMessageBox(kWelcomeText, kProductName, MessageIcon::None);
+    settingsWindow_.Open();
+  }
+}
+
+void ServerPlugin::Stop() {
+  if (!started_.exchange(false)) return;
+  // The status thread goes first: it reads every object destroyed below.
+  // While it may be blocked in HostCallback, the host gives that call up (or
+  // completes it) during this Stop, so the join cannot hang.
+  Thread::Stop();
+  settingsWindow_.CloseAndFree();
+
+  std::string folder = GetString("InstallPath");
+  VirtualDirectory::SaveTree(DirFilePath(folder));
+  SaveServerConfiguration(folder);
+
+  DestroyListener();
+  DestroyClientRegistry();
+  LogLock::Destroy();
+  DestroySettings();
+  VirtualDirectory::Destroy();
+  DestroyMimeTable();
+  DestroyIpBlacklist();
+  ShutdownPluginPlatform();
+}
+
+uint32_t ServerPlugin::GetVersion() {
+  return kServerVersion;
+}
+
+const char* ServerPlugin::GetName() {
+  return kProductName;
+}
+
+MenuHandle ServerPlugin::GetMenu() {
+  return BuildServerMenu(pluginId);
+}
+
+int32_t ServerPlugin::OnCommand(int32_t code) {
+  switch (code) {
+    case kSettingsCommand:
+      settingsWindow_.Open();
+      break;
+    case kHelpCommand:
+      OpenUrl(FileUrlForPath(HelpPagePath(GetString("InstallPath"))));
+      break;
+    case kAboutCommand:
+      ShowMessageBox(kAboutText, kAboutCaption, MessageIcon::Information);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+void ServerPlugin::Report(ServerState state) {
+  if (!hostCallback) return;
+  switch (state) {
+    case ServerState::Busy:
+      hostCallback(pluginId, busyIcon_, kSettingsCommand, kStatusPriority, kProductName);
+      break;
+    case ServerState::Online:
+      hostCallback(pluginId, onlineIcon_, kSettingsCommand, kStatusPriority,
+                   (std::string(kProductName) + ": Online").c_str());
+      break;
+    case ServerState::Offline:
+      hostCallback(pluginId, offlineIcon_, kSettingsCommand, kStatusPriority,
+                   (std::string(kProductName) + ": Offline").c_str());
+      break;
+    case ServerState::None:
+      break;
+  }
+}
+
+void ServerPlugin::Run() {
+  ServerState reported = ServerState::None;
+  while (!StopRequested()) {
+    std::size_t clients = LiveClientCount();
+    ServerState state = !IsListening() ? ServerState::Offline
+                        : clients > 0  ? ServerState::Busy
+                                       : ServerState::Online;
+    if (state != reported) {
+      Report(state);
+      reported = state;
+    }
+    if (pause_.Wait(1000) == Semaphore::WaitResult::Stopped || StopRequested()) break;
+    settingsWindow_.FreeIfClosed();
+    PurgeClients();
+  }
+}

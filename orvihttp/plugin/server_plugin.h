@@ -1,15 +1,42 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
+#include "foundation/semaphore.h"
+#include "foundation/thread.h"
+#include "orvihttp/plugin/settings_window_owner.h"
 #include "plugin_api/plugin_api.h"
 
-// The HTTP server's plugin object.
-class ServerPlugin : public Plugin {
+// The HTTP server's plugin object. Plugin comes first, so the host finds the
+// operation table, `pluginId` and `hostCallback` where the interface puts
+// them; the Thread part is the status thread, which keeps the tray icon in
+// step with the server.
+class ServerPlugin : public Plugin, private Thread {
  public:
   ServerPlugin();
+  // Run when the library is unloaded (the host itself never deletes it).
+  ~ServerPlugin();
+
   void Start() override;
   void Stop() override;
   uint32_t GetVersion() override;
   const char* GetName() override;
   MenuHandle GetMenu() override;
   int32_t OnCommand(int32_t code) override;
+
+ private:
+  enum class ServerState { None, Busy, Online, Offline };
+
+  // The status thread.
+  void Run() override;
+  void Report(ServerState state);
+
+  SettingsWindowOwner settingsWindow_;
+  // Never released: waiting on it is a pause that a stop cuts short.
+  Semaphore pause_;
+  IconHandle onlineIcon_ = 0;
+  IconHandle offlineIcon_ = 0;
+  IconHandle busyIcon_ = 0;
+  std::atomic<bool> started_{false};
 };
