@@ -1,11 +1,12 @@
 #include "orvihttp/http/dispatch_hooks.h"
 
+#include "orvihttp/content/directory_listing.h"
+#include "orvihttp/content/php_gateway.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/connection.h"
 
-// There is no listing page yet: a folder without an index file is not found.
-void AnswerFolderListing(Connection& connection, const std::string&) {
-  connection.SendErrorResponse(404);
+void AnswerFolderListing(Connection& connection, const std::string& folderPath) {
+  DirectoryListing(connection, folderPath);
 }
 
 bool IsPhpScriptName(const std::string& name) {
@@ -13,7 +14,7 @@ bool IsPhpScriptName(const std::string& name) {
   return dot != std::string::npos && name.compare(dot + 1, 3, "php") == 0;
 }
 
-// There is no gateway yet: scripts are sent as files.
-bool AnswerWithPhpGateway(Connection&, const VirtualFile&) {
-  return false;
+bool AnswerWithPhpGateway(Connection& connection, const VirtualFile& file) {
+  PhpGateway(connection, file.realPath);
+  return true;
 }

@@ -1,0 +1,106 @@
+#include "orvihttp/content/directory_listing.h"
+
+#include <algorithm>
+#include <ctime>
+#include <vector>
+
+#include "foundation/settings.h"
+#include "orvihttp/content/url_escaping.h"
+#include "orvihttp/content/virtual_directory.h"
+#include "orvihttp/http/connection.h"
+#include "orvihttp/http/error_response.h"
+#include "orvihttp/http/header_fields.h"
+#include "orvihttp/http/http_date.h"
+#include "orvihttp/logging/access_log.h"
+#include "orvihttp/logging/binary_log.h"
+
+namespace {
+
+constexpr char kServerName[] = "Orvi HTTP Server 2.0.1";
+
+constexpr char kTableHead[] =
+    "</h2><p></p><table border=0 width=100% bgcolor=#f2fff8><tr bgcolor=#ccffdd><td><b>Name</b>"
+    "</td><td><b>Size</b></td><td><b>Date</b></td></tr>";
+
+void AppendRow(std::string& page, const std::string& link, const std::string& text,
+               const std::string& size, const std::string& time) {
+  page += "<tr><td><a href=\"";
+  page += link;
+  page += "\">";
+  page += text;
+  page += "</a></td><td>";
+  page += size;
+  page += "</td><td>";
+  page += time;
+  page += "</td></tr>";
+}
+
+}  // namespace
+
+std::string BuildDirectoryListingPage(const std::string& path, const VirtualFolder& folder,
+                                      int port, int64_t now, const FileStatusLookup& statusOf) {
+  const std::string nowText = FormatHttpDate(now);
+  std::string page = "<html><body><h2>Index of ";
+  page += EscapeHtml(path.empty() ? std::string("/") : path);
+  page += kTableHead;
+
+  if (!path.empty()) {
+    const std::size_t lastSlash = path.rfind('/');
+    const std::string parent =
+        lastSlash != std::string::npos && lastSlash >= 2 ? path.substr(0, lastSlash + 1) : "/";
+    AppendRow(page, EncodeUrlPath(parent, true), "..", "0", nowText);
+  }
+
+  std::vector<std::string> names;
+  names.reserve(folder.subfolders.size() + folder.files.size());
+  for (const VirtualFolder& sub : folder.subfolders) names.push_back(sub.name);
+  for (const VirtualFile& file : folder.files) names.push_back(file.name);
+  // Ascending byte order; std::string compares bytes as unsigned.
+  std::sort(names.begin(), names.end());
+
+  const std::string linkBase = EncodeUrlPath(path, true) + "/";
+  for (const std::string& name : names) {
+    const VirtualFile* file = folder.FindFile(name);
+    const std::string suffix = file ? "" : "/";
+    std::string size = "0";
+    std::string time = nowText;
+    if (file && statusOf) {
+      if (std::optional<FileStatus> status = statusOf(file->realPath)) {
+        size = std::to_string(status->size);
+        time = FormatHttpDate(status->lastWriteTime);
+      }
+    }
+    AppendRow(page, linkBase + EncodeUrlPath(name, false) + suffix, EscapeHtml(name) + suffix, size,
+              time);
+  }
+
+  page += "</table><hr><i>";
+  page += kServerName;
+  page += " at port ";
+  page += std::to_string(port);
+  page += ".</body>";
+  return page;
+}
+
+void DirectoryListing(Connection& connection, const std::string& path) {
+  std::optional<VirtualFolder> folder = VirtualDirectory::ResolveFolder(path);
+  if (!folder) {
+    connection.SendErrorResponse(404);
+    return;
+  }
+  connection.SetActivity("directory listing");
+  const std::string page = BuildDirectoryListingPage(
+      path, *folder, GetInt("Port"), static_cast<int64_t>(std::time(nullptr)), QueryFileStatus);
+
+  HeaderFields fields;
+  fields.contentType = "text/html";
+  fields.contentLength = static_cast<int64_t>(page.size());
+  const std::string head = StatusLine(200) + fields.BuildHeaderBlock();
+  const Request& request = connection.CurrentRequest();
+  const bool headOnly = request.method == Request::kHead;
+  // Head and page in one send: the same bytes, one packet fewer.
+  connection.Socket().Send(headOnly ? head : head + page);
+  LogRequestSucceeded(connection.PeerAddress());
+  LogResponse(connection.PeerAddress(), request.requestLine, 200,
+              headOnly ? 0 : static_cast<int64_t>(page.size()));
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "orvihttp/http/file_status.h"
+
+class Connection;
+struct VirtualFolder;
+
+// The generated page of a folder that has no index file served: its
+// sub-folders and files sorted by name, with sizes and dates.
+
+// How a row learns its real file's size and time; the file system in the
+// server, a table in tests.
+using FileStatusLookup = std::function<std::optional<FileStatus>(const std::string& realPath)>;
+
+// The whole page for the folder `path` names ("" = the root, otherwise
+// beginning with "/" and without a trailing "/"), given a copy of that
+// folder. `now` (seconds since 1970) stands for folders and missing files;
+// `port` goes into the footer. Names are HTML-escaped in the text and
+// percent-encoded in the links, so every name links to itself and none can
+// add markup.
+std::string BuildDirectoryListingPage(const std::string& path, const VirtualFolder& folder,
+                                      int port, int64_t now, const FileStatusLookup& statusOf);
+
+// Answers the connection's request with the listing of the folder `path`
+// names, or with 404 when there is no such folder.
+void DirectoryListing(Connection& connection, const std::string& path);
