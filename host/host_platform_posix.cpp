@@ -167,8 +167,13 @@ class PosixHost : public HostPlatform {
 
   void StopRotationTimer() override { loop_.KillTimer(kRotationTimerId); }
 
+  // inotify reports every single write of a file being copied; like the
+  // Windows notification, requests that arrive before the main thread has
+  // begun the pending rescan add nothing.
   void PostRescan() override {
-    loop_.Post([] {
+    if (rescanPending_.exchange(true)) return;
+    loop_.Post([this] {
+      rescanPending_ = false;
       if (HostSession* session = HostSession::Current()) session->OnRescanRequest();
     });
   }
@@ -231,6 +236,7 @@ class PosixHost : public HostPlatform {
   std::thread::id mainThread_;
   int pidFile_ = -1;
   std::unique_ptr<SignalWatcher> signals_;
+  std::atomic<bool> rescanPending_{false};
   IconHandle shownIcon_ = 0;
   std::string shownTip_;
 };

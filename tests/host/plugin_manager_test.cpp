@@ -184,6 +184,23 @@ TEST_F(PluginManagerTest, FreedIdIsTakenByTheNextNewPlugin) {
             (std::vector<std::string>{"start 0", "start 1", "remove 1", "stop 1", "start 1"}));
 }
 
+TEST_F(PluginManagerTest, ReloadKeepsItsIdEvenWhenALowerOneIsFree) {
+  Put("fixture_recording_plugin", Lib("A"));
+  Rescan();
+  Put("fixture_recording_plugin", Lib("B"));
+  Rescan();
+  Put("fixture_null_plugin", Lib("A"));  // frees id 0
+  Rescan();
+  Put("fixture_recording_plugin", Lib("B"));
+  Rescan();
+  std::vector<PluginSummary> list = List();
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].pluginId, 1);
+  EXPECT_EQ(ReadLines(record_file),
+            (std::vector<std::string>{"start 0", "start 1", "remove 0", "stop 0", "remove 1",
+                                      "stop 1", "start 1"}));
+}
+
 TEST_F(PluginManagerTest, DeletedPluginFileStaysLoaded) {
   Put("fixture_recording_plugin", Lib("A"));
   Rescan();
