@@ -1,0 +1,224 @@
+#include "tools/orvihttp_dir/dir_tool.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "foundation/paths.h"
+#include "orvihttp/content/virtual_directory.h"
+#include "tools/orvihttp_dir/latin1_names.h"
+#include "tools/orvihttp_dir/tool_platform.h"
+
+const char kDirToolUsage[] =
+    "usage: orvihttp-dir [--latin1-names] <OrviHTTP.dir> <command> [arguments]\n"
+    "\n"
+    "Shows and edits the server's virtual directory file. A missing file is an\n"
+    "empty tree; a damaged one is never changed.\n"
+    "\n"
+    "commands:\n"
+    "  list                                  every entry, one per line: folders as\n"
+    "                                        /path/, files as /path<TAB>real path\n"
+    "  add-file <folder> <real file> [name]  publishes a file (name: the real name)\n"
+    "  add-folder <folder> <name>            makes an empty folder\n"
+    "  import <folder> <real folder>         adds a real folder's contents, its\n"
+    "                                        sub-folders as folders\n"
+    "  remove <path>                         removes a folder (with everything in\n"
+    "                                        it) or else a file\n"
+    "  clear                                 empties the tree\n"
+    "\n"
+    "Folders and paths are virtual: / is the root, /docs a folder in it.\n"
+    "--latin1-names stores UTF-8 names of characters up to U+00FF in Latin-1, as\n"
+    "the server decodes URLs (for UTF-8 file systems).\n";
+
+namespace {
+
+struct Failure {
+  int code;
+  std::string message;
+};
+
+Failure Usage(const std::string& problem) {
+  return {2, "orvihttp-dir: " + problem + "\n\n" + kDirToolUsage};
+}
+
+Failure Refused(const std::string& problem) {
+  return {1, "orvihttp-dir: " + problem + "\n"};
+}
+
+// "/" or "/docs/" -> the form the tree's lookups take ("" or "/docs").
+std::optional<std::string> VirtualPath(const std::string& text) {
+  if (text.empty() || text[0] != '/') return std::nullopt;
+  std::string path = text;
+  if (path.back() == '/') path.pop_back();
+  return path;
+}
+
+VirtualFolder& FolderAt(VirtualFolder& root, const std::string& text) {
+  std::optional<std::string> path = VirtualPath(text);
+  if (!path) throw Usage("a virtual folder begins with \"/\": " + text);
+  VirtualFolder* folder = root.ResolveFolder(*path);
+  if (!folder) throw Refused("no such folder: " + text);
+  return *folder;
+}
+
+void CheckName(const std::string& name) {
+  if (name.empty()) throw Refused("a name cannot be empty");
+  if (name.find('/') != std::string::npos) {
+    throw Refused("a name cannot hold \"/\" (no URL could reach it): " + name);
+  }
+}
+
+std::string RealName(const std::string& realPath) {
+  std::size_t cut = realPath.find_last_of(std::string("/") + kPathSeparator);
+  return cut == std::string::npos ? realPath : realPath.substr(cut + 1);
+}
+
+void List(const VirtualFolder& folder, const std::string& path, std::string& out) {
+  out += path + "/\n";
+  for (const VirtualFile& file : folder.files) {
+    out += path + "/" + file.name + "\t" + file.realPath + "\n";
+  }
+  for (const VirtualFolder& sub : folder.subfolders) List(sub, path + "/" + sub.name, out);
+}
+
+// Adds what `source` holds by the import rules: an existing folder is reused,
+// an existing file keeps its entry.
+void Merge(VirtualFolder& target, const VirtualFolder& source) {
+  for (const VirtualFile& file : source.files) target.AddFile(file.name, file.realPath);
+  for (const VirtualFolder& sub : source.subfolders) {
+    target.AddFolder(sub.name);
+    Merge(*target.FindFolder(sub.name), sub);
+  }
+}
+
+VirtualFolder Load(const std::string& file) {
+  if (!IsFile(file)) {
+    if (IsFolder(file)) throw Refused(file + " is a folder");
+    return VirtualFolder{};
+  }
+  std::FILE* stream = std::fopen(file.c_str(), "rb");
+  if (!stream) throw Refused("cannot read " + file);
+  std::string data;
+  char buffer[65536];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) data.append(buffer, got);
+  const bool failed = std::ferror(stream) != 0;
+  std::fclose(stream);
+  if (failed) throw Refused("cannot read " + file);
+  std::optional<VirtualFolder> tree =
+      ParseTree(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+  if (!tree) throw Refused(file + " is not a valid virtual directory file; it was not changed");
+  return *tree;
+}
+
+// The whole new file is written beside the old one and then put in its
+// place, so a failure never leaves a half-written file.
+void Save(const std::string& file, const VirtualFolder& root) {
+  const std::string data = SerializeTree(root);
+  const std::string temporary = file + ".new";
+  std::FILE* stream = std::fopen(temporary.c_str(), "wb");
+  if (!stream) throw Refused("cannot write " + temporary);
+  bool ok = std::fwrite(data.data(), 1, data.size(), stream) == data.size();
+  ok = std::fclose(stream) == 0 && ok;
+  if (!ok || !MoveIntoPlace(temporary, file)) {
+    RemoveFile(temporary);
+    throw Refused("cannot write " + file);
+  }
+}
+
+void RequireCount(const std::vector<std::string>& words, std::size_t least, std::size_t most) {
+  const std::size_t given = words.size() - 2;
+  if (given < least || given > most) throw Usage("wrong number of arguments for " + words[1]);
+}
+
+int Run(const std::vector<std::string>& arguments, std::string& out) {
+  bool latin1 = false;
+  std::vector<std::string> words;  // file, command, its arguments
+  for (const std::string& argument : arguments) {
+    if (argument == "--latin1-names") {
+      latin1 = true;
+    } else if (argument == "--help" || argument == "-h") {
+      out += kDirToolUsage;
+      return 0;
+    } else if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
+      throw Usage("unknown option " + argument);
+    } else {
+      words.push_back(argument);
+    }
+  }
+  if (words.empty()) throw Usage("no file given");
+  if (words.size() < 2) throw Usage("no command given");
+  const std::string& file = words[0];
+  const std::string& command = words[1];
+
+  if (command == "list") {
+    RequireCount(words, 0, 0);
+    List(Load(file), "", out);
+    return 0;
+  }
+
+  VirtualFolder root;
+  if (command == "add-file") {
+    RequireCount(words, 2, 3);
+    root = Load(file);
+    VirtualFolder& folder = FolderAt(root, words[2]);
+    const std::string realPath = AbsolutePath(words[3]);
+    if (!IsFile(realPath)) throw Refused("not a file: " + words[3]);
+    std::string entryName = words.size() > 4 ? words[4] : RealName(realPath);
+    if (latin1) entryName = Utf8NameToLatin1(entryName);
+    CheckName(entryName);
+    if (!folder.AddFile(entryName, realPath)) throw Refused("File already exists: " + entryName);
+  } else if (command == "add-folder") {
+    RequireCount(words, 2, 2);
+    root = Load(file);
+    VirtualFolder& folder = FolderAt(root, words[2]);
+    const std::string folderName = latin1 ? Utf8NameToLatin1(words[3]) : words[3];
+    CheckName(folderName);
+    if (!folder.AddFolder(folderName)) throw Refused("Directory already exists: " + folderName);
+  } else if (command == "import") {
+    RequireCount(words, 2, 2);
+    root = Load(file);
+    VirtualFolder& folder = FolderAt(root, words[2]);
+    const std::string realFolder = AbsolutePath(words[3]);
+    if (!IsFolder(realFolder)) throw Refused("not a folder: " + words[3]);
+    if (latin1) {
+      VirtualFolder scratch;
+      ImportFolder(scratch, realFolder);
+      ConvertNamesToLatin1(scratch);
+      Merge(folder, scratch);
+    } else {
+      ImportFolder(folder, realFolder);
+    }
+  } else if (command == "remove") {
+    RequireCount(words, 1, 1);
+    root = Load(file);
+    std::optional<std::string> path = VirtualPath(words[2]);
+    if (!path) throw Usage("a virtual path begins with \"/\": " + words[2]);
+    if (path->empty()) throw Refused("the root cannot be removed (use clear)");
+    const std::size_t slash = path->rfind('/');
+    VirtualFolder* parent = root.ResolveFolder(path->substr(0, slash));
+    const std::string entry = path->substr(slash + 1);
+    if (!parent || (!parent->FindFolder(entry) && !parent->FindFile(entry))) {
+      throw Refused("no such entry: " + words[2]);
+    }
+    parent->RemoveEntry(entry);
+  } else if (command == "clear") {
+    RequireCount(words, 0, 0);
+    Load(file);  // a damaged file is not replaced either
+    root.Clear();
+  } else {
+    throw Usage("unknown command " + command);
+  }
+  Save(file, root);
+  return 0;
+}
+
+}  // namespace
+
+int RunDirTool(const std::vector<std::string>& arguments, std::string& out, std::string& err) {
+  try {
+    return Run(arguments, out);
+  } catch (const Failure& failure) {
+    err += failure.message;
+    return failure.code;
+  }
+}
