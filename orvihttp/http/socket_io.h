@@ -37,7 +37,7 @@ class SocketWakeup {
  private:
   std::atomic<bool> woken_{false};
   SocketHandle handle_ = kInvalidSocket;
-  uint16_t port_ = 0;  // Windows: where the wake datagram goes
+  [[maybe_unused]] uint16_t port_ = 0;  // Windows: where the wake datagram goes
 };
 
 enum class SocketWait { Ready, TimedOut, Woken, Failed };
