@@ -1,6 +1,8 @@
 // Folder listings and PHP scripts answered by the real engine over loopback.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "foundation/child_process.h"
@@ -219,4 +221,17 @@ TEST_F(Php, DebiansPhpCgi) {
   StartServer();
   EXPECT_EQ(WithoutDate(Get(port_, "/t.php?x=1")), PageResponse("x=1\r\n\x1a"));
   EXPECT_EQ(WithoutDate(Post(port_, "/t.php", "x=posted")), PageResponse("x=posted\r\n\x1a"));
+}
+
+TEST_F(Php, StoppingTheServerEndsARunningScript) {
+  Publish("/slow.php", "sleep:60000\nlate");
+  StartServer();
+  HttpTestClient client(port_);
+  client.Send("GET /slow.php HTTP/1.1\r\nHost: test\r\n\r\n");
+  // The script is running (or about to) when the server stops.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto before = std::chrono::steady_clock::now();
+  StopEngine();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(30));
+  EXPECT_TRUE(client.ClosedWithoutData(5000));
 }
