@@ -37,7 +37,12 @@ function(orvi_plugin_library target)
   else()
     target_link_options(${target} PRIVATE
       -Wl,--version-script=${CMAKE_SOURCE_DIR}/plugin_api/plugin_exports.map
-      -Wl,-Bsymbolic -Wl,--exclude-libs,ALL -Wl,--no-undefined)
+      -Wl,-Bsymbolic -Wl,--exclude-libs,ALL)
+    # clang's sanitizer runtimes live in the executable, so a fuzzing build's
+    # libraries legitimately leave their symbols open.
+    if(NOT ORVI_FUZZ)
+      target_link_options(${target} PRIVATE -Wl,--no-undefined)
+    endif()
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
                  ${CMAKE_SOURCE_DIR}/plugin_api/plugin_exports.map)
   endif()
