@@ -26,7 +26,8 @@ class HostPlatform {
   virtual void StartRotationTimer(uint32_t periodMs) = 0;
   virtual void StopRotationTimer() = 0;
   // Any thread: asks the main thread for a plugin rescan, without waiting.
-  virtual void PostRescan() = 0;
+  // `watchedFolder` outlives every request.
+  virtual void PostRescan(const std::string& watchedFolder) = 0;
   // Main thread: hands a status message to the host window and returns once
   // it has been handled.
   virtual void SendToHostWindow(uint32_t code, const void* data, uint32_t count) = 0;

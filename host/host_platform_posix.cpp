@@ -170,7 +170,7 @@ class PosixHost : public HostPlatform {
   // inotify reports every single write of a file being copied; like the
   // Windows notification, requests that arrive before the main thread has
   // begun the pending rescan add nothing.
-  void PostRescan() override {
+  void PostRescan(const std::string&) override {
     if (rescanPending_.exchange(true)) return;
     loop_.Post([this] {
       rescanPending_ = false;

@@ -69,8 +69,9 @@ int HostSession::Run() {
     PluginManagerAccess manager(ThePluginManager());
     manager->Rescan();
   }
-  watcher_ = std::make_unique<PluginWatcher>(JoinPath(install, "Plugins"),
-                                             [this] { platform_.PostRescan(); });
+  pluginsFolder_ = JoinPath(install, "Plugins");
+  watcher_ = std::make_unique<PluginWatcher>(pluginsFolder_,
+                                             [this] { platform_.PostRescan(pluginsFolder_); });
   watcher_->Begin();
 
   SetBool("MainDialog", false, false);

@@ -42,6 +42,7 @@ class HostSession {
  private:
   HostPlatform& platform_;
   std::string title_;
+  std::string pluginsFolder_;
   TrayStatus tray_;
   std::unique_ptr<PluginWatcher> watcher_;
 };

@@ -1,7 +1,18 @@
 #include <windows.h>
 
+#include <map>
+#include <string>
+#include <vector>
+
 #include "foundation/message_box.h"
+#include "foundation/paths.h"
+#include "host/folder_listing.h"
 #include "host/plugin_watcher.h"
+
+namespace {
+// A wait takes at most 64 handles: the subtree, the wake-up, the sub-folders.
+constexpr size_t kMostSubFolders = MAXIMUM_WAIT_OBJECTS - 2;
+}  // namespace
 
 // A change notification on the folder's whole subtree, and an event that wakes
 // the wait when the thread is stopped.
@@ -41,11 +52,49 @@ bool PluginWatcher::Begin() {
 void PluginWatcher::Run() {
   Notification& notification = *notification_;
   StopWaker waker([&notification] { SetEvent(notification.wake); });
-  HANDLE waits[2] = {notification.change, notification.wake};
+  // The notification on the whole subtree is what the system offers; Wine
+  // does not report changes inside sub-folders through it, so each first-level
+  // sub-folder (the only ones the loader reads) gets one of its own as well.
+  // The host merges the extra requests.
+  std::map<std::string, HANDLE> subFolders;
+  auto watch_sub_folders = [&] {
+    for (const FolderEntry& entry : ListFolder(folder_)) {
+      if (entry.kind != FolderEntry::Kind::Folder || entry.name == "." || entry.name == "..") {
+        continue;
+      }
+      if (subFolders.count(entry.name) || subFolders.size() >= kMostSubFolders) continue;
+      HANDLE change = FindFirstChangeNotificationA(
+          JoinPath(folder_, entry.name).c_str(), FALSE,
+          FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
+      if (change != INVALID_HANDLE_VALUE) subFolders.emplace(entry.name, change);
+    }
+  };
+  watch_sub_folders();
   for (;;) {
-    if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) return;
-    if (StopRequested()) return;
-    onChange_();
-    if (!FindNextChangeNotification(notification.change)) return;
+    std::vector<HANDLE> waits = {notification.change, notification.wake};
+    std::vector<std::string> names;
+    for (const auto& [name, change] : subFolders) {
+      waits.push_back(change);
+      names.push_back(name);
+    }
+    DWORD woken =
+        WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE, INFINITE);
+    if (woken == WAIT_OBJECT_0 + 1 || StopRequested()) break;
+    if (woken == WAIT_OBJECT_0) {
+      onChange_();
+      if (!FindNextChangeNotification(notification.change)) break;
+      watch_sub_folders();
+    } else if (woken >= WAIT_OBJECT_0 + 2 && woken < WAIT_OBJECT_0 + waits.size()) {
+      onChange_();
+      const std::string& name = names[woken - WAIT_OBJECT_0 - 2];
+      if (!FindNextChangeNotification(subFolders[name])) {
+        // The sub-folder is gone.
+        FindCloseChangeNotification(subFolders[name]);
+        subFolders.erase(name);
+      }
+    } else {
+      break;
+    }
   }
+  for (const auto& entry : subFolders) FindCloseChangeNotification(entry.second);
 }

@@ -1,0 +1,302 @@
+// The Windows host: a hidden, disabled window of class "Trellan" whose thread
+// is the host's main thread, the tray icon, its menu and the rotation timer.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <atomic>
+#include <vector>
+
+#include "foundation/message_box.h"
+#include "host/host_info.h"
+#include "host/host_platform.h"
+#include "host/host_session.h"
+#include "host/host_window_win32.h"
+#include "host/manage_dialog_win32.h"
+#include "host/plugin_stop_scope.h"
+#include "host/resource_ids.h"
+#include "host/tray_menu_win32.h"
+
+namespace {
+
+constexpr DWORD kQuitRetryMs = 500;
+// How long a new host waits for an old one to finish its exit after its
+// window has gone (unloading plugins, saving Trellan.ini).
+constexpr DWORD kOldHostExitMs = 30000;
+// HostCallback waits in slices like this, checking whether its plugin is
+// being stopped meanwhile.
+constexpr UINT kSendSliceMs = 50;
+
+std::atomic<HWND> host_window{nullptr};
+// A rescan request waits in the queue; later ones add nothing until the main
+// thread has begun it.
+std::atomic<bool> rescan_pending{false};
+std::atomic<DWORD> main_thread{0};
+
+HICON IconFromHandle(IconHandle icon) {
+  // Icon handles are 32-bit values, sign-extended on 64-bit Windows.
+  return reinterpret_cast<HICON>(static_cast<intptr_t>(static_cast<int32_t>(icon)));
+}
+
+IconHandle HandleFromIcon(HICON icon) {
+  return static_cast<IconHandle>(reinterpret_cast<uintptr_t>(icon));
+}
+
+void ShowTrayMenu(HWND window) {
+  HostSession* session = HostSession::Current();
+  if (!session) return;
+  HMENU menu = CreateTrayPopupMenu(session->BuildMenu());
+  if (!menu) return;
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  SetForegroundWindow(window);
+  UINT chosen =
+      static_cast<UINT>(TrackPopupMenu(menu, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+                                       cursor.x, cursor.y, 0, window, nullptr));
+  // Lets the menu close properly when the user clicks elsewhere.
+  PostMessageA(window, WM_NULL, 0, 0);
+  DestroyMenu(menu);
+  session->OnMenuChoice(chosen);
+}
+
+LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  HostSession* session = HostSession::Current();
+  switch (message) {
+    case WM_CREATE: {
+      HINSTANCE instance = GetModuleHandleA(nullptr);
+      HICON large = LoadIconA(instance, MAKEINTRESOURCEA(IDI_TRELLAN));
+      HICON small = static_cast<HICON>(
+          LoadImageA(instance, MAKEINTRESOURCEA(IDI_TRELLAN), IMAGE_ICON, 16, 16, 0));
+      SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large));
+      SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+      return 0;
+    }
+    case WM_CLOSE:
+    case WM_DESTROY:
+      // Closing never ends the host; only Exit and HostQuit do.
+      ShowWindow(window, SW_HIDE);
+      return 0;
+    case WM_COPYDATA: {
+      const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+      if (session && data) {
+        session->OnCopyData(static_cast<uint32_t>(data->dwData), data->lpData, data->cbData);
+      }
+      return 0;
+    }
+    case WM_TIMER:
+      if (session && wparam == kRotationTimerId) session->OnRotationTimer();
+      return 0;
+    case WM_USER:
+      rescan_pending = false;
+      if (session) session->OnRescanRequest();
+      return 0;
+    case kTrayCallbackMessage:
+      if (session && LOWORD(lparam) == WM_LBUTTONDBLCLK) session->OnTrayDoubleClick();
+      if (LOWORD(lparam) == WM_RBUTTONUP) ShowTrayMenu(window);
+      return 0;
+    case kRotationTimerMessage:
+      if (wparam) {
+        SetTimer(window, kRotationTimerId, static_cast<UINT>(wparam), nullptr);
+      } else {
+        KillTimer(window, kRotationTimerId);
+      }
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wparam, lparam);
+  }
+}
+
+class Win32Host : public HostPlatform {
+ public:
+  Win32Host() : instance_(GetModuleHandleA(nullptr)) {
+    main_thread.store(GetCurrentThreadId());
+    trayIcon_ = static_cast<HICON>(
+        LoadImageA(instance_, MAKEINTRESOURCEA(IDI_TRELLAN), IMAGE_ICON, 16, 16, 0));
+  }
+
+  ~Win32Host() override {
+    if (HWND window = host_window.exchange(nullptr)) DestroyWindow(window);
+  }
+
+  void EndRunningHost() override {
+    std::vector<HANDLE> old_hosts;
+    while (HWND running = FindWindowA(kHostWindowClass, nullptr)) {
+      DWORD process_id = 0;
+      GetWindowThreadProcessId(running, &process_id);
+      if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, process_id)) {
+        old_hosts.push_back(process);
+      }
+      COPYDATASTRUCT quit{HostQuit, 0, nullptr};
+      SendMessageA(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&quit));
+      Sleep(kQuitRetryMs);
+    }
+    // Its window goes first; the old host then still unloads its plugins from
+    // the shared Temp folder and writes Trellan.ini, which this host reads.
+    for (HANDLE process : old_hosts) {
+      WaitForSingleObject(process, kOldHostExitMs);
+      CloseHandle(process);
+    }
+  }
+
+  bool CreateHostWindow(const std::string& title) override {
+    WNDCLASSEXA type{};
+    type.cbSize = sizeof type;
+    type.lpfnWndProc = HostWindowProc;
+    type.hInstance = instance_;
+    type.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+    type.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
+    type.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    type.lpszClassName = kHostWindowClass;
+    if (!RegisterClassExA(&type)) {
+      ShowMessageBox("Error: Window registration failed! Terminating program!", "Trellan",
+                     MessageIcon::Warning);
+      return false;
+    }
+    HWND window = CreateWindowExA(
+        0, kHostWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_DISABLED, CW_USEDEFAULT,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, nullptr);
+    if (!window) {
+      ShowMessageBox("Error: Window creation failed! Terminating program!", "Trellan",
+                     MessageIcon::Warning);
+      return false;
+    }
+    host_window.store(window);
+    return true;
+  }
+
+  IconHandle HostIcon() const override { return HandleFromIcon(trayIcon_); }
+
+  void AddTrayIcon(IconHandle icon, const std::string& tip) override {
+    NOTIFYICONDATAA data = TrayData(icon, tip);
+    data.uFlags |= NIF_MESSAGE;
+    data.uCallbackMessage = kTrayCallbackMessage;
+    Shell_NotifyIconA(NIM_ADD, &data);
+    data.uVersion = NOTIFYICON_VERSION;
+    if (!Shell_NotifyIconA(NIM_SETVERSION, &data)) {
+      ShowMessageBox("WTF!?", "1", MessageIcon::None);
+    }
+  }
+
+  void ShowTray(IconHandle icon, const std::string& tip) override {
+    NOTIFYICONDATAA data = TrayData(icon, tip);
+    Shell_NotifyIconA(NIM_MODIFY, &data);
+  }
+
+  void DeleteTrayIcon() override {
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof data;
+    data.hWnd = WindowForTray();
+    data.uID = kTrayIconId;
+    Shell_NotifyIconA(NIM_DELETE, &data);
+  }
+
+  void StartRotationTimer(uint32_t periodMs) override {
+    if (HWND window = host_window.load()) SetTimer(window, kRotationTimerId, periodMs, nullptr);
+  }
+
+  void StopRotationTimer() override {
+    // The window may be gone already (Exit destroys it); its timers went
+    // with it.
+    if (HWND window = host_window.load()) KillTimer(window, kRotationTimerId);
+  }
+
+  void PostRescan(const std::string& watchedFolder) override {
+    HWND window = host_window.load();
+    if (!window || rescan_pending.exchange(true)) return;
+    if (!PostMessageA(window, WM_USER, 0, reinterpret_cast<LPARAM>(watchedFolder.c_str()))) {
+      rescan_pending = false;
+    }
+  }
+
+  void SendToHostWindow(uint32_t code, const void* data, uint32_t count) override {
+    SendHostMessage(code, data, count);
+  }
+
+  int RunMessageLoop() override {
+    MSG message;
+    BOOL got;
+    while ((got = GetMessageA(&message, nullptr, 0, 0)) > 0) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    return got == 0 ? static_cast<int>(message.wParam) : 0;
+  }
+
+  void Quit() override {
+    trayWindow_ = host_window.load();
+    if (HWND window = host_window.exchange(nullptr)) DestroyWindow(window);
+    PostQuitMessage(0);
+  }
+
+  void ShowAbout(const std::string& text) override {
+    MessageBoxA(nullptr, text.c_str(), "About", MB_OK);
+  }
+
+  void OpenManageDialog() override { ManageDialog::Open(); }
+
+  void CloseManageDialog() override { ManageDialog::Close(); }
+
+ private:
+  // The tray icon belongs to the window that added it, also after Exit has
+  // destroyed that window.
+  HWND WindowForTray() const {
+    HWND window = host_window.load();
+    return window ? window : trayWindow_;
+  }
+
+  NOTIFYICONDATAA TrayData(IconHandle icon, const std::string& tip) const {
+    NOTIFYICONDATAA data{};
+    data.cbSize = sizeof data;
+    data.hWnd = WindowForTray();
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_ICON | NIF_TIP;
+    data.hIcon = IconFromHandle(icon);
+    lstrcpynA(data.szTip, tip.c_str(), sizeof data.szTip);
+    return data;
+  }
+
+  HINSTANCE instance_;
+  HICON trayIcon_ = nullptr;
+  HWND trayWindow_ = nullptr;
+};
+
+}  // namespace
+
+HWND HostWindow() {
+  return host_window.load();
+}
+
+void SendHostMessage(uint32_t code, const void* data, uint32_t count) {
+  HWND window = host_window.load();
+  if (!window) return;
+  COPYDATASTRUCT copy{code, count, const_cast<void*>(data)};
+  SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+}
+
+std::unique_ptr<HostPlatform> CreateHostPlatform() {
+  return std::make_unique<Win32Host>();
+}
+
+int32_t HostCallback(int32_t pluginId, IconHandle icon, int32_t command, int32_t priority,
+                     const char* text) {
+  StatusRecord record = MakeStatusRecord(pluginId, icon, command, text);
+  COPYDATASTRUCT copy{StatusCodeForPriority(priority), sizeof record, &record};
+  HWND window = host_window.load();
+  if (!window) return 0;
+  if (GetCurrentThreadId() == main_thread.load()) {
+    SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+    return 0;
+  }
+  // The main thread may be inside this plugin's Stop, waiting for the thread
+  // that calls here: give up then rather than wait forever. A message the
+  // main thread has not taken yet is withdrawn when a slice runs out.
+  for (;;) {
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL,
+                            kSendSliceMs, &answer)) {
+      return 0;
+    }
+    if (IsPluginStopping(pluginId) || host_window.load() != window || !IsWindow(window)) return 0;
+  }
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// The tray icon's mouse messages.
+inline constexpr UINT kTrayCallbackMessage = WM_USER + 101;
+// Sent by the settings dialog's thread: restarts the rotation timer with the
+// period in wParam (milliseconds), or stops it when wParam is 0. A timer can
+// only be set by its window's own thread.
+inline constexpr UINT kRotationTimerMessage = WM_APP + 1;
+
+// The host's hidden window, or null before it exists and after it is gone.
+HWND HostWindow();
+
+// Sends a host message (WM_COPYDATA with `code`) to the host window and waits
+// until it has been handled.
+void SendHostMessage(uint32_t code, const void* data, uint32_t count);
