@@ -1,0 +1,121 @@
+#!/bin/bash
+# Builds Orvi HTTP Server, installs it into a folder, prepares it to publish
+# the sample site shipped in this repository, and runs the host in the
+# foreground until Ctrl+C.
+#
+#   scripts/run.sh [--port N] [--folder DIR] [--windows]
+#
+#   --port N      the HTTP port (default 8080; ports below 1024 need root)
+#   --folder DIR  where to install (default ~/orvi-http-server, or
+#                 ~/orvi-http-server-windows with --windows)
+#   --windows     the Windows build, run under Wine (private prefix inside
+#                 the install folder; a virtual display when DISPLAY is unset)
+#   --fresh       rebuild OrviHTTP.dir from the sample site even if it exists
+#
+# OrviHTTP.ini keeps any settings you changed; the script only sets Active,
+# FirstTime, Port and the PHP settings.
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+port=8080
+folder=""
+windows=0
+fresh=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --port) port="${2:?--port needs a number}"; shift 2 ;;
+    --folder) folder="${2:?--folder needs a path}"; shift 2 ;;
+    --windows) windows=1; shift ;;
+    --fresh) fresh=1; shift ;;
+    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "run.sh: unknown argument: $1 (try --help)" >&2; exit 2 ;;
+  esac
+done
+if ! [[ "$port" =~ ^[0-9]+$ ]] || [ "$port" -lt 1 ] || [ "$port" -gt 65535 ]; then
+  echo "run.sh: the port must be a number from 1 to 65535, not \"$port\"" >&2
+  exit 2
+fi
+
+if [ "$windows" -eq 1 ]; then
+  preset=windows
+  folder="${folder:-$HOME/orvi-http-server-windows}"
+  exe=.exe
+else
+  preset=linux
+  folder="${folder:-$HOME/orvi-http-server}"
+  exe=""
+fi
+mkdir -p "$folder"
+folder="$(cd "$folder" && pwd)"
+plugin="$folder/Plugins/Orvi HTTP Server"
+
+echo "Building the $preset flavour..."
+cmake --preset "$preset" > /dev/null
+cmake --build --preset "$preset" -j"$(nproc)" --target Trellan OrviHTTP orvihttp-dir > /dev/null
+cmake --install "build/$preset" --prefix "$folder" > /dev/null
+
+# The settings file: keep what is there, set what this script is about.
+php_enable=No
+php_path=""
+if [ "$windows" -eq 0 ] && [ -x /usr/bin/php-cgi ]; then
+  php_enable=Yes
+  php_path=/usr/bin/php-cgi
+fi
+python3 "$root/scripts/set-ini-values.py" "$plugin/OrviHTTP.ini" \
+  "FirstTime=No" "Active=Yes" "Port=$port" "PHPEnable=$php_enable" "PHPPath=\"$php_path\""
+
+if [ "$windows" -eq 1 ]; then
+  export WINEPREFIX="$folder/wineprefix"
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+  "$root/scripts/wine-prefix-init.sh" "$WINEPREFIX"
+  win_folder="$(winepath -w "$folder")"
+  win_plugin="$(winepath -w "$plugin")"
+  # Both deliverables find their folders through the registry: point them here.
+  wine reg add 'HKLM\SOFTWARE\Quintarvo\Trellan' /v Path /d "$win_folder" /f > /dev/null 2>&1
+  wine reg add 'HKLM\SOFTWARE\Quintarvo\Orvi HTTP Server' /v Path /d "$win_plugin" /f > /dev/null 2>&1
+  if [ "$fresh" -eq 1 ] || [ ! -f "$plugin/OrviHTTP.dir" ]; then
+    rm -f "$plugin/OrviHTTP.dir"
+    wine "$folder/orvihttp-dir.exe" "$win_plugin\\OrviHTTP.dir" import / "$(winepath -w "$root/sample-site")" > /dev/null
+  fi
+else
+  config="${XDG_CONFIG_HOME:-$HOME/.config}/Quintarvo"
+  mkdir -p "$config/Trellan" "$config/Orvi HTTP Server"
+  printf '%s' "$folder" > "$config/Trellan/Path"
+  printf '%s' "$plugin" > "$config/Orvi HTTP Server/Path"
+  if [ "$fresh" -eq 1 ] || [ ! -f "$plugin/OrviHTTP.dir" ]; then
+    rm -f "$plugin/OrviHTTP.dir"
+    # Linux file names are UTF-8; the server's names are Latin-1, as it decodes URLs.
+    "$folder/orvihttp-dir" --latin1-names "$plugin/OrviHTTP.dir" import / "$root/sample-site" > /dev/null
+  fi
+fi
+
+echo
+echo "Orvi HTTP Server is installed in $folder"
+echo "Open http://localhost:$port/ in your browser. Press Ctrl+C to stop the server."
+echo
+
+if [ "$windows" -eq 1 ]; then
+  xvfb_pid=""
+  stop_wine() {
+    wineserver -k > /dev/null 2>&1 || true
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2> /dev/null || true; fi
+  }
+  trap stop_wine EXIT
+  trap 'exit 0' INT TERM
+  if [ -z "${DISPLAY:-}" ]; then
+    for number in $(seq 90 140); do
+      if [ ! -e "/tmp/.X${number}-lock" ] && [ ! -e "/tmp/.X11-unix/X${number}" ]; then
+        Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp > /dev/null 2>&1 &
+        xvfb_pid=$!
+        export DISPLAY=":$number"
+        sleep 1
+        break
+      fi
+    done
+  fi
+  wine "$folder/Trellan.exe" &
+  wait $!
+else
+  exec "$folder/Trellan$exe"
+fi
