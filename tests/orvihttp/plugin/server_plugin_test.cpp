@@ -4,13 +4,17 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <thread>
+#include <vector>
 
 #include "foundation/dovetab.h"
 #include "foundation/dynamic_library.h"
 #include "foundation/paths.h"
 #include "foundation/winsock_startup.h"
+#include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/socket_io.h"
+#include "orvihttp/logging/binary_log.h"
 #include "tests/orvihttp/plugin/loaded_server_plugin.h"
 
 namespace {
@@ -22,6 +26,31 @@ std::string Quoted(const std::string& text) {
   entry.type = Setting::Type::String;
   entry.stringValue = text;
   return dovetab::FormatValue(entry);
+}
+
+// Sends one request with "Connection: close" and reads until the server
+// closes; "" when nothing came.
+std::string Exchange(int port, const std::string& request) {
+  SocketHandle socket = ConnectToLoopback(port);
+  if (socket == kInvalidSocket) return "";
+  std::size_t sent = 0;
+  while (sent < request.size()) {
+    if (WaitForSocket(socket, true, 5000, nullptr) != SocketWait::Ready) break;
+    int n = SendSome(socket, request.data() + sent, static_cast<int>(request.size() - sent));
+    if (n == kSocketWouldBlock) continue;
+    if (n <= 0) break;
+    sent += static_cast<std::size_t>(n);
+  }
+  std::string response;
+  char buffer[4096];
+  while (WaitForSocket(socket, false, 5000, nullptr) == SocketWait::Ready) {
+    int n = ReceiveSome(socket, buffer, sizeof buffer);
+    if (n == kSocketWouldBlock) continue;
+    if (n <= 0) break;
+    response.append(buffer, static_cast<std::size_t>(n));
+  }
+  CloseSocket(socket);
+  return response;
 }
 
 // A port nobody listens on at the moment.
@@ -90,17 +119,16 @@ TEST(ServerPluginTest, DefaultsAreWrittenAtStopAndStatusStartsOffline) {
 TEST(ServerPluginTest, NonPersistentKeyInTheFileIsWrittenBack) {
   LoadedServerPlugin server;
   ASSERT_TRUE(server.loaded());
-  std::string elsewhere = server.folder().File("elsewhere");
-  ASSERT_TRUE(CreateFolder(elsewhere));
-  server.WriteIni({"FirstTime = No", "Port = 8123", "InstallPath = " + Quoted(elsewhere)});
+  server.WriteIni({"FirstTime = No", "Port = 8123", "BinLogPath = \"\""});
   server.Start();
   server.Stop();
-  // The ini was read from the registry folder but, with InstallPath moved,
-  // is written to the new folder, InstallPath included.
-  std::string text = server.ReadFile(JoinPath("elsewhere", "OrviHTTP.ini"));
-  EXPECT_NE(text.find("InstallPath = " + Quoted(elsewhere)), std::string::npos) << text;
-  EXPECT_NE(text.find("Port = 8123"), std::string::npos) << text;
-  EXPECT_EQ(text.find("BinLogPath"), std::string::npos);
+  std::vector<std::string> entries = server.IniEntries();
+  ASSERT_EQ(entries.size(), 11u);
+  EXPECT_EQ(entries[0], "BinLogPath = \"\"");  // first set, so first written
+  EXPECT_EQ(entries[1], "FirstTime = No");
+  EXPECT_EQ(entries[3], "Port = 8123");
+  std::string text = server.ReadFile("OrviHTTP.ini");
+  EXPECT_EQ(text.find("InstallPath"), std::string::npos);
   EXPECT_EQ(text.find("MainDialog"), std::string::npos);
 }
 
@@ -136,6 +164,58 @@ TEST(ServerPluginTest, ActiveServerReportsOnlineFirstThenBusyWithAClient) {
   SocketHandle again = kInvalidSocket;
   EXPECT_EQ(OpenListeningSocket(port, &again), 0);
   CloseSocket(again);
+}
+
+// The road of one request through the deliverable: the tree comes from
+// OrviHTTP.dir, both logs go to their default files in the install folder.
+TEST(ServerPluginTest, ServesItsDirFileAndLogsBesideIt) {
+  LoadedServerPlugin server;
+  ASSERT_TRUE(server.loaded());
+  std::string real = server.folder().File("page.html");
+  {
+    std::ofstream out(real, std::ios::binary);
+    out << "0123456789";
+  }
+  VirtualFolder root;
+  root.AddFolder("docs");
+  root.FindFolder("docs")->AddFile("index.html", real);
+  {
+    std::string bytes = SerializeTree(root);
+    std::ofstream out(server.folder().File("OrviHTTP.dir"), std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  int port = FreePort();
+  ASSERT_NE(port, 0);
+  server.WriteIni({"FirstTime = No", "Active = Yes", "Port = " + std::to_string(port)});
+  server.Start();
+
+  std::string get = Exchange(port, "GET /docs/ HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(get.rfind("HTTP/1.1 200\r\n", 0), 0u) << get;
+  EXPECT_EQ(get.substr(get.size() - 10), "0123456789");
+  std::string head = Exchange(port, "HEAD /docs/index.html HTTP/1.0\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(head.rfind("HTTP/1.1 200\r\n", 0), 0u) << head;
+  EXPECT_EQ(head.find("0123456789"), std::string::npos);
+  server.Stop();
+
+  std::string log = server.ReadFile("OrviHTTP.log");
+  EXPECT_NE(log.find("#\r\n# Started Orvi HTTP Server ["), std::string::npos) << log;
+  EXPECT_NE(log.find("127.0.0.1 - - ["), std::string::npos) << log;
+  EXPECT_NE(log.find("] \"GET /docs/ HTTP/1.1\" 200 10\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("] \"HEAD /docs/index.html HTTP/1.0\" 200 0\r\n"), std::string::npos) << log;
+
+  std::vector<BinLogRecord> records;
+  ASSERT_TRUE(ReadBinLogFile(server.folder().File("OrviHTTP.binlog"),
+                             [&](const BinLogRecord& record) { records.push_back(record); }));
+  // GET: accepted, succeeded, downloaded; HEAD: accepted, succeeded.
+  ASSERT_EQ(records.size(), 5u);
+  std::vector<int32_t> types;
+  for (const BinLogRecord& record : records) types.push_back(record.type);
+  EXPECT_EQ(types, (std::vector<int32_t>{0, 3, 8, 0, 3}));
+  EXPECT_EQ(records[1].first, "127.0.0.1");
+  EXPECT_EQ(records[2].second, "index.html");
+  EXPECT_EQ(records[2].value, 10u);
+  // The tree is saved back unchanged.
+  EXPECT_EQ(server.ReadFile("OrviHTTP.dir"), SerializeTree(root));
 }
 
 TEST(ServerPluginTest, StopWaitsOutACallbackBlockedInTheHost) {
