@@ -30,8 +30,11 @@ struct Thread::SharedState {
 };
 
 namespace {
+// Plain pointers only: with mingw-w64's emulated TLS a thread_local with a
+// destructor can be destroyed after its storage is gone when many threads
+// end. The shared state itself is kept alive by Entry's own copy.
 thread_local Thread* current_thread = nullptr;
-thread_local std::shared_ptr<Thread::SharedState> current_state;
+thread_local const std::shared_ptr<Thread::SharedState>* current_state = nullptr;
 }  // namespace
 
 Thread::Thread() : state_(std::make_shared<SharedState>()) {}
@@ -80,7 +83,7 @@ bool Thread::Start() {
 
 void Thread::Entry(Thread* self, std::shared_ptr<SharedState> state) {
   current_thread = self;
-  current_state = state;
+  current_state = &state;
   bool go_on;
   {
     std::lock_guard<std::mutex> lock(state->mutex);
@@ -96,7 +99,7 @@ void Thread::Entry(Thread* self, std::shared_ptr<SharedState> state) {
   // so nothing below touches it.
   self->Stop();
   current_thread = nullptr;
-  current_state.reset();
+  current_state = nullptr;
   std::lock_guard<std::mutex> lock(state->mutex);
   state->workerActive = false;
   state->changed.notify_all();
@@ -170,11 +173,12 @@ Thread* Thread::Current() {
 
 bool Thread::CurrentStopRequested() {
   if (!current_state) return false;
-  std::lock_guard<std::mutex> lock(current_state->mutex);
-  return current_state->stopRequested;
+  std::lock_guard<std::mutex> lock((*current_state)->mutex);
+  return (*current_state)->stopRequested;
 }
 
-StopWaker::StopWaker(std::function<void()> wake) : state_(current_state) {
+StopWaker::StopWaker(std::function<void()> wake)
+    : state_(current_state ? *current_state : nullptr) {
   if (!state_) return;
   std::unique_lock<std::mutex> lock(state_->wakeMutex);
   bool stopping;
