@@ -51,6 +51,16 @@ void ImportInto(VirtualFolder& target, const std::string& realFolder,
   ancestors.pop_back();
 }
 
+// Adds what `from` holds to `target` as an import would: existing folders are
+// entered, existing file names keep their entries.
+void MergeInto(VirtualFolder& target, const VirtualFolder& from) {
+  for (const VirtualFile& file : from.files) target.AddFile(file.name, file.realPath);
+  for (const VirtualFolder& sub : from.subfolders) {
+    target.AddFolder(sub.name);
+    MergeInto(*target.FindFolder(sub.name), sub);
+  }
+}
+
 }  // namespace
 
 void ImportFolder(VirtualFolder& target, const std::string& realFolder) {
@@ -114,20 +124,18 @@ bool VirtualDirectory::AddFolder(const std::string& folderPath, const std::strin
 }
 
 bool VirtualDirectory::ImportFolder(const std::string& folderPath, const std::string& realFolder) {
-  // The disk is read outside the lock, into a copy of the target folder, so
-  // that requests are not held up by a slow folder scan.
-  std::optional<VirtualFolder> target;
   {
     SingletonAccess<VirtualFolder> root(tree);
-    VirtualFolder* folder = FolderAt(*root, folderPath);
-    if (!folder) return false;
-    target = *folder;
+    if (!FolderAt(*root, folderPath)) return false;
   }
-  ::ImportFolder(*target, realFolder);
+  // The disk is read outside the lock, so requests are not held up by a slow
+  // folder scan; the result is merged in by the import's own rules after.
+  VirtualFolder scanned;
+  ::ImportFolder(scanned, realFolder);
   SingletonAccess<VirtualFolder> root(tree);
   VirtualFolder* folder = FolderAt(*root, folderPath);
   if (!folder) return false;
-  *folder = std::move(*target);
+  MergeInto(*folder, scanned);
   return true;
 }
 
