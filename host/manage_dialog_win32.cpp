@@ -67,6 +67,13 @@ ManageDialog::~ManageDialog() {
 
 void ManageDialog::Run() {
   threadId_ = GetCurrentThreadId();
+  // The dialog belongs on the host window's desktop. Windows gives a new
+  // thread its process's desktop anyway; Wine gives it the default one.
+  if (HWND host = HostWindow()) {
+    if (HDESK desktop = GetThreadDesktop(GetWindowThreadProcessId(host, nullptr))) {
+      SetThreadDesktop(desktop);
+    }
+  }
   HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MANAGE_PLUGINS),
                                    nullptr, DialogProc, reinterpret_cast<LPARAM>(this));
   if (!dialog) return;
