@@ -44,11 +44,6 @@ void CopyWholeFile(const std::string& source, const std::string& target) {
   if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-void StopPlugin(PluginRecord& record) {
-  PluginStopScope scope(record.pluginId);
-  record.object->Stop();
-}
-
 }  // namespace
 
 void PluginManager::SetHostHooks(HostHooks hooks) {
@@ -116,10 +111,15 @@ void PluginManager::LoadOrReload(const std::string& installFolder, const std::st
     // Changed on disk: unload, keeping its pluginId for the new copy. Its tray
     // records go first, so the tray never shows an icon of a stopped plugin.
     pluginId = loaded->pluginId;
-    if (Hooks().removeStatus) Hooks().removeStatus(pluginId);
-    StopPlugin(*loaded);
-    std::this_thread::sleep_for(kAfterStop);
-    loaded->module.Release();
+    {
+      // Until its code is gone, reports of this plugin are not taken: a late
+      // one would put an icon back that dies with the library.
+      PluginStopScope stopping(pluginId);
+      if (Hooks().removeStatus) Hooks().removeStatus(pluginId);
+      loaded->object->Stop();
+      std::this_thread::sleep_for(kAfterStop);
+      loaded->module.Release();
+    }
     RemoveFile(loaded->shadowPath);
     records_.erase(loaded);
     std::this_thread::sleep_for(kAfterUnload);
@@ -202,9 +202,12 @@ std::vector<PluginMenuSource> PluginManager::MenuSources() {
 void PluginManager::UnloadAll() {
   while (!records_.empty()) {
     PluginRecord& record = records_.front();
-    StopPlugin(record);
-    std::this_thread::sleep_for(kAfterStop);
-    record.module.Release();
+    {
+      PluginStopScope stopping(record.pluginId);
+      record.object->Stop();
+      std::this_thread::sleep_for(kAfterStop);
+      record.module.Release();
+    }
     records_.pop_front();
   }
   std::string install = InstallFolder();

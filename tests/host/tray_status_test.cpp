@@ -192,14 +192,4 @@ TEST_F(TrayStatusTest, DoubleClickIgnoresNegativeCommandsAndEmptyLists) {
   EXPECT_EQ(*target, std::make_pair(2, 0));
 }
 
-TEST_F(TrayStatusTest, ClearForgetsEveryRecord) {
-  Report(1, 0, 11, "a");
-  Report(2, 1, 22, "b");
-  Report(3, 2, 33, "c");
-  tray_.Clear();
-  for (int priority = 0; priority < TrayStatus::kPriorities; ++priority) {
-    EXPECT_TRUE(tray_.List(priority).empty());
-  }
-}
-
 }  // namespace
