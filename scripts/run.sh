@@ -50,9 +50,17 @@ folder="$(cd "$folder" && pwd)"
 plugin="$folder/Plugins/Orvi HTTP Server"
 
 echo "Building the $preset flavour..."
-cmake --preset "$preset" > /dev/null
-cmake --build --preset "$preset" -j"$(nproc)" --target Trellan OrviHTTP orvihttp-dir > /dev/null
-cmake --install "build/$preset" --prefix "$folder" > /dev/null
+# Quiet unless it fails: then the compiler's messages are what the user needs.
+build_log="$(mktemp)"
+if ! { cmake --preset "$preset" &&
+  cmake --build --preset "$preset" -j"$(nproc)" --target Trellan OrviHTTP orvihttp-dir &&
+  cmake --install "build/$preset" --prefix "$folder"; } > "$build_log" 2>&1; then
+  cat "$build_log" >&2
+  rm -f "$build_log"
+  echo "run.sh: building or installing the $preset flavour failed" >&2
+  exit 1
+fi
+rm -f "$build_log"
 
 # The settings file: keep what is there, set what this script is about.
 php_enable=No
@@ -108,12 +116,29 @@ if [ "$windows" -eq 1 ]; then
       if [ ! -e "/tmp/.X${number}-lock" ] && [ ! -e "/tmp/.X11-unix/X${number}" ]; then
         Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp > /dev/null 2>&1 &
         xvfb_pid=$!
-        export DISPLAY=":$number"
-        sleep 1
-        break
+        # Ready once it answers a client (its socket appears earlier), unless
+        # another display won the number meanwhile.
+        for _ in $(seq 1 100); do
+          kill -0 "$xvfb_pid" 2> /dev/null || break
+          if xdpyinfo -display ":$number" > /dev/null 2>&1; then
+            export DISPLAY=":$number"
+            break
+          fi
+          sleep 0.1
+        done
+        [ -n "${DISPLAY:-}" ] && break
+        kill "$xvfb_pid" 2> /dev/null || true
+        xvfb_pid=""
       fi
     done
+    if [ -z "${DISPLAY:-}" ]; then
+      echo "run.sh: could not start a virtual display (Xvfb)" >&2
+      exit 1
+    fi
   fi
+  # The wine commands above ran without a display; their wineserver, still
+  # lingering, would give the host a desktop without one. Let it end first.
+  wineserver -w
   wine "$folder/Trellan.exe" &
   wait $!
 else

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils imagemagick
-  googletest libgtest-dev php-cgi curl wget python3 binutils
+  googletest libgtest-dev php-cgi curl wget python3 binutils chromium
 )
 missing=()
 for package in "${packages[@]}"; do

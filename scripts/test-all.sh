@@ -1,8 +1,11 @@
 #!/bin/bash
-# Builds and tests every flavour: native Linux, Linux with AddressSanitizer and
-# UndefinedBehaviorSanitizer, the Windows build under Wine, and a short run of
-# every libFuzzer target. Prints ctest's summary per flavour; fails when any
-# flavour fails.
+# Builds and tests every flavour: native Linux, the acceptance run with real
+# clients against the server the run command installs and starts, Linux with
+# AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build under Wine,
+# and a short run of every libFuzzer target. Prints ctest's summary per
+# flavour; fails when any flavour fails. ORVI_FLAVOURS picks flavours; the
+# acceptance run of the Windows build under Wine is the opt-in flavour
+# acceptance-windows.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -24,12 +27,25 @@ flavour() {
   local preset="$1"
   echo
   echo "=== $preset ==="
+  local rc
+  case "$preset" in
+    acceptance | acceptance-windows)
+      # The run command builds and installs what it starts.
+      if [ "$preset" = acceptance ]; then
+        tests/acceptance/run-acceptance.sh
+      else
+        tests/acceptance/run-acceptance.sh --windows
+      fi
+      rc=$?
+      if [ $rc -eq 0 ]; then results[$preset]="passed"; else results[$preset]="FAILED"; status=1; fi
+      return
+      ;;
+  esac
   if ! build "$preset"; then
     results[$preset]="build failed"
     status=1
     return
   fi
-  local rc
   case "$preset" in
     windows)
       scripts/wine-session.sh "build/$preset" ctest --preset "$preset" -j"$jobs"
@@ -47,13 +63,13 @@ flavour() {
   if [ $rc -eq 0 ]; then results[$preset]="passed"; else results[$preset]="FAILED"; status=1; fi
 }
 
-for preset in ${ORVI_FLAVOURS:-linux linux-asan windows linux-fuzz}; do
+for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows linux-fuzz}; do
   flavour "$preset"
 done
 
 echo
 echo "=== summary ==="
-for preset in ${ORVI_FLAVOURS:-linux linux-asan windows linux-fuzz}; do
-  printf '%-12s %s\n' "$preset" "${results[$preset]:-not run}"
+for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows linux-fuzz}; do
+  printf '%-18s %s\n' "$preset" "${results[$preset]:-not run}"
 done
 exit $status

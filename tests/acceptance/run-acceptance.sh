@@ -1,0 +1,399 @@
+#!/bin/bash
+# Acceptance run with real clients against the server as a user gets it: the
+# README's run command builds, installs into a temporary folder and starts the
+# host on a free port; curl, wget, headless Chromium and Python's http.client
+# then use the sample site, and the server is stopped with SIGINT as Ctrl+C
+# would. Nothing of the user's own configuration is touched, and nothing is
+# left running, also when a check fails.
+#
+#   tests/acceptance/run-acceptance.sh [--windows]
+#
+#   --windows   the Windows build under Wine (no PHP there, so no PHP checks)
+#
+# Screenshots, page dumps and logs go to build/artifacts/acceptance[-windows]/.
+# ORVI_ACCEPTANCE_BUILD_SECONDS bounds the wait while the run command builds
+# (default 900).
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
+tools="$here/acceptance_tools.py"
+site="$root/sample-site"
+
+windows=0
+case "${1:-}" in
+  --windows) windows=1 ;;
+  "") ;;
+  *) echo "run-acceptance.sh: unknown argument: $1" >&2; exit 2 ;;
+esac
+if [ "$windows" -eq 1 ]; then flavour=acceptance-windows; else flavour=acceptance; fi
+
+artifacts="$root/build/artifacts/$flavour"
+rm -rf "$artifacts"
+mkdir -p "$artifacts"
+# Every process of this run carries this folder in its environment, which is
+# how the end of the run finds anything left behind.
+work="$(mktemp -d "${TMPDIR:-/tmp}/orvi-acceptance.XXXXXX")"
+server_folder="$work/server"
+port="$(python3 "$tools" free-port)"
+base="http://127.0.0.1:$port"
+
+passed=0
+failed=0
+failures=()
+pass() {
+  passed=$((passed + 1))
+  echo "PASS $1"
+}
+fail() {
+  failed=$((failed + 1))
+  failures+=("$1")
+  echo "FAIL $1: $2"
+}
+
+# The server's environment: private configuration and data folders (the Linux
+# registry substitute, Wine's menu entries), and no Wine menu builder.
+server_env=(
+  "XDG_CONFIG_HOME=$work/config" "XDG_DATA_HOME=$work/data" "XDG_CACHE_HOME=$work/cache"
+  "WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d"
+)
+server_pid=""
+server_group=""
+
+server_running() {
+  [ -n "$server_pid" ] || return 1
+  local state
+  state="$(awk '{print $3}' "/proc/$server_pid/stat" 2> /dev/null)" || return 1
+  [ -n "$state" ] && [ "$state" != Z ]
+}
+
+# Waits up to $1 seconds for the run command to end; 0 when it did.
+wait_server_end() {
+  local tenths=$(($1 * 10))
+  while server_running && [ "$tenths" -gt 0 ]; do
+    sleep 0.1
+    tenths=$((tenths - 1))
+  done
+  ! server_running
+}
+
+# Last resort when the run failed: ends every process of this run, one by one.
+force_stop() {
+  if [ -n "$server_group" ]; then
+    kill -KILL -- "-$server_group" 2> /dev/null
+  fi
+  if [ "$windows" -eq 1 ]; then
+    env "${server_env[@]}" WINEPREFIX="$server_folder/wineprefix" wineserver -k > /dev/null 2>&1
+  fi
+  local pid rest
+  while read -r pid rest; do
+    [ -n "$pid" ] && kill -KILL "$pid" 2> /dev/null
+  done < <(python3 "$tools" leftovers "$work")
+}
+
+cleanup() {
+  local code=$?
+  if server_running; then
+    echo "Stopping the server that is still running..." >&3
+    kill -INT -- "-$server_group" 2> /dev/null
+    wait_server_end 10 || force_stop
+  fi
+  [ -n "$server_pid" ] && wait "$server_pid" 2> /dev/null
+  if [ -n "$(python3 "$tools" leftovers "$work")" ]; then
+    force_stop
+    sleep 1
+  fi
+  [ -f "$work/server.log" ] && cp "$work/server.log" "$artifacts/server.log"
+  rm -rf "$work"
+  exit "$code"
+}
+# An interrupt may land inside a command whose output goes elsewhere; the
+# clean-up speaks on the run's own output.
+exec 3>&1
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
+
+# --- start ----------------------------------------------------------------
+
+run_args=(--port "$port" --folder "$server_folder" --fresh)
+[ "$windows" -eq 1 ] && run_args+=(--windows)
+echo "Starting: scripts/run.sh ${run_args[*]}"
+# Job control gives the run command its own process group, so SIGINT reaches
+# it (and all it started) as Ctrl+C in a terminal would.
+set -m
+env "${server_env[@]}" "$root/scripts/run.sh" "${run_args[@]}" > "$work/server.log" 2>&1 &
+server_pid=$!
+set +m
+server_group="$(ps -o pgid= -p "$server_pid" | tr -d ' ')"
+
+build_seconds="${ORVI_ACCEPTANCE_BUILD_SECONDS:-900}"
+if [ "$windows" -eq 1 ]; then start_seconds=90; else start_seconds=20; fi
+started=$SECONDS
+announced=""
+until curl -s -o /dev/null --max-time 2 "$base/"; do
+  if ! server_running; then
+    echo "FAIL the run command ended before the server answered on port $port; its output:"
+    sed 's/^/  | /' "$work/server.log"
+    exit 1
+  fi
+  if [ -z "$announced" ] && grep -q "Press Ctrl+C" "$work/server.log"; then
+    announced=$SECONDS
+  fi
+  if [ -n "$announced" ] && [ $((SECONDS - announced)) -ge "$start_seconds" ]; then
+    echo "FAIL the server did not answer on port $port within ${start_seconds}s after" \
+      "the run command started it; its output:"
+    sed 's/^/  | /' "$work/server.log"
+    exit 1
+  fi
+  if [ -z "$announced" ] && [ $((SECONDS - started)) -ge "$build_seconds" ]; then
+    echo "FAIL the run command did not start the server within ${build_seconds}s" \
+      "(ORVI_ACCEPTANCE_BUILD_SECONDS); its output:"
+    sed 's/^/  | /' "$work/server.log"
+    exit 1
+  fi
+  sleep 0.2
+done
+echo "The server answers at $base/ (after $((SECONDS - started))s)"
+checks_started=$SECONDS
+
+# --- curl and wget --------------------------------------------------------
+
+# fetch_both NAME URL EXPECTED_FILE: curl and wget each get exactly the file.
+fetch_both() {
+  local name="$1" url="$2" expected="$3" code
+  code="$(curl -gsS -o "$work/curl.out" -w '%{http_code}' "$url")" || code="curl failed"
+  if [ "$code" != 200 ]; then
+    fail "curl $name" "status $code for $url"
+  elif ! cmp -s "$work/curl.out" "$expected"; then
+    fail "curl $name" "the bytes differ from $expected"
+  else
+    pass "curl $name"
+  fi
+  if ! wget -q -O "$work/wget.out" "$url"; then
+    fail "wget $name" "wget failed for $url"
+  elif ! cmp -s "$work/wget.out" "$expected"; then
+    fail "wget $name" "the bytes differ from $expected"
+  else
+    pass "wget $name"
+  fi
+}
+
+check_start_page() {
+  fetch_both "start page /" "$base/" "$site/index.html"
+  fetch_both "/style.css" "$base/style.css" "$site/style.css"
+  local server
+  server="$(curl -sS -D - -o /dev/null "$base/" | tr -d '\r' | sed -n 's/^Server: //Ip')"
+  if [[ "$server" == "Orvi HTTP Server"* ]]; then
+    pass "the answering server is Orvi HTTP Server"
+  else
+    fail "the answering server is Orvi HTTP Server" "Server header \"$server\""
+  fi
+}
+
+# Every link of the /files/ listing leads to its file, byte for byte, and every
+# file of the folder is linked.
+check_listing_links() {
+  local code
+  code="$(curl -sS -o "$work/listing.html" -w '%{http_code}' "$base/files/")" || code="curl failed"
+  cp "$work/listing.html" "$artifacts/files-listing.html" 2> /dev/null
+  if [ "$code" != 200 ] || ! grep -q "Index of /files" "$work/listing.html"; then
+    fail "curl /files/ listing" "status $code, or no \"Index of /files\" heading"
+    return
+  fi
+  pass "curl /files/ listing"
+  local href path linked=() parent=0
+  while IFS=$'\t' read -r href path; do
+    if [ "$href" = "/" ]; then
+      parent=1
+      continue
+    fi
+    if [[ "$path" != /files/* ]] || [ ! -f "$site$path" ]; then
+      fail "listing link $href" "does not name a file of sample-site/files (decodes to \"$path\")"
+      continue
+    fi
+    linked+=("${path#/files/}")
+    fetch_both "link $href" "$base$href" "$site$path"
+  done < <(python3 "$tools" links "$work/listing.html")
+  if [ "$parent" -eq 1 ]; then pass "listing links the parent folder"; else
+    fail "listing links the parent folder" "no link to /"
+  fi
+  local expected actual
+  expected="$(cd "$site/files" && find . -maxdepth 1 -type f -printf '%P\n' | LC_ALL=C sort)"
+  actual="$(printf '%s\n' "${linked[@]}" | LC_ALL=C sort)"
+  if [ "$expected" = "$actual" ]; then
+    pass "listing links every file of the folder once (${#linked[@]} files)"
+  else
+    fail "listing links every file of the folder once" \
+      "linked: $(echo "$actual" | tr '\n' '|') files: $(echo "$expected" | tr '\n' '|')"
+  fi
+}
+
+# A recursive download from the start page gets the site. --no-iri: in its IRI
+# mode wget reads the listing's percent escapes in the page's declared charset
+# (ISO-8859-1) and first asks for a doubly encoded name; browsers and curl keep
+# the escapes as they are, and so does wget without IRI.
+check_wget_mirror() {
+  local mirror="$work/mirror" name
+  if wget --no-iri --recursive --level=2 --no-parent --no-host-directories -nv \
+    -P "$mirror" "$base/" > "$artifacts/wget-mirror.log" 2>&1; then
+    pass "wget --recursive --level=2 --no-parent succeeds"
+  else
+    fail "wget --recursive --level=2 --no-parent succeeds" "see $artifacts/wget-mirror.log"
+  fi
+  local missing=() file
+  for file in "$site/index.html" "$site/style.css" "$site"/files/*; do
+    name="${file#"$site/"}"
+    cmp -s "$mirror/$name" "$file" || missing+=("$name")
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    pass "the mirror holds the start page, the style sheet and every file, byte for byte"
+  else
+    fail "the mirror holds the start page, the style sheet and every file, byte for byte" \
+      "missing or different: ${missing[*]}"
+  fi
+}
+
+# --- headless Chromium ----------------------------------------------------
+
+chromium_run() {
+  local profile
+  profile="$(mktemp -d "$work/chromium.XXXXXX")"
+  HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_CACHE_HOME="$work/home/cache" \
+    timeout 60 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync \
+    --user-data-dir="$profile" --window-size=1024,768 "$@" 2>> "$work/chromium.log"
+}
+
+# screenshot NAME URL: a PNG of more than 5 KB kept as an artefact.
+screenshot() {
+  local file="$artifacts/$1.png"
+  chromium_run --screenshot="$file" "$2" > /dev/null
+  local size
+  size="$(stat -c %s "$file" 2> /dev/null || echo 0)"
+  if [ "$size" -gt 5120 ] && [ "$(head -c 4 "$file" | od -An -tx1 | tr -d ' ')" = 89504e47 ]; then
+    pass "Chromium screenshot of $2 ($size bytes, $1.png)"
+  else
+    fail "Chromium screenshot of $2" "no PNG over 5 KB ($size bytes)"
+  fi
+}
+
+# rendered NAME URL TEXT...: the page as Chromium built it holds every TEXT.
+rendered() {
+  local name="$1" url="$2" text missing=()
+  shift 2
+  chromium_run --dump-dom "$url" > "$artifacts/$name.dom.html"
+  for text in "$@"; do
+    grep -qF -- "$text" "$artifacts/$name.dom.html" || missing+=("\"$text\"")
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    pass "Chromium renders $url with $*"
+  else
+    fail "Chromium renders $url" "the page lacks ${missing[*]} (see $name.dom.html)"
+  fi
+}
+
+check_chromium() {
+  if ! command -v chromium > /dev/null; then
+    fail "Chromium" "chromium is not installed (scripts/setup-debian.sh installs it)"
+    return
+  fi
+  mkdir -p "$work/home"
+  screenshot start-page "$base/"
+  rendered start-page "$base/" "It works!"
+  screenshot files-listing "$base/files/"
+  # The listing is ISO-8859-1; the browser shows the accented name correctly.
+  rendered files-listing "$base/files/" "Index of /files" "Tom &amp; Jerry.txt" "café.txt" \
+    "notes #1.txt" "at port $port."
+  if [ "$windows" -eq 0 ]; then
+    screenshot hello-php "$base/hello.php"
+    rendered hello-php "$base/hello.php?name=Orvi" "Hello, Orvi!" "6 times 7 is 42"
+  fi
+  cp "$work/chromium.log" "$artifacts/chromium.log" 2> /dev/null
+}
+
+# --- http.client ----------------------------------------------------------
+
+check_http_client() {
+  local options=()
+  [ "$windows" -eq 1 ] && options+=(--no-php)
+  local line
+  while IFS= read -r line; do
+    case "$line" in
+      "PASS "*) pass "http.client ${line#PASS }" ;;
+      "FAIL "*) line="${line#FAIL }" && fail "http.client ${line%%$'\t'*}" "${line#*$'\t'}" ;;
+      *) echo "$line" ;;
+    esac
+  done < <(python3 "$here/http_checks.py" 127.0.0.1 "$port" "$site" "${options[@]}" 2>&1)
+}
+
+# --- stop -----------------------------------------------------------------
+
+check_stop() {
+  echo "Stopping the server with SIGINT..."
+  kill -INT -- "-$server_group" 2> /dev/null
+  local limit=5
+  [ "$windows" -eq 1 ] && limit=15
+  if wait_server_end "$limit"; then
+    wait "$server_pid"
+    local code=$?
+    if [ "$code" -eq 0 ]; then
+      pass "SIGINT stops the server within ${limit}s, exit status 0"
+    else
+      fail "SIGINT stops the server cleanly" "exit status $code"
+    fi
+  else
+    fail "SIGINT stops the server within ${limit}s" "still running; stopping it by force"
+    force_stop
+    wait "$server_pid" 2> /dev/null
+  fi
+  server_pid=""
+  # Give helpers (Wine's server) a moment to go after the host.
+  local left="" tries=30
+  while [ "$tries" -gt 0 ]; do
+    left="$(python3 "$tools" leftovers "$work")" || true
+    [ -z "$left" ] && break
+    sleep 0.2
+    tries=$((tries - 1))
+  done
+  if [ -z "$left" ]; then
+    pass "nothing of the run is left running"
+  else
+    fail "nothing of the run is left running" "$(echo "$left" | tr '\n' ';')"
+  fi
+  if python3 "$tools" port-free "$port" > "$work/port.out"; then
+    pass "port $port is free again"
+  else
+    fail "port $port is free again" "$(cat "$work/port.out")"
+  fi
+  # The host's own exit path unloads the plugins, removes their shadow copies
+  # with the Temp folder and writes Trellan.ini; a killed host does none of it.
+  local shadows ini=written
+  shadows="$(find "$server_folder/Temp" -mindepth 1 -printf '%P ' 2> /dev/null)"
+  [ -f "$server_folder/Trellan.ini" ] || ini="not written"
+  if [ ! -e "$server_folder/Temp" ] && [ "$ini" = written ]; then
+    pass "the host went through its exit: Temp folder removed, Trellan.ini written"
+  else
+    fail "the host went through its exit" \
+      "Temp folder $([ -e "$server_folder/Temp" ] && echo "still there (${shadows:-empty})" ||
+        echo removed), Trellan.ini $ini"
+  fi
+  if [ "$windows" -eq 0 ] && grep -q "tray removed" "$work/server.log"; then
+    pass "the host removed its tray status on the way out"
+  elif [ "$windows" -eq 0 ]; then
+    fail "the host removed its tray status on the way out" "no \"tray removed\" line"
+  fi
+}
+
+check_start_page
+check_listing_links
+check_wget_mirror
+check_chromium
+check_http_client
+check_stop
+
+echo
+echo "$flavour: $passed checks passed, $failed failed in $((SECONDS - checks_started))s" \
+  "(artefacts in ${artifacts#"$root/"})"
+for name in "${failures[@]}"; do
+  echo "  failed: $name"
+done
+[ "$failed" -eq 0 ]
