@@ -40,10 +40,12 @@ if [ "$windows" -eq 1 ]; then
   preset=windows
   folder="${folder:-$HOME/orvi-http-server-windows}"
   exe=.exe
+  extra_targets=trellan-quit
 else
   preset=linux
   folder="${folder:-$HOME/orvi-http-server}"
   exe=""
+  extra_targets=""
 fi
 mkdir -p "$folder"
 folder="$(cd "$folder" && pwd)"
@@ -53,7 +55,7 @@ echo "Building the $preset flavour..."
 # Quiet unless it fails: then the compiler's messages are what the user needs.
 build_log="$(mktemp)"
 if ! { cmake --preset "$preset" &&
-  cmake --build --preset "$preset" -j"$(nproc)" --target Trellan OrviHTTP orvihttp-dir &&
+  cmake --build --preset "$preset" -j"$(nproc)" --target Trellan OrviHTTP orvihttp-dir $extra_targets &&
   cmake --install "build/$preset" --prefix "$folder"; } > "$build_log" 2>&1; then
   cat "$build_log" >&2
   rm -f "$build_log"
@@ -110,11 +112,25 @@ if [ "$windows" -eq 1 ]; then
     if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2> /dev/null || true; fi
   }
   trap stop_wine EXIT
-  trap 'exit 0' INT TERM
+  # Ctrl+C asks the host to exit as its tray menu's Exit does, so it unloads
+  # its plugins and saves its settings before Wine is shut down.
+  host_pid=""
+  stop_host() {
+    if [ -n "$host_pid" ] && kill -0 "$host_pid" 2> /dev/null; then
+      wine "$folder/trellan-quit.exe" > /dev/null 2>&1 || true
+      for _ in $(seq 1 100); do
+        kill -0 "$host_pid" 2> /dev/null || break
+        sleep 0.2
+      done
+    fi
+  }
+  trap 'stop_host; exit 0' INT TERM
   if [ -z "${DISPLAY:-}" ]; then
     for number in $(seq 90 140); do
       if [ ! -e "/tmp/.X${number}-lock" ] && [ ! -e "/tmp/.X11-unix/X${number}" ]; then
-        Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp > /dev/null 2>&1 &
+        # In its own session: Ctrl+C must not take the display from the host
+        # while it is still exiting.
+        setsid Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp > /dev/null 2>&1 &
         xvfb_pid=$!
         # Ready once it answers a client (its socket appears earlier), unless
         # another display won the number meanwhile.
@@ -139,8 +155,11 @@ if [ "$windows" -eq 1 ]; then
   # The wine commands above ran without a display; their wineserver, still
   # lingering, would give the host a desktop without one. Let it end first.
   wineserver -w
-  wine "$folder/Trellan.exe" &
-  wait $!
+  setsid wine "$folder/Trellan.exe" &
+  host_pid=$!
+  wait "$host_pid" || true
+  # Ctrl+C interrupts the wait above; let the host finish its exit.
+  stop_host
 else
   exec "$folder/Trellan$exe"
 fi

@@ -1,0 +1,26 @@
+// Sends HostQuit to every running Trellan host and waits until they are gone.
+// Exit code 0 when none is left, 1 when one still runs after the wait.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "plugin_api/plugin_api.h"
+
+int main() {
+  constexpr DWORD kWaitMs = 15000;
+  DWORD started = GetTickCount();
+  while (HWND host = FindWindowA("Trellan", nullptr)) {
+    if (GetTickCount() - started > kWaitMs) {
+      std::fprintf(stderr, "trellan-quit: the host did not exit\n");
+      return 1;
+    }
+    COPYDATASTRUCT quit{};
+    quit.dwData = HostQuit;
+    DWORD_PTR answer = 0;
+    // The host may be busy for a while (a plugin stopping); do not hang on it.
+    SendMessageTimeoutA(host, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&quit), SMTO_BLOCK, 5000,
+                        &answer);
+    Sleep(200);
+  }
+  return 0;
+}
