@@ -63,13 +63,13 @@ flavour() {
   if [ $rc -eq 0 ]; then results[$preset]="passed"; else results[$preset]="FAILED"; status=1; fi
 }
 
-for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows linux-fuzz}; do
+for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows acceptance-windows linux-fuzz}; do
   flavour "$preset"
 done
 
 echo
 echo "=== summary ==="
-for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows linux-fuzz}; do
+for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows acceptance-windows linux-fuzz}; do
   printf '%-18s %s\n' "$preset" "${results[$preset]:-not run}"
 done
 exit $status
