@@ -1,11 +1,10 @@
 #!/bin/bash
 # Builds and tests every flavour: native Linux, the acceptance run with real
 # clients against the server the run command installs and starts, Linux with
-# AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build under Wine,
-# and a short run of every libFuzzer target. Prints ctest's summary per
-# flavour; fails when any flavour fails. ORVI_FLAVOURS picks flavours; the
-# acceptance run of the Windows build under Wine is the opt-in flavour
-# acceptance-windows.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build under Wine
+# and the same acceptance run against it, and a short run of every libFuzzer
+# target. Prints ctest's summary per flavour; fails when any flavour fails.
+# ORVI_FLAVOURS picks flavours.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
