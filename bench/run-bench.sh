@@ -42,8 +42,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# nginx's workers run as an unprivileged user: the files must be readable.
+chmod 755 "$work"
 head -c 1024 /dev/urandom > "$work/small.bin"
 head -c $((100 * 1024 * 1024)) /dev/urandom > "$work/large.bin"
+chmod 644 "$work/small.bin" "$work/large.bin"
 
 free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
@@ -90,6 +93,15 @@ wait_for_port() {
 }
 wait_for_port "$ours_port"
 wait_for_port "$nginx_port"
+# Both must serve the files themselves, not error pages.
+for port in "$ours_port" "$nginx_port"; do
+  for file in small.bin large.bin; do
+    if ! curl -s "http://127.0.0.1:$port/$file" | cmp -s - "$work/$file"; then
+      echo "port $port does not serve $file correctly" >&2
+      exit 1
+    fi
+  done
+done
 
 # wrk's "Requests/sec:" and "Transfer/sec:" (converted to MB/s).
 requests_per_second() { awk '/^Requests\/sec:/ { print $2 }'; }
