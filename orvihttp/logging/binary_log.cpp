@@ -5,22 +5,11 @@
 #include <ctime>
 #include <vector>
 
+#include "foundation/byte_codec.h"
 #include "foundation/settings.h"
 #include "orvihttp/logging/log_lock.h"
 
 namespace {
-
-void PutWord(std::string& out, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>(value >> shift));
-}
-
-void PutString(std::string& out, const std::string& text) {
-  // Only the bytes before a stray NUL: the reader finds the string by length.
-  std::size_t length = std::strlen(text.c_str());
-  PutWord(out, static_cast<uint32_t>(length));
-  out.append(text.c_str(), length);
-  out.push_back('\0');
-}
 
 int TailStrings(int32_t type) {
   switch (static_cast<BinLogType>(type)) {
@@ -37,40 +26,8 @@ int TailStrings(int32_t type) {
   }
 }
 
-class Reader {
- public:
-  Reader(const uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-
-  bool Word(uint32_t& value) {
-    if (size_ - pos_ < 4) return false;
-    value = static_cast<uint32_t>(data_[pos_]) | static_cast<uint32_t>(data_[pos_ + 1]) << 8 |
-            static_cast<uint32_t>(data_[pos_ + 2]) << 16 |
-            static_cast<uint32_t>(data_[pos_ + 3]) << 24;
-    pos_ += 4;
-    return true;
-  }
-
-  // A length word, then that many bytes and the 0 byte.
-  bool String(std::string& text) {
-    uint32_t length = 0;
-    if (!Word(length)) return false;
-    if (size_ - pos_ < static_cast<uint64_t>(length) + 1) return false;
-    if (data_[pos_ + length] != 0) return false;  // not a record of this format
-    text.assign(reinterpret_cast<const char*>(data_ + pos_), length);
-    pos_ += static_cast<std::size_t>(length) + 1;
-    return true;
-  }
-
-  std::size_t Position() const { return pos_; }
-
- private:
-  const uint8_t* data_;
-  std::size_t size_;
-  std::size_t pos_ = 0;
-};
-
 // One record from the start of the data; false when it is not complete.
-bool ReadRecord(Reader& reader, BinLogRecord& record) {
+bool ReadRecord(ByteReader& reader, BinLogRecord& record) {
   uint32_t time = 0;
   uint32_t type = 0;
   if (!reader.Word(time) || !reader.Word(type)) return false;
@@ -80,8 +37,9 @@ bool ReadRecord(Reader& reader, BinLogRecord& record) {
   record.second.clear();
   record.value = 0;
   int strings = TailStrings(record.type);
-  if (strings >= 1 && !reader.String(record.first)) return false;
-  if (strings == 2 && (!reader.String(record.second) || !reader.Word(record.value))) return false;
+  if (strings >= 1 && !reader.LengthString(record.first)) return false;
+  if (strings == 2 && (!reader.LengthString(record.second) || !reader.Word(record.value)))
+    return false;
   return true;
 }
 
@@ -98,9 +56,9 @@ std::string EncodeBinLogRecord(int32_t time, int32_t type, const std::string& fi
   PutWord(out, static_cast<uint32_t>(time));
   PutWord(out, static_cast<uint32_t>(type));
   int strings = TailStrings(type);
-  if (strings >= 1) PutString(out, first);
+  if (strings >= 1) PutLengthString(out, first);
   if (strings == 2) {
-    PutString(out, second);
+    PutLengthString(out, second);
     PutWord(out, value);
   }
   return out;
@@ -138,7 +96,7 @@ void LogFileDownloaded(const std::string& peerAddress, const std::string& name, 
 
 std::size_t ParseBinLog(const uint8_t* data, std::size_t size, const BinLogVisitor& record) {
   if (!data) return 0;
-  Reader reader(data, size);
+  ByteReader reader(data, size);
   std::size_t consumed = 0;
   BinLogRecord current;
   while (ReadRecord(reader, current)) {
