@@ -3,6 +3,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <system_error>
 
@@ -38,6 +39,23 @@ std::string TempFolder::File(const std::string& name) const {
 void RemoveTree(const std::string& path) {
   std::error_code error;
   std::filesystem::remove_all(path, error);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+std::string LeWord(uint32_t value) {
+  std::string out;
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>(value >> shift));
+  return out;
 }
 
 bool CopyFileBytes(const std::string& from, const std::string& to) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Folder of the running test program; the deliverables and fixtures are
@@ -27,6 +28,12 @@ class TempFolder {
 void RemoveTree(const std::string& path);
 // Copies one file byte for byte; false when it could not be done.
 bool CopyFileBytes(const std::string& from, const std::string& to);
+// The whole file as bytes (NULs included); "" when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+// Creates or truncates the file with exactly these bytes.
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+// Four little-endian bytes, as the binary file formats store a number.
+std::string LeWord(uint32_t value);
 // Sets or clears an environment variable of this process.
 void SetEnvironment(const std::string& name, const std::string& value);
 // The file name of a fixture or deliverable library for this platform,

@@ -13,22 +13,6 @@
 
 namespace {
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string Word(uint32_t value) {
-  std::string out;
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>(value >> shift));
-  return out;
-}
-
 std::string Name(const std::string& text) {
   return text + std::string(1, '\0');
 }
@@ -36,9 +20,9 @@ std::string Name(const std::string& text) {
 // A root named "root" with one file (reserved 0xDEADBEEF) and one sub-folder
 // holding a file with reserved 7, written by hand.
 std::string HandWrittenFile() {
-  return Word(256) + Name("root") + Word(1) + Word(1) + Name("a.txt") + Name("C:\\a.txt") +
-         Word(0xDEADBEEF) + Name("sub") + Word(1) + Word(0) + Name("b c.html") +
-         Name("D:\\x\\b c.html") + Word(7);
+  return LeWord(256) + Name("root") + LeWord(1) + LeWord(1) + Name("a.txt") + Name("C:\\a.txt") +
+         LeWord(0xDEADBEEF) + Name("sub") + LeWord(1) + LeWord(0) + Name("b c.html") +
+         Name("D:\\x\\b c.html") + LeWord(7);
 }
 
 class VirtualDirectoryTest : public testing::Test {
@@ -60,13 +44,13 @@ class VirtualDirectoryTest : public testing::Test {
 TEST_F(VirtualDirectoryTest, EmptyTreeIsThirteenBytes) {
   std::string path = temp_.File("OrviHTTP.dir");
   ASSERT_TRUE(VirtualDirectory::SaveTree(path));
-  EXPECT_EQ(ReadBytes(path),
+  EXPECT_EQ(ReadFileBytes(path),
             std::string("\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00", 13));
 }
 
 TEST_F(VirtualDirectoryTest, SavedTreeLoadsBackEqualWithReservedWords) {
   std::string path = temp_.File("OrviHTTP.dir");
-  WriteBytes(path, HandWrittenFile());
+  WriteFileBytes(path, HandWrittenFile());
   ASSERT_TRUE(VirtualDirectory::LoadTree(path));
   VirtualFolder loaded = VirtualDirectory::CopyTree();
   EXPECT_EQ(loaded.name, "root");
@@ -78,7 +62,7 @@ TEST_F(VirtualDirectoryTest, SavedTreeLoadsBackEqualWithReservedWords) {
 
   std::string again = temp_.File("again.dir");
   ASSERT_TRUE(VirtualDirectory::SaveTree(again));
-  EXPECT_EQ(ReadBytes(again), HandWrittenFile());
+  EXPECT_EQ(ReadFileBytes(again), HandWrittenFile());
   VirtualDirectory::Destroy();
   ASSERT_TRUE(VirtualDirectory::LoadTree(again));
   EXPECT_EQ(VirtualDirectory::CopyTree(), loaded);
@@ -88,11 +72,11 @@ TEST_F(VirtualDirectoryTest, ForeignVersionsShortAndMissingFilesLeaveTheTree) {
   LoadMarker();
   std::string body = HandWrittenFile().substr(4);
   for (uint32_t version : {255u, 257u, 0u, 0x01000000u}) {
-    WriteBytes(temp_.File("v.dir"), Word(version) + body);
+    WriteFileBytes(temp_.File("v.dir"), LeWord(version) + body);
     EXPECT_FALSE(VirtualDirectory::LoadTree(temp_.File("v.dir"))) << version;
     EXPECT_TRUE(MarkerStands()) << version;
   }
-  WriteBytes(temp_.File("short.dir"), std::string("\x00\x01\x00", 3));
+  WriteFileBytes(temp_.File("short.dir"), std::string("\x00\x01\x00", 3));
   EXPECT_FALSE(VirtualDirectory::LoadTree(temp_.File("short.dir")));
   EXPECT_FALSE(VirtualDirectory::LoadTree(temp_.File("missing.dir")));
   EXPECT_FALSE(VirtualDirectory::LoadTree(temp_.path()));  // a folder
@@ -107,24 +91,25 @@ TEST_F(VirtualDirectoryTest, EveryTruncationIsRefusedWhole) {
     std::vector<uint8_t> bytes(whole.begin(), whole.begin() + static_cast<long>(length));
     EXPECT_FALSE(ParseTree(bytes.data(), bytes.size()).has_value()) << length;
   }
-  WriteBytes(temp_.File("cut.dir"), whole.substr(0, whole.size() - 1));
+  WriteFileBytes(temp_.File("cut.dir"), whole.substr(0, whole.size() - 1));
   EXPECT_FALSE(VirtualDirectory::LoadTree(temp_.File("cut.dir")));
   EXPECT_TRUE(MarkerStands());
 }
 
 TEST_F(VirtualDirectoryTest, CorruptCountsAndDepthAreRefused) {
   // Counts far beyond what the data can hold.
-  std::string huge = Word(256) + Name("") + Word(0x7FFFFFFF) + Word(0);
+  std::string huge = LeWord(256) + Name("") + LeWord(0x7FFFFFFF) + LeWord(0);
   EXPECT_FALSE(ParseTree(reinterpret_cast<const uint8_t*>(huge.data()), huge.size()));
-  std::string many_folders = Word(256) + Name("") + Word(0) + Word(1000) + Name("") + Word(0);
+  std::string many_folders =
+      LeWord(256) + Name("") + LeWord(0) + LeWord(1000) + Name("") + LeWord(0);
   EXPECT_FALSE(
       ParseTree(reinterpret_cast<const uint8_t*>(many_folders.data()), many_folders.size()));
   // A name without its 0 byte at the end of the data.
-  std::string open_name = Word(256) + "abc";
+  std::string open_name = LeWord(256) + "abc";
   EXPECT_FALSE(ParseTree(reinterpret_cast<const uint8_t*>(open_name.data()), open_name.size()));
 
   // Negative counts mean none.
-  std::string negative = Word(256) + Name("r") + Word(0xFFFFFFFF) + Word(0x80000000);
+  std::string negative = LeWord(256) + Name("r") + LeWord(0xFFFFFFFF) + LeWord(0x80000000);
   auto parsed = ParseTree(reinterpret_cast<const uint8_t*>(negative.data()), negative.size());
   ASSERT_TRUE(parsed.has_value());
   EXPECT_EQ(parsed->name, "r");
@@ -132,9 +117,9 @@ TEST_F(VirtualDirectoryTest, CorruptCountsAndDepthAreRefused) {
 
   // A chain of folders just inside the depth limit loads; one more does not.
   auto chain = [](int depth) {
-    std::string bytes = Word(256);
-    for (int i = 0; i < depth; ++i) bytes += Name("d") + Word(0) + Word(1);
-    return bytes + Name("leaf") + Word(0) + Word(0);
+    std::string bytes = LeWord(256);
+    for (int i = 0; i < depth; ++i) bytes += Name("d") + LeWord(0) + LeWord(1);
+    return bytes + Name("leaf") + LeWord(0) + LeWord(0);
   };
   std::string deep = chain(kMaxVirtualFolderDepth);
   EXPECT_TRUE(ParseTree(reinterpret_cast<const uint8_t*>(deep.data()), deep.size()));
@@ -144,7 +129,7 @@ TEST_F(VirtualDirectoryTest, CorruptCountsAndDepthAreRefused) {
 
 TEST_F(VirtualDirectoryTest, ResolveReturnsCopiesAndShallowFolders) {
   std::string path = temp_.File("OrviHTTP.dir");
-  WriteBytes(path, HandWrittenFile());
+  WriteFileBytes(path, HandWrittenFile());
   ASSERT_TRUE(VirtualDirectory::LoadTree(path));
   std::optional<VirtualFolder> root = VirtualDirectory::ResolveFolder("");
   ASSERT_TRUE(root.has_value());

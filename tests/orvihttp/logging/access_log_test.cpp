@@ -16,11 +16,6 @@
 
 namespace {
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 const char kStamp[] = R"(\[\d\d/[A-Z][a-z]{2}/\d{4}:\d\d:\d\d:\d\d [+-]\d{4}\])";
 const char kLocal[] = R"([A-Z][a-z]{2}, \d\d [A-Z][a-z]{2} \d{4} \d\d:\d\d:\d\d)";
 
@@ -79,7 +74,7 @@ TEST_F(AccessLogTest, ResponsesAreAppendedAndPosted) {
   LogResponse("10.0.0.3", "", 400, 99);
   LogResponse("10.0.0.4", "GET /missing HTTP/1.0", 404, 120);
 
-  std::string text = ReadBytes(log_path_);
+  std::string text = ReadFileBytes(log_path_);
   std::string stamp = kStamp;
   std::regex expected("10\\.0\\.0\\.1 - - " + stamp +
                       " \"GET /a\\.html HTTP/1\\.1\" 200 10\r\n"
@@ -133,7 +128,7 @@ TEST_F(AccessLogTest, EmptyOrUnwritablePathLosesTheLineOnly) {
 TEST_F(AccessLogTest, ListenerEventLines) {
   LogServerStarted();
   LogServerSocketFailed(8080);
-  std::string text = ReadBytes(log_path_);
+  std::string text = ReadFileBytes(log_path_);
   std::regex expected("#\r\n# Started Orvi HTTP Server " + std::string(kStamp) +
                       "\r\n#\r\n"
                       "# Could not initialise server socket at port 8080 " +
@@ -161,7 +156,7 @@ TEST_F(AccessLogTest, ConcurrentWritersNeverInterleave) {
     });
   }
   for (std::thread& writer : writers) writer.join();
-  std::string text = ReadBytes(log_path_);
+  std::string text = ReadFileBytes(log_path_);
   std::regex line(R"(10\.0\.0\.(\d) - - )" + std::string(kStamp) +
                   R"( "GET /([a-d])\2{299} HTTP/1\.1" 200 \d+)");
   std::size_t count = 0;

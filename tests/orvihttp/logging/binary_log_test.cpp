@@ -15,22 +15,6 @@
 
 namespace {
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string Word(uint32_t value) {
-  std::string out;
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>(value >> shift));
-  return out;
-}
-
 uint32_t WordAt(const std::string& bytes, std::size_t at) {
   uint32_t value = 0;
   for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
@@ -69,26 +53,26 @@ TEST_F(BinaryLogTest, RecordsAreByteExact) {
   LogFileDownloaded("10.0.0.1", "index.html", 1234);
   uint32_t after = static_cast<uint32_t>(std::time(nullptr));
 
-  std::string bytes = ReadBytes(path_);
+  std::string bytes = ReadFileBytes(path_);
   ASSERT_EQ(bytes.size(), 8u + 21u + 13u + (8u + 4u + 9u + 4u + 11u + 4u));
   for (std::size_t at : {0u, 8u, 29u, 42u}) {
     EXPECT_GE(WordAt(bytes, at), before);
     EXPECT_LE(WordAt(bytes, at), after);
   }
-  EXPECT_EQ(bytes.substr(4, 4), Word(0));
-  EXPECT_EQ(bytes.substr(12, 17), Word(3) + Word(8) + std::string("10.0.0.1\0", 9));
-  EXPECT_EQ(bytes.substr(33, 9), Word(4) + Word(0) + std::string(1, '\0'));
-  EXPECT_EQ(bytes.substr(46), Word(8) + Word(8) + std::string("10.0.0.1\0", 9) + Word(10) +
-                                  std::string("index.html\0", 11) + Word(1234));
+  EXPECT_EQ(bytes.substr(4, 4), LeWord(0));
+  EXPECT_EQ(bytes.substr(12, 17), LeWord(3) + LeWord(8) + std::string("10.0.0.1\0", 9));
+  EXPECT_EQ(bytes.substr(33, 9), LeWord(4) + LeWord(0) + std::string(1, '\0'));
+  EXPECT_EQ(bytes.substr(46), LeWord(8) + LeWord(8) + std::string("10.0.0.1\0", 9) + LeWord(10) +
+                                  std::string("index.html\0", 11) + LeWord(1234));
 }
 
 TEST_F(BinaryLogTest, EncodingOfEveryTypeAndNoneForOthers) {
-  EXPECT_EQ(EncodeBinLogRecord(5, 0, "ignored", "", 9), Word(5) + Word(0));
-  EXPECT_EQ(EncodeBinLogRecord(5, 1, "r", "", 0), Word(5) + Word(1) + Word(1) + "r" + '\0');
-  EXPECT_EQ(EncodeBinLogRecord(5, 2, "", "", 0), Word(5) + Word(2) + Word(0) + '\0');
-  EXPECT_EQ(
-      EncodeBinLogRecord(-1, 9, "a", "bc", 0xFFFFFFFF),
-      Word(0xFFFFFFFF) + Word(9) + Word(1) + "a" + '\0' + Word(2) + "bc" + '\0' + Word(0xFFFFFFFF));
+  EXPECT_EQ(EncodeBinLogRecord(5, 0, "ignored", "", 9), LeWord(5) + LeWord(0));
+  EXPECT_EQ(EncodeBinLogRecord(5, 1, "r", "", 0), LeWord(5) + LeWord(1) + LeWord(1) + "r" + '\0');
+  EXPECT_EQ(EncodeBinLogRecord(5, 2, "", "", 0), LeWord(5) + LeWord(2) + LeWord(0) + '\0');
+  EXPECT_EQ(EncodeBinLogRecord(-1, 9, "a", "bc", 0xFFFFFFFF),
+            LeWord(0xFFFFFFFF) + LeWord(9) + LeWord(1) + "a" + '\0' + LeWord(2) + "bc" + '\0' +
+                LeWord(0xFFFFFFFF));
   for (int32_t type : {-1, 5, 6, 7, 10, 1000}) {
     EXPECT_EQ(EncodeBinLogRecord(5, type, "a", "b", 1), "") << type;
   }
@@ -97,7 +81,7 @@ TEST_F(BinaryLogTest, EncodingOfEveryTypeAndNoneForOthers) {
 TEST_F(BinaryLogTest, UnknownTypeTouchesTheFileWithoutWriting) {
   AppendBinaryLog(5, "10.0.0.1", "x", 1);
   EXPECT_TRUE(IsFile(path_));
-  EXPECT_EQ(ReadBytes(path_), "");
+  EXPECT_EQ(ReadFileBytes(path_), "");
 }
 
 TEST_F(BinaryLogTest, EmptyOrUnwritablePathWritesNothing) {
@@ -113,7 +97,7 @@ TEST_F(BinaryLogTest, DownloadSizeSaturatesAt32Bits) {
   LogFileDownloaded("1.2.3.4", "big.iso", 5000000000ULL);
   LogFileDownloaded("1.2.3.4", "edge.iso", 0xFFFFFFFFULL);
   LogFileDownloaded("1.2.3.4", "small.iso", 0x100000000ULL - 2);
-  std::vector<BinLogRecord> records = Parse(ReadBytes(path_));
+  std::vector<BinLogRecord> records = Parse(ReadFileBytes(path_));
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records[0].value, 0xFFFFFFFFu);
   EXPECT_EQ(records[1].value, 0xFFFFFFFFu);
@@ -127,7 +111,7 @@ TEST(BinLogReaderTest, ReadsEveryTypeAndStopsAtAnIncompleteRecord) {
                       EncodeBinLogRecord(4, 3, "10.0.0.1", "", 0) +
                       EncodeBinLogRecord(5, 4, "10.0.0.2", "", 0) +
                       EncodeBinLogRecord(6, 8, "10.0.0.3", "a.html", 77) +
-                      EncodeBinLogRecord(7, 9, "10.0.0.4", "up.bin", 88) + Word(8) + Word(42);
+                      EncodeBinLogRecord(7, 9, "10.0.0.4", "up.bin", 88) + LeWord(8) + LeWord(42);
   std::size_t complete = bytes.size();
   std::string partial = EncodeBinLogRecord(9, 8, "10.0.0.5", "b.html", 99);
 
@@ -155,11 +139,11 @@ TEST(BinLogReaderTest, ReadsEveryTypeAndStopsAtAnIncompleteRecord) {
 
 TEST(BinLogReaderTest, HugeOrMalformedLengthsStopTheReader) {
   std::size_t consumed = 1;
-  std::string huge = EncodeBinLogRecord(1, 0, "", "", 0) + Word(2) + Word(3) + Word(0xFFFFFFFF) +
-                     "10.0.0.1" + '\0';
+  std::string huge = EncodeBinLogRecord(1, 0, "", "", 0) + LeWord(2) + LeWord(3) +
+                     LeWord(0xFFFFFFFF) + "10.0.0.1" + '\0';
   EXPECT_EQ(Parse(huge, &consumed).size(), 1u);
   EXPECT_EQ(consumed, 8u);
-  std::string no_nul = Word(2) + Word(3) + Word(2) + "abc";
+  std::string no_nul = LeWord(2) + LeWord(3) + LeWord(2) + "abc";
   EXPECT_EQ(Parse(no_nul, &consumed).size(), 0u);
   EXPECT_EQ(consumed, 0u);
 }
@@ -173,8 +157,8 @@ TEST_F(BinaryLogTest, FileReaderCrossesChunkBoundaries) {
   }
   std::string long_name(100000, 'n');  // one record longer than a chunk
   bytes += EncodeBinLogRecord(1, 8, "x", long_name, 5);
-  bytes += Word(3) + Word(3) + Word(8) + "10.0";  // still being written
-  WriteBytes(path_, bytes);
+  bytes += LeWord(3) + LeWord(3) + LeWord(8) + "10.0";  // still being written
+  WriteFileBytes(path_, bytes);
 
   int count = 0;
   bool in_order = true;
@@ -205,7 +189,7 @@ TEST_F(BinaryLogTest, ConcurrentWritersLeaveWholeRecords) {
     });
   }
   for (std::thread& writer : writers) writer.join();
-  std::string bytes = ReadBytes(path_);
+  std::string bytes = ReadFileBytes(path_);
   std::size_t consumed = 0;
   std::vector<BinLogRecord> records = Parse(bytes, &consumed);
   EXPECT_EQ(consumed, bytes.size());

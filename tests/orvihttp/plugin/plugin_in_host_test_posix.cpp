@@ -67,14 +67,9 @@ class HostChild {
   pid_t pid_ = -1;
 };
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 bool WaitForText(const std::string& path, const std::string& text, int timeoutMs) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (ReadBytes(path).find(text) == std::string::npos) {
+  while (ReadFileBytes(path).find(text) == std::string::npos) {
     if (std::chrono::steady_clock::now() > end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
@@ -98,7 +93,7 @@ class PluginInHost : public testing::Test {
     RegistrySet("Orvi HTTP Server", "Path", "");
   }
 
-  std::string Output() { return ReadBytes(output_); }
+  std::string Output() { return ReadFileBytes(output_); }
 
   TempFolder root_;
   std::string program_;
@@ -117,10 +112,10 @@ TEST_F(PluginInHost, FirstRunInAFreshInstallation) {
       << output;
   // The plugin found its folder below the host's and recorded it.
   EXPECT_EQ(RegistryGet("Orvi HTTP Server", "Path"), folder_);
-  std::string ini = ReadBytes(JoinPath(folder_, "OrviHTTP.ini"));
+  std::string ini = ReadFileBytes(JoinPath(folder_, "OrviHTTP.ini"));
   EXPECT_EQ(ini.rfind(std::string(dovetab::kHeader) + "FirstTime = No\r\nActive = No\r\n", 0), 0u)
       << ini;
-  EXPECT_EQ(ReadBytes(JoinPath(folder_, "OrviHTTP.dir")).size(), 13u);
+  EXPECT_EQ(ReadFileBytes(JoinPath(folder_, "OrviHTTP.dir")).size(), 13u);
 }
 
 // The host exits while a client is connected and the status thread reports:
@@ -147,7 +142,7 @@ TEST_F(PluginInHost, ExitWhileAClientIsConnected) {
   EXPECT_LE(ReceiveSome(client, &byte, 1), 0);
   CloseSocket(client);
   EXPECT_EQ(Output().find("Welcome"), std::string::npos);
-  EXPECT_NE(ReadBytes(JoinPath(folder_, "OrviHTTP.ini")).find("Port = " + std::to_string(port)),
+  EXPECT_NE(ReadFileBytes(JoinPath(folder_, "OrviHTTP.ini")).find("Port = " + std::to_string(port)),
             std::string::npos);
 }
 
