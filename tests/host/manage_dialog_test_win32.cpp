@@ -130,7 +130,7 @@ std::string ArtifactsFolder() {
   return folder;
 }
 
-TEST(ManageDialog, OpensOnceSwitchesToStaticModeAndShowsThePlugin) {
+TEST(ManageDialog, OpensOnceSwitchesModesAndShowsThePlugin) {
   InstalledHost host;
   host.Put("fixture_recording_plugin", InstalledHost::Lib("A"));
   HostProcess process;
@@ -199,6 +199,13 @@ TEST(ManageDialog, OpensOnceSwitchesToStaticModeAndShowsThePlugin) {
     HWND again = WaitForWindow("#32770", "Dialog");
     ASSERT_NE(again, nullptr);
     EXPECT_TRUE(Checked(again, 1002));
+    // And back to rotation, which shows RotateSeconds again.
+    Click(again, 1001);
+    EXPECT_TRUE(Checked(again, 1001));
+    EXPECT_FALSE(Checked(again, 1002));
+    EXPECT_EQ(ItemText(again, 1003), "5");
+    EXPECT_TRUE(Enabled(again, 1003));
+    EXPECT_FALSE(Enabled(again, 1004));
     SendMessageA(again, WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(again); }, 10000));
 
@@ -213,7 +220,7 @@ TEST(ManageDialog, OpensOnceSwitchesToStaticModeAndShowsThePlugin) {
   ASSERT_TRUE(process.WaitForExit(20000));
   EXPECT_EQ(ReadFileText(host.settingsFile(), 0),
             std::string(dovetab::kHeader) +
-                "RotateIcon = No\r\nRotateSeconds = 5\r\nStaticIcon = \"Recording 0\"\r\n");
+                "RotateIcon = Yes\r\nRotateSeconds = 5\r\nStaticIcon = \"Recording 0\"\r\n");
 }
 
 TEST(ManageDialog, HostExitClosesAnOpenDialog) {
