@@ -51,5 +51,9 @@ fi
 
 "$here/wine-prefix-init.sh" "$WINEPREFIX" || exit 1
 wineserver -p >/dev/null 2>&1
+# The first Wine program starts Wine's own services, which live on and keep
+# the output they inherit open; start them here, away from the command's
+# output, or a caller reading that output (ctest) would wait for them.
+wine cmd /c exit </dev/null >/dev/null 2>&1
 
 "$@"
