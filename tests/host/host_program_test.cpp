@@ -50,8 +50,15 @@ TEST(HostProgram, LoadsPluginsOneLevelDeepAndCleansUpAtExit) {
   ASSERT_TRUE(host.WaitForLine("start 1"));
   EXPECT_EQ(host.CountOf("start 0"), 1);
   EXPECT_EQ(host.CountOf("start 2"), 0);
-  // Only the two accepted plugins keep a shadow copy.
-  std::vector<std::string> shadows = FilesIn(host.temp());
+  // Only the two accepted plugins keep a shadow copy. The scan may still be
+  // trying a rejected file whose copy is about to go, so wait for it.
+  std::vector<std::string> shadows;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        shadows = FilesIn(host.temp());
+        return shadows.size() == 2;
+      },
+      10000));
   ASSERT_EQ(shadows.size(), 2u);
   for (const std::string& name : shadows) {
     EXPECT_EQ(name.rfind("tmp", 0), 0u) << name;
