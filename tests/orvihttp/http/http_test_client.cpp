@@ -139,3 +139,14 @@ std::string BodyOf(const std::string& response) {
   std::size_t end = response.find("\r\n\r\n");
   return end == std::string::npos ? "" : response.substr(end + 4);
 }
+
+std::string Exchange(int port, const std::string& request, bool headOnly) {
+  HttpTestClient client(port);
+  EXPECT_TRUE(client.IsConnected());
+  client.Send(request);
+  return client.ReadResponse(headOnly);
+}
+
+std::string Get(int port, const std::string& uri) {
+  return Exchange(port, "GET " + uri + " HTTP/1.1\r\nHost: test\r\n\r\n");
+}

@@ -51,3 +51,8 @@ std::string WithoutDate(const std::string& response);
 int64_t ContentLengthOf(const std::string& response);
 // The body part after the header block.
 std::string BodyOf(const std::string& response);
+
+// Sends one request on a fresh connection and reads one response.
+std::string Exchange(int port, const std::string& request, bool headOnly = false);
+// A GET of `uri` over HTTP/1.1 on a fresh connection.
+std::string Get(int port, const std::string& uri);

@@ -18,17 +18,6 @@ namespace {
 
 const char kHtmlType[] = "text/html; charset=ISO-8859-1";
 
-std::string Exchange(int port, const std::string& request, bool headOnly = false) {
-  HttpTestClient client(port);
-  EXPECT_TRUE(client.IsConnected());
-  client.Send(request);
-  return client.ReadResponse(headOnly);
-}
-
-std::string Get(int port, const std::string& uri) {
-  return Exchange(port, "GET " + uri + " HTTP/1.1\r\nHost: test\r\n\r\n");
-}
-
 std::string Post(int port, const std::string& uri, const std::string& body) {
   return Exchange(port, "POST " + uri + " HTTP/1.1\r\nHost: test\r\nContent-Length: " +
                             std::to_string(body.size()) + "\r\n\r\n" + body);

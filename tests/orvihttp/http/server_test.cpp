@@ -70,18 +70,6 @@ std::string ForbiddenPage(int port) {
 const char kHtmlType[] = "text/html; charset=ISO-8859-1";
 const char kTextType[] = "text/plain; charset=ISO-8859-1";
 
-// Sends one request on a fresh connection and reads one response.
-std::string Exchange(int port, const std::string& request, bool headOnly = false) {
-  HttpTestClient client(port);
-  EXPECT_TRUE(client.IsConnected());
-  client.Send(request);
-  return client.ReadResponse(headOnly);
-}
-
-std::string Get(int port, const std::string& uri) {
-  return Exchange(port, "GET " + uri + " HTTP/1.1\r\nHost: test\r\n\r\n");
-}
-
 using Server = ServerTest;
 
 TEST_F(Server, ServesAFileByteForByteAndKeepsTheConnection) {
