@@ -11,6 +11,7 @@
 
 #include "foundation/settings.h"
 #include "foundation/winsock_startup.h"
+#include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/listener.h"
@@ -20,7 +21,9 @@ namespace {
 WinsockStartup winsock;
 volatile std::sig_atomic_t stopRequested = 0;
 
-void OnSignal(int) { stopRequested = 1; }
+void OnSignal(int) {
+  stopRequested = 1;
+}
 
 std::string BaseName(const std::string& path) {
   std::size_t slash = path.find_last_of("/\\");
@@ -34,13 +37,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s <port> <file>...\n", argv[0]);
     return 2;
   }
-  SetInt("Port", std::atoi(argv[1]), true);
-  SetInt("MaxDown", 0, true);
-  SetInt("MaxUsers", 0, true);
-  SetBool("AutoLoadIndex", true, true);
-  SetBool("DirView", false, true);
-  SetBool("Log", false, true);
-  SetString("BinLogPath", "", false);
+  SetSetting(kPort, std::atoi(argv[1]));
+  SetSetting(kMaxDown, 0);
+  SetSetting(kMaxUsers, 0);
+  SetSetting(kAutoLoadIndex, true);
+  SetSetting(kDirView, false);
+  SetSetting(kLog, false);
+  SetSetting(kBinLogPath, "");
   for (int i = 2; i < argc; ++i) {
     if (!VirtualDirectory::AddFile("/", BaseName(argv[i]), argv[i])) {
       std::fprintf(stderr, "cannot publish %s\n", argv[i]);

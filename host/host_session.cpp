@@ -8,6 +8,7 @@
 #include "foundation/registry.h"
 #include "foundation/settings.h"
 #include "host/host_info.h"
+#include "host/host_keys.h"
 #include "host/plugin_manager.h"
 #include "host/plugin_stop_scope.h"
 #include "host/plugin_watcher.h"
@@ -59,7 +60,7 @@ int HostSession::Run() {
   platform_.AddTrayIcon(platform_.HostIcon(), title_);
 
   std::string install = FindInstallFolder();
-  SetString("InstallPath", install, false);
+  SetSetting(kHostInstallPath, install);
 
   PluginManager::SetHostHooks({HostCallback, [this](int32_t pluginId) {
                                  StatusRecord record = MakeStatusRecord(pluginId, 0, 0, nullptr);
@@ -74,10 +75,10 @@ int HostSession::Run() {
                                              [this] { platform_.PostRescan(pluginsFolder_); });
   watcher_->Begin();
 
-  SetBool("MainDialog", false, false);
-  SetBool("RotateIcon", true, true);
-  SetInt("RotateSeconds", 5, true);
-  SetString("StaticIcon", "", true);
+  SetDefault(kHostDialogOpen);
+  SetDefault(kRotateIcon);
+  SetDefault(kRotateSeconds);
+  SetDefault(kStaticIcon);
   std::string settings_file = JoinPath(install, kHostSettingsFile);
   LoadSettingsText(ReadFileText(settings_file, 0));
   // The start-up period is fixed; RotateSeconds applies once the user

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "foundation/settings.h"
+#include "host/host_keys.h"
 #include "host/host_window_win32.h"
 #include "host/manage_dialog_model.h"
 #include "host/plugin_manager.h"
@@ -45,7 +46,7 @@ void ManageDialog::Open() {
     return;
   }
   instance = new ManageDialog();
-  SetBool("MainDialog", true, false);
+  SetSetting(kHostDialogOpen, true);
   instance->Start();
 }
 
@@ -97,7 +98,7 @@ void ManageDialog::Run() {
 }
 
 void ManageDialog::OnThreadStop() {
-  SetBool("MainDialog", false, false);
+  SetSetting(kHostDialogOpen, false);
   if (Thread::Current() != this) return;  // the host ends it and frees it
   bool mine;
   {
@@ -162,11 +163,11 @@ void ManageDialog::Initialise(HWND dialog) {
                (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-  if (GetBool("RotateIcon")) {
+  if (GetSetting(kRotateIcon)) {
     CheckDlgButton(dialog, IDC_ROTATE, BST_CHECKED);
     CheckDlgButton(dialog, IDC_STATIC_ICON, BST_UNCHECKED);
     EnableWindow(GetDlgItem(dialog, IDC_ROTATE_SECONDS), TRUE);
-    SetDlgItemInt(dialog, IDC_ROTATE_SECONDS, static_cast<UINT>(GetInt("RotateSeconds")), TRUE);
+    SetDlgItemInt(dialog, IDC_ROTATE_SECONDS, static_cast<UINT>(GetSetting(kRotateSeconds)), TRUE);
     EnableWindow(GetDlgItem(dialog, IDC_STATIC_PLUGIN), FALSE);
   } else {
     CheckDlgButton(dialog, IDC_STATIC_ICON, BST_CHECKED);
@@ -189,10 +190,10 @@ void ManageDialog::FillStaticPlugins(HWND dialog) {
     SendDlgItemMessageA(dialog, IDC_STATIC_PLUGIN, CB_ADDSTRING, 0,
                         reinterpret_cast<LPARAM>(name.c_str()));
   }
-  StaticIconChoice choice = ::ChooseStaticIcon(names, GetString("StaticIcon"));
+  StaticIconChoice choice = ::ChooseStaticIcon(names, GetSetting(kStaticIcon));
   SendDlgItemMessageA(dialog, IDC_STATIC_PLUGIN, CB_SETCURSEL, static_cast<WPARAM>(choice.index),
                       0);
-  if (choice.adopt) SetString("StaticIcon", choice.name, true);
+  if (choice.adopt) SetSetting(kStaticIcon, choice.name);
 }
 
 void ManageDialog::ChooseRotation(HWND dialog) {
@@ -200,10 +201,10 @@ void ManageDialog::ChooseRotation(HWND dialog) {
   CheckDlgButton(dialog, IDC_STATIC_ICON, BST_UNCHECKED);
   EnableWindow(GetDlgItem(dialog, IDC_ROTATE_SECONDS), TRUE);
   EnableWindow(GetDlgItem(dialog, IDC_STATIC_PLUGIN), FALSE);
-  SetDlgItemInt(dialog, IDC_ROTATE_SECONDS, static_cast<UINT>(GetInt("RotateSeconds")), TRUE);
-  if (!GetBool("RotateIcon")) {
-    SetRotationTimer(RotationPeriodMs(GetInt("RotateSeconds")));
-    SetBool("RotateIcon", true, true);
+  SetDlgItemInt(dialog, IDC_ROTATE_SECONDS, static_cast<UINT>(GetSetting(kRotateSeconds)), TRUE);
+  if (!GetSetting(kRotateIcon)) {
+    SetRotationTimer(RotationPeriodMs(GetSetting(kRotateSeconds)));
+    SetSetting(kRotateIcon, true);
     RefreshTray();
   }
 }
@@ -215,9 +216,9 @@ void ManageDialog::ChooseStaticIcon(HWND dialog) {
   SetDlgItemTextA(dialog, IDC_ROTATE_SECONDS, "");
   EnableWindow(GetDlgItem(dialog, IDC_STATIC_PLUGIN), TRUE);
   FillStaticPlugins(dialog);
-  if (GetBool("RotateIcon")) {
+  if (GetSetting(kRotateIcon)) {
     SetRotationTimer(0);
-    SetBool("RotateIcon", false, true);
+    SetSetting(kRotateIcon, false);
     RefreshTray();
   }
 }
@@ -226,7 +227,7 @@ void ManageDialog::StaticPluginChanged(HWND dialog) {
   LRESULT index = SendDlgItemMessageA(dialog, IDC_STATIC_PLUGIN, CB_GETCURSEL, 0, 0);
   std::vector<PluginSummary> plugins = LoadedPlugins();
   if (index < 0 || static_cast<size_t>(index) >= plugins.size()) return;
-  SetString("StaticIcon", plugins[static_cast<size_t>(index)].name, true);
+  SetSetting(kStaticIcon, plugins[static_cast<size_t>(index)].name);
   RefreshTray();
 }
 

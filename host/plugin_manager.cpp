@@ -8,6 +8,7 @@
 #include "foundation/paths.h"
 #include "foundation/settings.h"
 #include "host/folder_listing.h"
+#include "host/host_keys.h"
 #include "host/plugin_file_name.h"
 #include "host/plugin_stop_scope.h"
 
@@ -27,7 +28,7 @@ PluginManager::HostHooks& Hooks() {
 }
 
 std::string InstallFolder() {
-  return GetString("InstallPath");
+  return GetSetting(kHostInstallPath);
 }
 
 std::string TempFolderOf(const std::string& install) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "foundation/settings.h"
+#include "host/host_keys.h"
 
 namespace {
 
@@ -87,13 +88,13 @@ const StatusRecord* TrayStatus::FrontOfMostUrgent() const {
 }
 
 bool TrayStatus::IsPinned(int32_t pluginId) const {
-  if (GetBool("RotateIcon") || !findPlugin_) return false;
-  return findPlugin_(GetString("StaticIcon")) == pluginId;
+  if (GetSetting(kRotateIcon) || !findPlugin_) return false;
+  return findPlugin_(GetSetting(kStaticIcon)) == pluginId;
 }
 
 const StatusRecord* TrayStatus::Displayed() const {
-  if (GetBool("RotateIcon")) return FrontOfMostUrgent();
-  std::optional<int32_t> pinned = findPlugin_ ? findPlugin_(GetString("StaticIcon")) : std::nullopt;
+  if (GetSetting(kRotateIcon)) return FrontOfMostUrgent();
+  std::optional<int32_t> pinned = findPlugin_ ? findPlugin_(GetSetting(kStaticIcon)) : std::nullopt;
   if (!pinned) return nullptr;
   for (const auto& list : lists_) {
     for (const StatusRecord& entry : list) {

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "foundation/settings.h"
+#include "orvihttp/config/product_identity.h"
+#include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/url_escaping.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/connection.h"
@@ -15,8 +17,6 @@
 #include "orvihttp/logging/binary_log.h"
 
 namespace {
-
-constexpr char kServerName[] = "Orvi HTTP Server 2.0.1";
 
 constexpr char kTableHead[] =
     "</h2><p></p><table border=0 width=100% bgcolor=#f2fff8><tr bgcolor=#ccffdd><td><b>Name</b>"
@@ -75,7 +75,7 @@ std::string BuildDirectoryListingPage(const std::string& path, const VirtualFold
   }
 
   page += "</table><hr><i>";
-  page += kServerName;
+  page += kServerBanner;
   page += " at port ";
   page += std::to_string(port);
   page += ".</body>";
@@ -90,7 +90,7 @@ void DirectoryListing(Connection& connection, const std::string& path) {
   }
   connection.SetActivity("directory listing");
   const std::string page = BuildDirectoryListingPage(
-      path, *folder, GetInt("Port"), static_cast<int64_t>(std::time(nullptr)), QueryFileStatus);
+      path, *folder, GetSetting(kPort), static_cast<int64_t>(std::time(nullptr)), QueryFileStatus);
 
   HeaderFields fields;
   fields.contentType = "text/html";

@@ -6,6 +6,7 @@
 #include "foundation/command_line.h"
 #include "foundation/settings.h"
 #include "foundation/thread.h"
+#include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/connection.h"
 #include "orvihttp/http/error_response.h"
 #include "orvihttp/http/header_fields.h"
@@ -48,7 +49,7 @@ std::optional<std::string> BuildPhpCommandLine(const std::string& phpPath,
 void PhpGateway(Connection& connection, const std::string& realPath) {
   const Request& request = connection.CurrentRequest();
   std::optional<std::string> commandLine =
-      BuildPhpCommandLine(GetString("PHPPath"), realPath, request.query);
+      BuildPhpCommandLine(GetSetting(kPhpPath), realPath, request.query);
   if (!commandLine) {
     connection.SendErrorResponse(400);
     return;

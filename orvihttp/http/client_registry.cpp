@@ -7,6 +7,7 @@
 
 #include "foundation/settings.h"
 #include "foundation/singleton.h"
+#include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/connection.h"
 #include "orvihttp/http/display_queue.h"
 #include "orvihttp/logging/binary_log.h"
@@ -145,7 +146,7 @@ std::string PeerAddressOf(uint32_t connectionId) {
 }
 
 void RebalanceBandwidth() {
-  const int32_t maxDown = GetInt("MaxDown");
+  const int32_t maxDown = GetSetting(kMaxDown);
   if (maxDown <= 0) return;
   SingletonAccess<ClientRegistry> list(registry);
   std::vector<BandwidthShare> shares;

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "foundation/settings.h"
+#include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/error_response.h"
 #include "orvihttp/logging/access_log.h"
@@ -167,7 +168,7 @@ bool Connection::ReadPostBody(int64_t length) {
 }
 
 void Connection::SendErrorResponse(int code) {
-  ErrorResponse response = BuildErrorResponse(code, GetInt("Port"));
+  ErrorResponse response = BuildErrorResponse(code, GetSetting(kPort));
   const bool headOnly = request_.method == Request::kHead || response.body.empty();
   socket_.Send(headOnly ? response.head : response.head + response.body);
   if (code > 399) {

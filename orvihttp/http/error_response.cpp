@@ -1,16 +1,15 @@
 #include "orvihttp/http/error_response.h"
 
+#include "orvihttp/config/product_identity.h"
 #include "orvihttp/http/header_fields.h"
 #include "orvihttp/http/http_date.h"
 
 namespace {
 
-constexpr char kServerName[] = "Orvi HTTP Server 2.0.1";
-
 std::string Page(const std::string& title, const std::string& heading, const std::string& text,
                  int port) {
   return "<html>\r\n<head>\r\n<title>" + title + "</title>\r\n</head>\r\n<body>\r\n<h1>" + heading +
-         "</h1>\r\n" + text + "\r\n<hr><i>" + kServerName + " at port " + std::to_string(port) +
+         "</h1>\r\n" + text + "\r\n<hr><i>" + kServerBanner + " at port " + std::to_string(port) +
          ".</body></html>";
 }
 

@@ -2,12 +2,11 @@
 
 #include <cstdlib>
 
+#include "orvihttp/config/product_identity.h"
 #include "orvihttp/http/http_date.h"
 #include "orvihttp/http/mime_table.h"
 
 namespace {
-
-constexpr char kServerName[] = "Orvi HTTP Server 2.0.1";
 
 // Leading digits after an optional sign, like atoi, but saturating instead of
 // overflowing; 0 when there are none.
@@ -85,7 +84,7 @@ std::string HeaderFields::BuildHeaderBlockWithDate(const std::string& dateText) 
   block += connectionMode == kClose ? "close\r\n" : "Keep-Alive\r\n";
   block += "Date: " + date + "\r\n";
   block += "Server: ";
-  block += kServerName;
+  block += kServerBanner;
   block += "\r\n";
   block += "Content-Type: " + contentType;
   if (contentType.compare(0, 4, "text") == 0) block += "; charset=ISO-8859-1";

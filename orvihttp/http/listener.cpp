@@ -7,6 +7,8 @@
 #include "foundation/settings.h"
 #include "foundation/singleton.h"
 #include "foundation/thread.h"
+#include "orvihttp/config/product_identity.h"
+#include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/ip_blacklist.h"
 #include "orvihttp/http/server_socket.h"
@@ -28,11 +30,10 @@ class Listener : public Thread {
       socket_.Close();
       socketOpen_ = false;
     }
-    const int port = GetInt("Port");
+    const int port = GetSetting(kPort);
     if (socket_.Open(port) != 0) {
       LogServerSocketFailed(port);
-      ShowMessageBox("Error: Cannot initialise server socket!", "Orvi HTTP Server",
-                     MessageIcon::Warning);
+      ShowMessageBox("Error: Cannot initialise server socket!", kProductName, MessageIcon::Warning);
       return;
     }
     serverStartTime = static_cast<int64_t>(std::time(nullptr));
@@ -75,7 +76,7 @@ class Listener : public Thread {
     }
     // The limit counts the connection being admitted; finished connections
     // are purged first, so they do not count.
-    const int32_t maxUsers = GetInt("MaxUsers");
+    const int32_t maxUsers = GetSetting(kMaxUsers);
     if (maxUsers > 0 && LiveClientCount() >= static_cast<std::size_t>(maxUsers)) {
       CloseSocket(client);
       return;

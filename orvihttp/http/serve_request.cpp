@@ -4,6 +4,7 @@
 
 #include "foundation/clock.h"
 #include "foundation/settings.h"
+#include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/connection.h"
@@ -42,13 +43,13 @@ void Connection::ServeRequest() {
     if (!file) folderPath = path;
   }
   if (!file) {
-    if (GetBool("AutoLoadIndex")) {
+    if (GetSetting(kAutoLoadIndex)) {
       if (std::optional<VirtualFolder> folder = VirtualDirectory::ResolveFolder(folderPath)) {
         if (const VirtualFile* index = folder->FindIndexFile()) file = *index;
       }
     }
     if (!file) {
-      if (GetBool("DirView")) {
+      if (GetSetting(kDirView)) {
         AnswerFolderListing(*this, folderPath);
       } else {
         SendErrorResponse(403);
@@ -57,7 +58,7 @@ void Connection::ServeRequest() {
     }
   }
   SetActivity(file->name);
-  if (IsPhpScriptName(file->name) && GetBool("PHPEnable") && !GetString("PHPPath").empty() &&
+  if (IsPhpScriptName(file->name) && GetSetting(kPhpEnable) && !GetSetting(kPhpPath).empty() &&
       AnswerWithPhpGateway(*this, *file)) {
     return;
   }
@@ -100,7 +101,7 @@ void Connection::SendFile(const VirtualFile& file) {
 // measures its rate and lets the registry re-share the cap; a new share
 // applies from the current slot on.
 uint64_t Connection::TransferFile(std::FILE* file, uint64_t size, std::string head) {
-  int32_t maxDown = GetInt("MaxDown");
+  int32_t maxDown = GetSetting(kMaxDown);
   if (maxDown < 0) maxDown = 0;
   rateCeiling_.store(maxDown, std::memory_order_relaxed);
   allowedRate_.store(maxDown, std::memory_order_relaxed);

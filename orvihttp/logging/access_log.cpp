@@ -4,13 +4,13 @@
 #include <cstdlib>
 
 #include "foundation/settings.h"
+#include "orvihttp/config/product_identity.h"
+#include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/display_queue.h"
 #include "orvihttp/logging/local_time.h"
 #include "orvihttp/logging/log_lock.h"
 
 namespace {
-
-constexpr char kProductName[] = "Orvi HTTP Server";
 
 std::string Format(std::time_t now, const char* pattern) {
   std::tm local = LocalCalendarTime(now);
@@ -48,8 +48,8 @@ std::string LocalTimestamp() {
 
 void AppendAccessLog(const std::string& text) {
   LogLock lock;
-  if (!GetBool("Log")) return;
-  std::string path = GetString("LogPath");
+  if (!GetSetting(kLog)) return;
+  std::string path = GetSetting(kLogPath);
   if (path.empty()) return;
   std::FILE* file = std::fopen(path.c_str(), "ab");
   if (!file) return;
@@ -75,7 +75,7 @@ std::string AccessLogLine(const std::string& peerAddress, const std::string& req
 void LogResponse(const std::string& peerAddress, const std::string& requestLine, int status,
                  int64_t bodyBytes) {
   // Composed before the lock is taken; the lock covers only the write.
-  if (GetBool("Log")) {
+  if (GetSetting(kLog)) {
     AppendAccessLog(AccessLogLine(peerAddress, requestLine, status, bodyBytes, LogTimestamp()));
   }
   PostLogLine(status > 399 ? 3 : 2, LocalTimestamp() + " - " + peerAddress + " - " + requestLine);
@@ -89,7 +89,7 @@ void LogServerStarted() {
 
 void LogServerSocketFailed(int port) {
   std::string portText = std::to_string(port);
-  if (GetBool("Log")) {
+  if (GetSetting(kLog)) {
     AppendAccessLog("# Could not initialise server socket at port " + portText + " " +
                     LogTimestamp() + "\r\n");
   }

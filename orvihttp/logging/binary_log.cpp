@@ -7,6 +7,7 @@
 
 #include "foundation/byte_codec.h"
 #include "foundation/settings.h"
+#include "orvihttp/config/server_keys.h"
 #include "orvihttp/logging/log_lock.h"
 
 namespace {
@@ -67,7 +68,7 @@ std::string EncodeBinLogRecord(int32_t time, int32_t type, const std::string& fi
 void AppendBinaryLog(int32_t type, const std::string& first, const std::string& second,
                      uint32_t value) {
   LogLock lock;
-  std::string path = GetString("BinLogPath");
+  std::string path = GetSetting(kBinLogPath);
   if (path.empty()) return;
   std::FILE* file = std::fopen(path.c_str(), "ab");
   if (!file) return;

@@ -3,6 +3,7 @@
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"
+#include "orvihttp/config/server_keys.h"
 #include "orvihttp/plugin/server_texts.h"
 
 std::string IniFilePath(const std::string& folder) {
@@ -18,21 +19,21 @@ std::string HelpPagePath(const std::string& folder) {
 }
 
 void LoadServerConfiguration(const std::string& folder) {
-  SetString("InstallPath", folder, false);
-  SetBool("MainDialog", false, false);
-  SetBool("MainDialogAlloc", false, false);
-  SetString("BinLogPath", JoinPath(folder, "OrviHTTP.binlog"), false);
+  SetSetting(kInstallPath, folder);
+  SetDefault(kMainDialog);
+  SetDefault(kMainDialogAlloc);
+  SetSetting(kBinLogPath, JoinPath(folder, kBinLogPath.defaultValue));
 
-  SetBool("FirstTime", true, true);
-  SetBool("Active", false, true);
-  SetInt("Port", 80, true);
-  SetBool("PHPEnable", false, true);
-  SetInt("MaxUsers", 0, true);
-  SetInt("MaxDown", 0, true);
-  SetBool("AutoLoadIndex", true, true);
-  SetBool("DirView", true, true);
-  SetBool("Log", true, true);
-  SetString("LogPath", JoinPath(folder, "OrviHTTP.log"), true);
+  SetDefault(kFirstTime);
+  SetDefault(kActive);
+  SetDefault(kPort);
+  SetDefault(kPhpEnable);
+  SetDefault(kMaxUsers);
+  SetDefault(kMaxDown);
+  SetDefault(kAutoLoadIndex);
+  SetDefault(kDirView);
+  SetDefault(kLog);
+  SetSetting(kLogPath, JoinPath(folder, kLogPath.defaultValue));
 
   LoadSettingsText(ReadFileText(IniFilePath(folder), 0));
 }

@@ -6,6 +6,7 @@
 
 #include "foundation/message_box.h"
 #include "foundation/settings.h"
+#include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/ip_blacklist.h"
@@ -48,15 +49,15 @@ void ServerPlugin::Start() {
   offlineIcon_ = LoadPluginIcon(ORVI_ICON_OFFLINE);
   busyIcon_ = LoadPluginIcon(ORVI_ICON_BUSY);
 
-  if (GetBool("Active")) {
+  if (GetSetting(kActive)) {
     StartListener();
     // Lets the server come up before the first status report.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
   Thread::Start();
 
-  if (GetBool("FirstTime")) {
-    SetBool("FirstTime", false, true);
+  if (GetSetting(kFirstTime)) {
+    SetSetting(kFirstTime, false);
     ShowMessageBox(kWelcomeText, kProductName, MessageIcon::None);
     settingsWindow_.Open();
   }
@@ -70,7 +71,7 @@ void ServerPlugin::Stop() {
   Thread::Stop();
   settingsWindow_.CloseAndFree();
 
-  std::string folder = GetString("InstallPath");
+  std::string folder = GetSetting(kInstallPath);
   VirtualDirectory::SaveTree(DirFilePath(folder));
   SaveServerConfiguration(folder);
 
@@ -102,10 +103,11 @@ int32_t ServerPlugin::OnCommand(int32_t code) {
       settingsWindow_.Open();
       break;
     case kHelpCommand:
-      OpenUrl(FileUrlForPath(HelpPagePath(GetString("InstallPath"))));
+      OpenUrl(FileUrlForPath(HelpPagePath(GetSetting(kInstallPath))));
       break;
     case kAboutCommand:
-      ShowMessageBox(kAboutText, kAboutCaption, MessageIcon::Information);
+      ShowMessageBox(std::string(kServerBanner) + kAboutMaker, kAboutCaption,
+                     MessageIcon::Information);
       break;
     default:
       break;

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <cstdint>
+#include "orvihttp/config/product_identity.h"
 
 // The plugin's own texts, shown exactly as written.
-inline constexpr char kProductName[] = "Orvi HTTP Server";
-inline constexpr uint32_t kServerVersion = 0x00020001;  // 2.0.1
 
 inline constexpr char kWelcomeText[] =
     "Welcome to Orvi HTTP Server!\r\n\r\n"
@@ -17,8 +15,9 @@ inline constexpr char kWelcomeText[] =
     "the Trellan icon in the system tray.\r\n";
 
 inline constexpr char kAboutCaption[] = "About";
-inline constexpr char kAboutText[] =
-    "Orvi HTTP Server 2.0.1\r\n\r\n"
+// The About box shows the banner, then these lines.
+inline constexpr char kAboutMaker[] =
+    "\r\n\r\n"
     "A personal web server for the Trellan tray.\r\n"
     "Made by Quintarvo.";
 

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "foundation/setting_key.h"
+
+// Every configuration key of the server plugin, with its default and whether
+// it reaches OrviHTTP.ini. Every layer of the plugin reads them, so they sit
+// below all of them.
+
+// Run-time entries, never saved.
+inline constexpr StringKey kInstallPath{"InstallPath", "", false};
+inline constexpr BoolKey kMainDialog{"MainDialog", false, false};
+inline constexpr BoolKey kMainDialogAlloc{"MainDialogAlloc", false, false};
+inline constexpr StringKey kBinLogPath{"BinLogPath", "OrviHTTP.binlog", false};
+
+// Saved entries, in the order their defaults are set at start.
+inline constexpr BoolKey kFirstTime{"FirstTime", true, true};
+inline constexpr BoolKey kActive{"Active", false, true};
+inline constexpr IntKey kPort{"Port", 80, true};
+inline constexpr BoolKey kPhpEnable{"PHPEnable", false, true};
+inline constexpr IntKey kMaxUsers{"MaxUsers", 0, true};
+inline constexpr IntKey kMaxDown{"MaxDown", 0, true};
+inline constexpr BoolKey kAutoLoadIndex{"AutoLoadIndex", true, true};
+inline constexpr BoolKey kDirView{"DirView", true, true};
+inline constexpr BoolKey kLog{"Log", true, true};
+inline constexpr StringKey kLogPath{"LogPath", "OrviHTTP.log", true};
+
+// Saved entries that get no default at start: absent until the settings window
+// sets them, and read as "" and 0 until then.
+inline constexpr StringKey kPhpPath{"PHPPath", "", true};
+inline constexpr IntKey kStats{"Stats", 0, true};
