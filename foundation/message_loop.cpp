@@ -3,7 +3,7 @@
 #include "foundation/thread.h"
 
 namespace {
-thread_local MessageLoop* current_loop = nullptr;
+thread_local MessageLoop* currentLoop = nullptr;
 }  // namespace
 
 MessageLoop::MessageLoop() = default;
@@ -17,7 +17,7 @@ MessageLoop::~MessageLoop() {
 }
 
 MessageLoop* MessageLoop::Current() {
-  return current_loop;
+  return currentLoop;
 }
 
 bool MessageLoop::OnLoopThread() const {
@@ -31,12 +31,12 @@ void MessageLoop::Post(std::function<void()> task) {
   wake_.notify_all();
 }
 
-std::optional<intptr_t> MessageLoop::Send(Task task, std::function<bool()> give_up) {
+std::optional<intptr_t> MessageLoop::Send(Task task, std::function<bool()> giveUp) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (ended_) return std::nullopt;
   }
-  if (current_loop == this) return task();
+  if (currentLoop == this) return task();
 
   auto sent = std::make_shared<SentTask>();
   sent->task = std::move(task);
@@ -48,9 +48,9 @@ std::optional<intptr_t> MessageLoop::Send(Task task, std::function<bool()> give_
     sent_done_.wait_for(lock, std::chrono::milliseconds(5));
     if (sent->done) break;
     bool stop = Thread::CurrentStopRequested();
-    if (!stop && give_up) {
+    if (!stop && giveUp) {
       lock.unlock();
-      stop = give_up();
+      stop = giveUp();
       lock.lock();
     }
     if (stop && !sent->done) {
@@ -66,12 +66,12 @@ std::optional<intptr_t> MessageLoop::Send(Task task, std::function<bool()> give_
   return sent->result;
 }
 
-void MessageLoop::SetTimer(uint32_t id, uint32_t period_ms, std::function<void()> on_tick) {
+void MessageLoop::SetTimer(uint32_t id, uint32_t periodMs, std::function<void()> onTick) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (period_ms == 0) period_ms = 1;
+  if (periodMs == 0) periodMs = 1;
   timers_[id] =
-      Timer{period_ms, std::chrono::steady_clock::now() + std::chrono::milliseconds(period_ms),
-            std::move(on_tick)};
+      Timer{periodMs, std::chrono::steady_clock::now() + std::chrono::milliseconds(periodMs),
+            std::move(onTick)};
   wake_.notify_all();
 }
 
@@ -80,11 +80,11 @@ void MessageLoop::KillTimer(uint32_t id) {
   timers_.erase(id);
 }
 
-void MessageLoop::Quit(int exit_code) {
+void MessageLoop::Quit(int exitCode) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (quit_) return;
   quit_ = true;
-  exit_code_ = exit_code;
+  exit_code_ = exitCode;
   wake_.notify_all();
 }
 
@@ -103,8 +103,8 @@ void MessageLoop::DeliverSentMessages() {
 }
 
 int MessageLoop::Run() {
-  MessageLoop* outer = current_loop;
-  current_loop = this;
+  MessageLoop* outer = currentLoop;
+  currentLoop = this;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     loop_thread_ = std::this_thread::get_id();
@@ -129,18 +129,18 @@ int MessageLoop::Run() {
     // Fire the earliest due timer, else sleep until it is due or work comes.
     auto now = std::chrono::steady_clock::now();
     auto next = now + std::chrono::hours(1);
-    uint32_t due_id = 0;
-    bool any_due = false;
+    uint32_t dueId = 0;
+    bool anyDue = false;
     for (auto& [id, timer] : timers_) {
       if (timer.due <= now) {
-        due_id = id;
-        any_due = true;
+        dueId = id;
+        anyDue = true;
         break;
       }
       if (timer.due < next) next = timer.due;
     }
-    if (any_due) {
-      Timer& timer = timers_[due_id];
+    if (anyDue) {
+      Timer& timer = timers_[dueId];
       timer.due = now + std::chrono::milliseconds(timer.period_ms);
       std::function<void()> tick = timer.on_tick;
       lock.unlock();
@@ -157,6 +157,6 @@ int MessageLoop::Run() {
   sent_.clear();
   sent_done_.notify_all();
   lock.unlock();
-  current_loop = outer;
+  currentLoop = outer;
   return code;
 }

@@ -11,7 +11,7 @@ struct SettingsStore {
   std::vector<Setting> entries;  // insertion order; never shrinks while the store lives
 };
 
-Singleton<SettingsStore> g_settings;
+Singleton<SettingsStore> gSettings;
 
 Setting* Find(SettingsStore& store, std::string_view name) {
   for (Setting& entry : store.entries) {
@@ -60,48 +60,48 @@ void SetFrom(SettingsStore& store, const Setting& from, bool persistent) {
 
 void SetInt(const char* name, int32_t value, bool persistent) {
   if (!name) return;
-  SingletonAccess<SettingsStore> store(g_settings);
+  SingletonAccess<SettingsStore> store(gSettings);
   Prepare(*store, name, Setting::Type::Int, persistent).intValue = value;
 }
 
 void SetBool(const char* name, bool value, bool persistent) {
   if (!name) return;
-  SingletonAccess<SettingsStore> store(g_settings);
+  SingletonAccess<SettingsStore> store(gSettings);
   Prepare(*store, name, Setting::Type::Bool, persistent).boolValue = value;
 }
 
 void SetString(const char* name, const std::string& value, bool persistent) {
   if (!name) return;
-  SingletonAccess<SettingsStore> store(g_settings);
+  SingletonAccess<SettingsStore> store(gSettings);
   Prepare(*store, name, Setting::Type::String, persistent).stringValue = value;
 }
 
 int32_t GetInt(const char* name) {
-  SingletonAccess<SettingsStore> store(g_settings);
+  SingletonAccess<SettingsStore> store(gSettings);
   const Setting* entry = FindConst(*store, name);
   return entry ? entry->intValue : 0;
 }
 
 bool GetBool(const char* name) {
-  SingletonAccess<SettingsStore> store(g_settings);
+  SingletonAccess<SettingsStore> store(gSettings);
   const Setting* entry = FindConst(*store, name);
   return entry ? entry->boolValue : false;
 }
 
 std::string GetString(const char* name) {
-  SingletonAccess<SettingsStore> store(g_settings);
+  SingletonAccess<SettingsStore> store(gSettings);
   const Setting* entry = FindConst(*store, name);
   return entry ? entry->stringValue : std::string();
 }
 
 void LoadSettingsText(const std::string& text) {
   // The lock is held for the whole text, so nobody sees half a file.
-  SingletonAccess<SettingsStore> store(g_settings);
+  SingletonAccess<SettingsStore> store(gSettings);
   dovetab::Parse(text, [&store](const Setting& entry) { SetFrom(*store, entry, true); });
 }
 
 std::string SaveSettingsText() {
-  SingletonAccess<SettingsStore> store(g_settings);
+  SingletonAccess<SettingsStore> store(gSettings);
   std::vector<Setting> persistent;
   for (const Setting& entry : store->entries) {
     if (entry.persistent) persistent.push_back(entry);
@@ -110,17 +110,17 @@ std::string SaveSettingsText() {
 }
 
 std::vector<Setting> AllSettings() {
-  SingletonAccess<SettingsStore> store(g_settings);
+  SingletonAccess<SettingsStore> store(gSettings);
   return store->entries;
 }
 
 void ApplySettings(const std::vector<Setting>& entries) {
-  SingletonAccess<SettingsStore> store(g_settings);
+  SingletonAccess<SettingsStore> store(gSettings);
   for (const Setting& entry : entries) {
     if (entry.persistent) SetFrom(*store, entry, true);
   }
 }
 
 void DestroySettings() {
-  g_settings.Destroy();
+  gSettings.Destroy();
 }

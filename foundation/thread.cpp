@@ -33,8 +33,8 @@ namespace {
 // Plain pointers only: with mingw-w64's emulated TLS a thread_local with a
 // destructor can be destroyed after its storage is gone when many threads
 // end. The shared state itself is kept alive by Entry's own copy.
-thread_local Thread* current_thread = nullptr;
-thread_local const std::shared_ptr<Thread::SharedState>* current_state = nullptr;
+thread_local Thread* currentThread = nullptr;
+thread_local const std::shared_ptr<Thread::SharedState>* currentState = nullptr;
 }  // namespace
 
 Thread::Thread() : state_(std::make_shared<SharedState>()) {}
@@ -82,24 +82,24 @@ bool Thread::Start() {
 }
 
 void Thread::Entry(Thread* self, std::shared_ptr<SharedState> state) {
-  current_thread = self;
-  current_state = &state;
-  bool go_on;
+  currentThread = self;
+  currentState = &state;
+  bool goOn;
   {
     std::lock_guard<std::mutex> lock(state->mutex);
-    go_on = !state->stopRequested;
+    goOn = !state->stopRequested;
   }
-  if (go_on) self->OnThreadStart();
+  if (goOn) self->OnThreadStart();
   {
     std::lock_guard<std::mutex> lock(state->mutex);
-    go_on = !state->stopRequested;
+    goOn = !state->stopRequested;
   }
-  if (go_on) self->Run();
+  if (goOn) self->Run();
   // A body that ends stops its own object; OnThreadStop may delete `self`,
   // so nothing below touches it.
   self->Stop();
-  current_thread = nullptr;
-  current_state = nullptr;
+  currentThread = nullptr;
+  currentState = nullptr;
   std::lock_guard<std::mutex> lock(state->mutex);
   state->workerActive = false;
   state->changed.notify_all();
@@ -107,20 +107,20 @@ void Thread::Entry(Thread* self, std::shared_ptr<SharedState> state) {
 
 void Thread::Stop() {
   std::shared_ptr<SharedState> state = state_;  // OnThreadStop may delete us
-  bool on_worker;
-  bool was_running;
+  bool onWorker;
+  bool wasRunning;
   {
     std::unique_lock<std::mutex> lock(state->mutex);
-    on_worker = state->workerActive && state->workerId == std::this_thread::get_id();
-    was_running = state->running;
+    onWorker = state->workerActive && state->workerId == std::this_thread::get_id();
+    wasRunning = state->running;
     state->running = false;
-    if (was_running) state->stopRequested = true;
+    if (wasRunning) state->stopRequested = true;
   }
-  if (on_worker) {
-    if (was_running) OnThreadStop();
+  if (onWorker) {
+    if (wasRunning) OnThreadStop();
     return;
   }
-  if (was_running) {
+  if (wasRunning) {
     OnThreadStop();
     {
       std::lock_guard<std::mutex> lock(state->mutex);
@@ -168,22 +168,21 @@ bool Thread::Pause(uint32_t milliseconds) {
 }
 
 Thread* Thread::Current() {
-  return current_thread;
+  return currentThread;
 }
 
 bool Thread::CurrentStopRequested() {
-  if (!current_state) return false;
-  std::lock_guard<std::mutex> lock((*current_state)->mutex);
-  return (*current_state)->stopRequested;
+  if (!currentState) return false;
+  std::lock_guard<std::mutex> lock((*currentState)->mutex);
+  return (*currentState)->stopRequested;
 }
 
-StopWaker::StopWaker(std::function<void()> wake)
-    : state_(current_state ? *current_state : nullptr) {
+StopWaker::StopWaker(std::function<void()> wake) : state_(currentState ? *currentState : nullptr) {
   if (!state_) return;
   std::unique_lock<std::mutex> lock(state_->wakeMutex);
   bool stopping;
   {
-    std::lock_guard<std::mutex> state_lock(state_->mutex);
+    std::lock_guard<std::mutex> stateLock(state_->mutex);
     stopping = state_->stopRequested;
   }
   if (stopping) {

@@ -30,12 +30,12 @@ namespace {
 constexpr IconHandle kHostIcon = 101;
 constexpr auto kQuitRetry = std::chrono::milliseconds(500);
 
-int signal_pipe[2] = {-1, -1};
+int signalPipe[2] = {-1, -1};
 
 void OnExitSignal(int) {
   int saved = errno;
   char byte = 1;
-  ssize_t written = write(signal_pipe[1], &byte, 1);
+  ssize_t written = write(signalPipe[1], &byte, 1);
   (void)written;
   errno = saved;
 }
@@ -57,14 +57,14 @@ class SignalWatcher : public Thread {
         (void)written;
       });
       for (;;) {
-        pollfd waits[2] = {{signal_pipe[0], POLLIN, 0}, {wake, POLLIN, 0}};
+        pollfd waits[2] = {{signalPipe[0], POLLIN, 0}, {wake, POLLIN, 0}};
         if (poll(waits, 2, -1) < 0) {
           if (errno == EINTR) continue;
           break;
         }
         if (waits[1].revents != 0 || StopRequested()) break;
         char bytes[16];
-        if (read(signal_pipe[0], bytes, sizeof bytes) > 0) {
+        if (read(signalPipe[0], bytes, sizeof bytes) > 0) {
           loop_.Post([this] { loop_.Quit(0); });
         }
       }
@@ -96,14 +96,14 @@ std::string PidFilePath() {
 }
 
 class PosixHost;
-std::atomic<PosixHost*> the_host{nullptr};
+std::atomic<PosixHost*> theHost{nullptr};
 
 class PosixHost : public HostPlatform {
  public:
-  PosixHost() : mainThread_(std::this_thread::get_id()) { the_host.store(this); }
+  PosixHost() : mainThread_(std::this_thread::get_id()) { theHost.store(this); }
 
   ~PosixHost() override {
-    the_host.store(nullptr);
+    theHost.store(nullptr);
     if (signals_) {
       signals_.reset();
       signal(SIGINT, SIG_DFL);
@@ -214,7 +214,7 @@ class PosixHost : public HostPlatform {
 
  private:
   void WatchExitSignals() {
-    if (signal_pipe[0] < 0 && pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    if (signalPipe[0] < 0 && pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     struct sigaction action {};
     action.sa_handler = OnExitSignal;
     sigemptyset(&action.sa_mask);
@@ -250,6 +250,6 @@ std::unique_ptr<HostPlatform> CreateHostPlatform() {
 int32_t HostCallback(int32_t pluginId, IconHandle icon, int32_t command, int32_t priority,
                      const char* text) {
   StatusRecord record = MakeStatusRecord(pluginId, icon, command, text);
-  if (PosixHost* host = the_host.load()) host->Deliver(StatusCodeForPriority(priority), record);
+  if (PosixHost* host = theHost.load()) host->Deliver(StatusCodeForPriority(priority), record);
   return 0;
 }

@@ -27,11 +27,11 @@ constexpr DWORD kOldHostExitMs = 30000;
 // being stopped meanwhile.
 constexpr UINT kSendSliceMs = 50;
 
-std::atomic<HWND> host_window{nullptr};
+std::atomic<HWND> hostWindow{nullptr};
 // A rescan request waits in the queue; later ones add nothing until the main
 // thread has begun it.
-std::atomic<bool> rescan_pending{false};
-std::atomic<DWORD> main_thread{0};
+std::atomic<bool> rescanPending{false};
+std::atomic<DWORD> mainThread{0};
 
 HICON IconFromHandle(IconHandle icon) {
   // Icon handles are 32-bit values, sign-extended on 64-bit Windows.
@@ -87,7 +87,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       if (session && wparam == kRotationTimerId) session->OnRotationTimer();
       return 0;
     case WM_USER:
-      rescan_pending = false;
+      rescanPending = false;
       if (session) session->OnRescanRequest();
       return 0;
     case kTrayCallbackMessage:
@@ -109,22 +109,22 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
 class Win32Host : public HostPlatform {
  public:
   Win32Host() : instance_(GetModuleHandleA(nullptr)) {
-    main_thread.store(GetCurrentThreadId());
+    mainThread.store(GetCurrentThreadId());
     trayIcon_ = static_cast<HICON>(
         LoadImageA(instance_, MAKEINTRESOURCEA(IDI_TRELLAN), IMAGE_ICON, 16, 16, 0));
   }
 
   ~Win32Host() override {
-    if (HWND window = host_window.exchange(nullptr)) DestroyWindow(window);
+    if (HWND window = hostWindow.exchange(nullptr)) DestroyWindow(window);
   }
 
   void EndRunningHost() override {
-    std::vector<HANDLE> old_hosts;
+    std::vector<HANDLE> oldHosts;
     while (HWND running = FindWindowA(kHostWindowClass, nullptr)) {
-      DWORD process_id = 0;
-      GetWindowThreadProcessId(running, &process_id);
-      if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, process_id)) {
-        old_hosts.push_back(process);
+      DWORD processId = 0;
+      GetWindowThreadProcessId(running, &processId);
+      if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId)) {
+        oldHosts.push_back(process);
       }
       COPYDATASTRUCT quit{HostQuit, 0, nullptr};
       SendMessageA(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&quit));
@@ -132,7 +132,7 @@ class Win32Host : public HostPlatform {
     }
     // Its window goes first; the old host then still unloads its plugins from
     // the shared Temp folder and writes Trellan.ini, which this host reads.
-    for (HANDLE process : old_hosts) {
+    for (HANDLE process : oldHosts) {
       WaitForSingleObject(process, kOldHostExitMs);
       CloseHandle(process);
     }
@@ -161,7 +161,7 @@ class Win32Host : public HostPlatform {
                      MessageIcon::Warning);
       return false;
     }
-    host_window.store(window);
+    hostWindow.store(window);
     return true;
   }
 
@@ -192,20 +192,20 @@ class Win32Host : public HostPlatform {
   }
 
   void StartRotationTimer(uint32_t periodMs) override {
-    if (HWND window = host_window.load()) SetTimer(window, kRotationTimerId, periodMs, nullptr);
+    if (HWND window = hostWindow.load()) SetTimer(window, kRotationTimerId, periodMs, nullptr);
   }
 
   void StopRotationTimer() override {
     // The window may be gone already (Exit destroys it); its timers went
     // with it.
-    if (HWND window = host_window.load()) KillTimer(window, kRotationTimerId);
+    if (HWND window = hostWindow.load()) KillTimer(window, kRotationTimerId);
   }
 
   void PostRescan(const std::string& watchedFolder) override {
-    HWND window = host_window.load();
-    if (!window || rescan_pending.exchange(true)) return;
+    HWND window = hostWindow.load();
+    if (!window || rescanPending.exchange(true)) return;
     if (!PostMessageA(window, WM_USER, 0, reinterpret_cast<LPARAM>(watchedFolder.c_str()))) {
-      rescan_pending = false;
+      rescanPending = false;
     }
   }
 
@@ -224,8 +224,8 @@ class Win32Host : public HostPlatform {
   }
 
   void Quit() override {
-    trayWindow_ = host_window.load();
-    if (HWND window = host_window.exchange(nullptr)) DestroyWindow(window);
+    trayWindow_ = hostWindow.load();
+    if (HWND window = hostWindow.exchange(nullptr)) DestroyWindow(window);
     PostQuitMessage(0);
   }
 
@@ -241,7 +241,7 @@ class Win32Host : public HostPlatform {
   // The tray icon belongs to the window that added it, also after Exit has
   // destroyed that window.
   HWND WindowForTray() const {
-    HWND window = host_window.load();
+    HWND window = hostWindow.load();
     return window ? window : trayWindow_;
   }
 
@@ -264,11 +264,11 @@ class Win32Host : public HostPlatform {
 }  // namespace
 
 HWND HostWindow() {
-  return host_window.load();
+  return hostWindow.load();
 }
 
 void SendHostMessage(uint32_t code, const void* data, uint32_t count) {
-  HWND window = host_window.load();
+  HWND window = hostWindow.load();
   if (!window) return;
   COPYDATASTRUCT copy{code, count, const_cast<void*>(data)};
   SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
@@ -282,9 +282,9 @@ int32_t HostCallback(int32_t pluginId, IconHandle icon, int32_t command, int32_t
                      const char* text) {
   StatusRecord record = MakeStatusRecord(pluginId, icon, command, text);
   COPYDATASTRUCT copy{StatusCodeForPriority(priority), sizeof record, &record};
-  HWND window = host_window.load();
+  HWND window = hostWindow.load();
   if (!window) return 0;
-  if (GetCurrentThreadId() == main_thread.load()) {
+  if (GetCurrentThreadId() == mainThread.load()) {
     SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
     return 0;
   }
@@ -297,6 +297,6 @@ int32_t HostCallback(int32_t pluginId, IconHandle icon, int32_t command, int32_t
                             kSendSliceMs, &answer)) {
       return 0;
     }
-    if (IsPluginStopping(pluginId) || host_window.load() != window || !IsWindow(window)) return 0;
+    if (IsPluginStopping(pluginId) || hostWindow.load() != window || !IsWindow(window)) return 0;
   }
 }

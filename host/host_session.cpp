@@ -15,7 +15,7 @@
 
 namespace {
 
-std::atomic<HostSession*> current_session{nullptr};
+std::atomic<HostSession*> currentSession{nullptr};
 
 std::optional<int32_t> FindPluginByName(const std::string& name) {
   PluginManagerAccess manager(ThePluginManager());
@@ -43,18 +43,18 @@ HostSession::HostSession(HostPlatform& platform)
 
 HostSession::~HostSession() {
   HostSession* self = this;
-  current_session.compare_exchange_strong(self, nullptr);
+  currentSession.compare_exchange_strong(self, nullptr);
 }
 
 HostSession* HostSession::Current() {
-  return current_session.load();
+  return currentSession.load();
 }
 
 int HostSession::Run() {
-  current_session.store(this);
+  currentSession.store(this);
   platform_.EndRunningHost();
   if (!platform_.CreateHostWindow(title_)) {
-    current_session.store(nullptr);
+    currentSession.store(nullptr);
     return 0;
   }
   platform_.AddTrayIcon(platform_.HostIcon(), title_);
@@ -79,13 +79,13 @@ int HostSession::Run() {
   SetDefault(kRotateIcon);
   SetDefault(kRotateSeconds);
   SetDefault(kStaticIcon);
-  std::string settings_file = JoinPath(install, kHostSettingsFile);
-  LoadSettingsText(ReadFileText(settings_file, 0));
+  std::string settingsFile = JoinPath(install, kHostSettingsFile);
+  LoadSettingsText(ReadFileText(settingsFile, 0));
   // The start-up period is fixed; RotateSeconds applies once the user
   // switches the mode in the settings dialog.
   platform_.StartRotationTimer(kStartupRotationPeriodMs);
 
-  int exit_code = platform_.RunMessageLoop();
+  int exitCode = platform_.RunMessageLoop();
 
   platform_.StopRotationTimer();
   platform_.CloseManageDialog();
@@ -93,10 +93,10 @@ int HostSession::Run() {
   watcher_.reset();
   DestroyPluginManager();
   tray_.Clear();
-  WriteFileText(settings_file, SaveSettingsText());
+  WriteFileText(settingsFile, SaveSettingsText());
   DestroySettings();
-  current_session.store(nullptr);
-  return exit_code;
+  currentSession.store(nullptr);
+  return exitCode;
 }
 
 void HostSession::OnCopyData(uint32_t code, const void* data, uint32_t count) {

@@ -13,7 +13,7 @@ namespace {
 
 // The open dialog. Guarded, because the dialog may end by itself on its own
 // thread while the host ends it at exit.
-std::mutex instance_mutex;
+std::mutex instanceMutex;
 ManageDialog* instance = nullptr;
 
 // A copy of the loader's list; the manager's lock is never held while this
@@ -40,7 +40,7 @@ void SetRotationTimer(uint32_t periodMs) {
 }  // namespace
 
 void ManageDialog::Open() {
-  std::lock_guard<std::mutex> lock(instance_mutex);
+  std::lock_guard<std::mutex> lock(instanceMutex);
   if (instance) {
     if (HWND dialog = instance->dialog_.load()) SetForegroundWindow(dialog);
     return;
@@ -53,7 +53,7 @@ void ManageDialog::Open() {
 void ManageDialog::Close() {
   ManageDialog* dialog;
   {
-    std::lock_guard<std::mutex> lock(instance_mutex);
+    std::lock_guard<std::mutex> lock(instanceMutex);
     dialog = instance;
     instance = nullptr;
   }
@@ -102,7 +102,7 @@ void ManageDialog::OnThreadStop() {
   if (Thread::Current() != this) return;  // the host ends it and frees it
   bool mine;
   {
-    std::lock_guard<std::mutex> lock(instance_mutex);
+    std::lock_guard<std::mutex> lock(instanceMutex);
     mine = instance == this;
     if (mine) instance = nullptr;
   }

@@ -3,9 +3,9 @@
 #include <cstring>
 
 bool IsPluginFileName(const std::string& name) {
-  std::size_t suffix_length = std::strlen(kPluginFileSuffix);
-  return name.size() > suffix_length &&
-         name.compare(name.size() - suffix_length, suffix_length, kPluginFileSuffix) == 0;
+  std::size_t suffixLength = std::strlen(kPluginFileSuffix);
+  return name.size() > suffixLength &&
+         name.compare(name.size() - suffixLength, suffixLength, kPluginFileSuffix) == 0;
 }
 
 std::string ShadowFileName(uint32_t counter) {

@@ -138,11 +138,10 @@ void PluginManager::LoadOrReload(const std::string& installFolder, const std::st
   DynamicLibrary module;
   Plugin* object = nullptr;
   if (module.Load(shadow)) {
-    auto get_version =
-        reinterpret_cast<GetPluginVersionFunction>(module.Symbol("GetPluginVersion"));
-    auto get_plugin = reinterpret_cast<GetPluginFunction>(module.Symbol("GetPlugin"));
-    if (get_version && get_plugin && get_version() == kPluginInterfaceVersion) {
-      get_plugin(&object);
+    auto getVersion = reinterpret_cast<GetPluginVersionFunction>(module.Symbol("GetPluginVersion"));
+    auto getPlugin = reinterpret_cast<GetPluginFunction>(module.Symbol("GetPlugin"));
+    if (getVersion && getPlugin && getVersion() == kPluginInterfaceVersion) {
+      getPlugin(&object);
     }
   }
   if (!object) {

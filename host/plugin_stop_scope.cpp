@@ -4,16 +4,15 @@
 
 namespace {
 constexpr int32_t kNone = -1;
-std::atomic<int32_t> stopping_plugin{kNone};
+std::atomic<int32_t> stoppingPlugin{kNone};
 }  // namespace
 
-PluginStopScope::PluginStopScope(int32_t pluginId)
-    : previous_(stopping_plugin.exchange(pluginId)) {}
+PluginStopScope::PluginStopScope(int32_t pluginId) : previous_(stoppingPlugin.exchange(pluginId)) {}
 
 PluginStopScope::~PluginStopScope() {
-  stopping_plugin.store(previous_);
+  stoppingPlugin.store(previous_);
 }
 
 bool IsPluginStopping(int32_t pluginId) {
-  return pluginId != kNone && stopping_plugin.load() == pluginId;
+  return pluginId != kNone && stoppingPlugin.load() == pluginId;
 }

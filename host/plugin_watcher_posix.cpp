@@ -90,8 +90,8 @@ void PluginWatcher::Run() {
       for (ssize_t at = 0; at < got;) {
         auto* event = reinterpret_cast<inotify_event*>(buffer + at);
         at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-        bool new_folder = (event->mask & IN_ISDIR) && (event->mask & (IN_CREATE | IN_MOVED_TO));
-        if (new_folder && event->wd == notification.top && event->len > 0) {
+        bool newFolder = (event->mask & IN_ISDIR) && (event->mask & (IN_CREATE | IN_MOVED_TO));
+        if (newFolder && event->wd == notification.top && event->len > 0) {
           notification.WatchSubFolder(JoinPath(folder_, event->name));
         }
       }

@@ -57,7 +57,7 @@ void PluginWatcher::Run() {
   // sub-folder (the only ones the loader reads) gets one of its own as well.
   // The host merges the extra requests.
   std::map<std::string, HANDLE> subFolders;
-  auto watch_sub_folders = [&] {
+  auto watchSubFolders = [&] {
     for (const FolderEntry& entry : ListFolder(folder_)) {
       if (entry.kind != FolderEntry::Kind::Folder || entry.name == "." || entry.name == "..") {
         continue;
@@ -69,7 +69,7 @@ void PluginWatcher::Run() {
       if (change != INVALID_HANDLE_VALUE) subFolders.emplace(entry.name, change);
     }
   };
-  watch_sub_folders();
+  watchSubFolders();
   for (;;) {
     std::vector<HANDLE> waits = {notification.change, notification.wake};
     std::vector<std::string> names;
@@ -83,7 +83,7 @@ void PluginWatcher::Run() {
     if (woken == WAIT_OBJECT_0) {
       onChange_();
       if (!FindNextChangeNotification(notification.change)) break;
-      watch_sub_folders();
+      watchSubFolders();
     } else if (woken >= WAIT_OBJECT_0 + 2 && woken < WAIT_OBJECT_0 + waits.size()) {
       onChange_();
       const std::string& name = names[woken - WAIT_OBJECT_0 - 2];

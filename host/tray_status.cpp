@@ -49,35 +49,35 @@ void TrayStatus::Update(int priority, const StatusRecord& record) {
   auto found = std::find_if(list.begin(), list.end(), [&](const StatusRecord& entry) {
     return entry.pluginId == record.pluginId;
   });
-  bool at_front_or_new = true;
+  bool atFrontOrNew = true;
   if (found != list.end()) {
     found->icon = record.icon;
     found->command = record.command;
     std::memcpy(found->tip, record.tip, sizeof found->tip);
-    at_front_or_new = found == list.begin();
+    atFrontOrNew = found == list.begin();
   } else {
     list.push_back(record);
   }
-  bool more_urgent_empty = true;
+  bool moreUrgentEmpty = true;
   for (int higher = 0; higher < priority; ++higher) {
-    more_urgent_empty = more_urgent_empty && lists_[higher].empty();
+    moreUrgentEmpty = moreUrgentEmpty && lists_[higher].empty();
   }
   // Without rotation the pinned plugin's record may sit anywhere; its changes
   // must reach the tray all the same.
   bool shown = shownPlugin_ == record.pluginId || IsPinned(record.pluginId);
-  if ((more_urgent_empty && at_front_or_new) || shown) Refresh();
+  if ((moreUrgentEmpty && atFrontOrNew) || shown) Refresh();
 }
 
 void TrayStatus::Remove(int32_t pluginId) {
   const StatusRecord* front = FrontOfMostUrgent();
-  bool was_front = front && front->pluginId == pluginId;
+  bool wasFront = front && front->pluginId == pluginId;
   // The tray must not keep showing an icon its plugin is about to destroy, also
   // when rotation is off and the shown record is not at a front.
-  bool was_shown = shownPlugin_ == pluginId;
+  bool wasShown = shownPlugin_ == pluginId;
   for (auto& list : lists_) {
     std::erase_if(list, [&](const StatusRecord& entry) { return entry.pluginId == pluginId; });
   }
-  if (was_front || was_shown) Refresh();
+  if (wasFront || wasShown) Refresh();
 }
 
 const StatusRecord* TrayStatus::FrontOfMostUrgent() const {

@@ -3,7 +3,7 @@
 # flavour. Safe to run again: it only installs what is missing.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev
+  cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils imagemagick
   googletest libgtest-dev php-cgi curl wget python3 binutils chromium
 )

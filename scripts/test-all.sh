@@ -3,7 +3,8 @@
 # clients against the server the run command installs and starts, Linux with
 # AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build under Wine
 # and the same acceptance run against it, and a short run of every libFuzzer
-# target. Prints ctest's summary per flavour; fails when any flavour fails.
+# target, and the naming rules of CONTRIBUTING.md. Prints the summary per
+# flavour; fails when any flavour fails.
 # ORVI_FLAVOURS picks flavours.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -28,6 +29,13 @@ flavour() {
   echo "=== $preset ==="
   local rc
   case "$preset" in
+    naming)
+      # Needs the compile commands of the native and the Windows builds.
+      scripts/check-naming.sh build/linux build/windows
+      rc=$?
+      if [ $rc -eq 0 ]; then results[$preset]="passed"; else results[$preset]="FAILED"; status=1; fi
+      return
+      ;;
     acceptance | acceptance-windows)
       # The run command builds and installs what it starts.
       if [ "$preset" = acceptance ]; then
@@ -62,13 +70,13 @@ flavour() {
   if [ $rc -eq 0 ]; then results[$preset]="passed"; else results[$preset]="FAILED"; status=1; fi
 }
 
-for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows acceptance-windows linux-fuzz}; do
+for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows acceptance-windows naming linux-fuzz}; do
   flavour "$preset"
 done
 
 echo
 echo "=== summary ==="
-for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows acceptance-windows linux-fuzz}; do
+for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows acceptance-windows naming linux-fuzz}; do
   printf '%-18s %s\n' "$preset" "${results[$preset]:-not run}"
 done
 exit $status

@@ -13,7 +13,7 @@ WinsockStartup winsock;
 
 // The host never deletes a plugin object: they end with the library, whose
 // unloading destroys this holder (before the socket layer above).
-std::mutex objects_mutex;
+std::mutex objectsMutex;
 std::vector<std::unique_ptr<ServerPlugin>> objects;
 
 }  // namespace
@@ -28,7 +28,7 @@ PLUGIN_EXPORT void GetPlugin(Plugin** slot) {
   std::unique_ptr<ServerPlugin> plugin(new (std::nothrow) ServerPlugin());
   if (!plugin) return;
   try {
-    std::lock_guard<std::mutex> lock(objects_mutex);
+    std::lock_guard<std::mutex> lock(objectsMutex);
     objects.push_back(std::move(plugin));
     *slot = objects.back().get();
   } catch (...) {

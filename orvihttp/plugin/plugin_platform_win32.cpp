@@ -9,7 +9,7 @@
 
 namespace {
 
-bool com_initialised = false;
+bool comInitialised = false;
 
 // The module of this library (not the host's executable).
 HMODULE ThisModule() {
@@ -24,7 +24,7 @@ HMODULE ThisModule() {
 
 void InitialisePluginPlatform() {
   // S_FALSE (already initialised on this thread) must be balanced as well.
-  com_initialised = SUCCEEDED(CoInitialize(nullptr));
+  comInitialised = SUCCEEDED(CoInitialize(nullptr));
   INITCOMMONCONTROLSEX controls;
   controls.dwSize = sizeof controls;
   controls.dwICC = ICC_TAB_CLASSES | ICC_INTERNET_CLASSES;
@@ -32,8 +32,8 @@ void InitialisePluginPlatform() {
 }
 
 void ShutdownPluginPlatform() {
-  if (com_initialised) CoUninitialize();
-  com_initialised = false;
+  if (comInitialised) CoUninitialize();
+  comInitialised = false;
 }
 
 IconHandle LoadPluginIcon(int resource) {
