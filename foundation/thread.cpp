@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "foundation/debug_output.h"
+
 struct Thread::SharedState {
   std::mutex mutex;
   std::condition_variable changed;
@@ -35,6 +37,19 @@ namespace {
 // end. The shared state itself is kept alive by Entry's own copy.
 thread_local Thread* current_thread = nullptr;
 thread_local const std::shared_ptr<Thread::SharedState>* current_state = nullptr;
+
+// Runs one step of a worker. An exception it lets out would end the whole
+// process; instead the step ends as if it had returned, and the failure is
+// written where a developer looks.
+template <class Step>
+void RunStepOfWorker(Step step) noexcept {
+  try {
+    step();
+  } catch (...) {
+    ReportUncaughtException("a worker thread");
+  }
+}
+
 }  // namespace
 
 Thread::Thread() : state_(std::make_shared<SharedState>()) {}
@@ -84,20 +99,17 @@ bool Thread::Start() {
 void Thread::Entry(Thread* self, std::shared_ptr<SharedState> state) {
   current_thread = self;
   current_state = &state;
-  bool go_on;
-  {
+  auto go_on = [&state] {
     std::lock_guard<std::mutex> lock(state->mutex);
-    go_on = !state->stopRequested;
-  }
-  if (go_on) self->OnThreadStart();
-  {
-    std::lock_guard<std::mutex> lock(state->mutex);
-    go_on = !state->stopRequested;
-  }
-  if (go_on) self->Run();
+    return !state->stopRequested;
+  };
+  RunStepOfWorker([&] {
+    if (go_on()) self->OnThreadStart();
+    if (go_on()) self->Run();
+  });
   // A body that ends stops its own object; OnThreadStop may delete `self`,
   // so nothing below touches it.
-  self->Stop();
+  RunStepOfWorker([self] { self->Stop(); });
   current_thread = nullptr;
   current_state = nullptr;
   std::lock_guard<std::mutex> lock(state->mutex);
