@@ -15,6 +15,7 @@
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/listener.h"
+#include "orvihttp/plugin/server_objects.h"
 
 namespace {
 
@@ -62,8 +63,6 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     PurgeClients();
   }
-  DestroyListener();
-  DestroyClientRegistry();
-  VirtualDirectory::Destroy();
+  DestroyServerObjects();
   return 0;
 }

@@ -50,14 +50,3 @@ bool WriteFileText(const std::string& path, const std::string& text) {
 bool AppendFileText(const std::string& path, const std::string& text) {
   return WriteWithMode(path, text, std::ios::out | std::ios::app);
 }
-
-uint32_t FileSize(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file || !file.seekg(0, std::ios::end)) return 0;
-  std::streamoff size = file.tellg();
-  if (size <= 0) return 0;
-  // A folder reports a size but cannot be read: it counts as not openable.
-  char first;
-  if (!file.seekg(0, std::ios::beg) || !file.read(&first, 1)) return 0;
-  return static_cast<uint32_t>(static_cast<uint64_t>(size));
-}

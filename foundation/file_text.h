@@ -12,5 +12,3 @@ std::string ReadFileText(const std::string& path, uint64_t offset);
 bool WriteFileText(const std::string& path, const std::string& text);
 // Appends the text up to its first NUL, creating the file when needed.
 bool AppendFileText(const std::string& path, const std::string& text);
-// The size in bytes (low 32 bits), 0 when it cannot be opened.
-uint32_t FileSize(const std::string& path);

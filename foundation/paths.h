@@ -2,6 +2,9 @@
 
 #include <string>
 
+// Path texts; what is on disk at a path is the file system's business
+// (foundation/file_system.h).
+
 // The file system's path separator: "\" on Windows, "/" elsewhere.
 extern const char kPathSeparator;
 
@@ -10,9 +13,6 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 std::string ExecutablePath();
 // The text before the last separator ("" when there is none).
 std::string ParentFolder(const std::string& path);
-bool IsFolder(const std::string& path);
-bool IsFile(const std::string& path);
-// Creates one folder; true when it exists afterwards.
-bool CreateFolder(const std::string& path);
-bool RemoveFile(const std::string& path);
-bool RemoveFolder(const std::string& path);
+// `path` made absolute against the current folder, with "." and ".." resolved
+// and no trailing separator (a root such as "C:\" or "/" keeps its own).
+std::string AbsolutePath(const std::string& path);

@@ -1,7 +1,6 @@
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "foundation/paths.h"
@@ -15,25 +14,16 @@ std::string ExecutablePath() {
   return std::string(buffer.data(), static_cast<size_t>(length));
 }
 
-bool IsFolder(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool IsFile(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool CreateFolder(const std::string& path) {
-  if (IsFolder(path)) return true;
-  return mkdir(path.c_str(), 0777) == 0 || IsFolder(path);
-}
-
-bool RemoveFile(const std::string& path) {
-  return unlink(path.c_str()) == 0;
-}
-
-bool RemoveFolder(const std::string& path) {
-  return rmdir(path.c_str()) == 0;
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty()) return path;
+  std::string full = path;
+  if (path[0] != '/') {
+    std::vector<char> buffer(4096);
+    if (!getcwd(buffer.data(), buffer.size())) return path;
+    full = std::string(buffer.data()) + "/" + path;
+  }
+  std::string normal = std::filesystem::path(full).lexically_normal().string();
+  // "dir/" names the same folder as "dir".
+  while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+  return normal;
 }

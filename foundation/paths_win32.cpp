@@ -16,25 +16,14 @@ std::string ExecutablePath() {
   }
 }
 
-bool IsFolder(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool IsFile(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool CreateFolder(const std::string& path) {
-  if (IsFolder(path)) return true;
-  return CreateDirectoryA(path.c_str(), nullptr) || IsFolder(path);
-}
-
-bool RemoveFile(const std::string& path) {
-  return DeleteFileA(path.c_str()) != 0;
-}
-
-bool RemoveFolder(const std::string& path) {
-  return RemoveDirectoryA(path.c_str()) != 0;
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty()) return path;
+  std::vector<char> buffer(32768);
+  DWORD length =
+      GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  if (length == 0 || length >= buffer.size()) return path;
+  std::string full(buffer.data(), length);
+  // "dir\" names the same folder as "dir"; "C:\" stays.
+  while (full.size() > 3 && full.back() == '\\') full.pop_back();
+  return full;
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/registry.h"
 
@@ -90,5 +91,5 @@ void RegistrySet(const std::string& product, const std::string& value, const std
   if (fd < 0) return;
   bool written = WriteAll(fd, text.c_str(), std::strlen(text.c_str()));
   if (close(fd) != 0) written = false;
-  if (!written || rename(temporary.c_str(), path.c_str()) != 0) unlink(temporary.c_str());
+  if (!written || !RenameFile(temporary, path)) RemoveFile(temporary);
 }

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "foundation/debug_output.h"
+
 struct Thread::SharedState {
   std::mutex mutex;
   std::condition_variable changed;
@@ -35,6 +37,19 @@ namespace {
 // end. The shared state itself is kept alive by Entry's own copy.
 thread_local Thread* currentThread = nullptr;
 thread_local const std::shared_ptr<Thread::SharedState>* currentState = nullptr;
+
+// Runs one step of a worker. An exception it lets out would end the whole
+// process; instead the step ends as if it had returned, and the failure is
+// written where a developer looks.
+template <class Step>
+void RunStepOfWorker(Step step) noexcept {
+  try {
+    step();
+  } catch (...) {
+    ReportUncaughtException("a worker thread");
+  }
+}
+
 }  // namespace
 
 Thread::Thread() : state_(std::make_shared<SharedState>()) {}
@@ -84,20 +99,17 @@ bool Thread::Start() {
 void Thread::Entry(Thread* self, std::shared_ptr<SharedState> state) {
   currentThread = self;
   currentState = &state;
-  bool goOn;
-  {
+  auto goOn = [&state] {
     std::lock_guard<std::mutex> lock(state->mutex);
-    goOn = !state->stopRequested;
-  }
-  if (goOn) self->OnThreadStart();
-  {
-    std::lock_guard<std::mutex> lock(state->mutex);
-    goOn = !state->stopRequested;
-  }
-  if (goOn) self->Run();
+    return !state->stopRequested;
+  };
+  RunStepOfWorker([&] {
+    if (goOn()) self->OnThreadStart();
+    if (goOn()) self->Run();
+  });
   // A body that ends stops its own object; OnThreadStop may delete `self`,
   // so nothing below touches it.
-  self->Stop();
+  RunStepOfWorker([self] { self->Stop(); });
   currentThread = nullptr;
   currentState = nullptr;
   std::lock_guard<std::mutex> lock(state->mutex);

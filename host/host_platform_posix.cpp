@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "foundation/file_system.h"
 #include "foundation/message_box.h"
 #include "foundation/message_loop.h"
 #include "foundation/paths.h"

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <vector>
 
+#include "foundation/debug_output.h"
 #include "foundation/message_box.h"
 #include "host/host_info.h"
 #include "host/host_platform.h"
@@ -59,7 +60,9 @@ void ShowTrayMenu(HWND window) {
   session->OnMenuChoice(chosen);
 }
 
-LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+// An exception must not travel through the system's code that called us: a
+// failed message gets the default handling instead.
+LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) try {
   HostSession* session = HostSession::Current();
   switch (message) {
     case WM_CREATE: {
@@ -104,6 +107,9 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     default:
       return DefWindowProcA(window, message, wparam, lparam);
   }
+} catch (...) {
+  ReportUncaughtException("HostWindowProc");
+  return DefWindowProcA(window, message, wparam, lparam);
 }
 
 class Win32Host : public HostPlatform {

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "foundation/debug_output.h"
 #include "foundation/settings.h"
 #include "host/host_keys.h"
 #include "host/host_window_win32.h"
@@ -110,7 +111,10 @@ void ManageDialog::OnThreadStop() {
   if (mine) delete this;
 }
 
-INT_PTR CALLBACK ManageDialog::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+// A failed message falls back to the dialog manager's own handling (FALSE),
+// rather than letting an exception into the system's code.
+INT_PTR CALLBACK ManageDialog::DialogProc(HWND dialog, UINT message, WPARAM wparam,
+                                          LPARAM lparam) try {
   auto* self = reinterpret_cast<ManageDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG:
@@ -144,6 +148,9 @@ INT_PTR CALLBACK ManageDialog::DialogProc(HWND dialog, UINT message, WPARAM wpar
       PostQuitMessage(0);
       return TRUE;
   }
+  return FALSE;
+} catch (...) {
+  ReportUncaughtException("ManageDialog::DialogProc");
   return FALSE;
 }
 

@@ -5,9 +5,9 @@
 #include <iterator>
 #include <thread>
 
+#include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"
-#include "host/folder_listing.h"
 #include "host/host_keys.h"
 #include "host/plugin_file_name.h"
 #include "host/plugin_stop_scope.h"
@@ -76,12 +76,12 @@ void PluginManager::RescanOnce() {
   std::string install = InstallFolder();
   std::string plugins = JoinPath(install, "Plugins");
   for (const FolderEntry& entry : ListFolder(plugins)) {
-    if (entry.kind == FolderEntry::Kind::File && IsPluginFileName(entry.name)) {
+    if (entry.isFile && IsPluginFileName(entry.name)) {
       LoadOrReload(install, entry.name, entry.lastWrite, std::string());
-    } else if (entry.kind == FolderEntry::Kind::Folder && entry.name != "." && entry.name != "..") {
+    } else if (entry.isFolder) {
       // One level only: folders inside a sub-folder are not looked at.
       for (const FolderEntry& inner : ListFolder(JoinPath(plugins, entry.name))) {
-        if (inner.kind == FolderEntry::Kind::File && IsPluginFileName(inner.name)) {
+        if (inner.isFile && IsPluginFileName(inner.name)) {
           LoadOrReload(install, inner.name, inner.lastWrite, entry.name);
         }
       }
@@ -99,7 +99,7 @@ int32_t PluginManager::LowestFreePluginId() const {
 }
 
 void PluginManager::LoadOrReload(const std::string& installFolder, const std::string& fileName,
-                                 uint64_t fileTime, const std::string& subFolder) {
+                                 const FileTime& fileTime, const std::string& subFolder) {
   std::string folder = JoinPath(installFolder, "Plugins");
   if (!subFolder.empty()) folder = JoinPath(folder, subFolder);
   std::string source = JoinPath(folder, fileName);
@@ -214,7 +214,7 @@ void PluginManager::UnloadAll() {
   if (install.empty()) return;
   std::string temp = TempFolderOf(install);
   for (const FolderEntry& entry : ListFolder(temp)) {
-    if (entry.kind == FolderEntry::Kind::File && IsPluginFileName(entry.name)) {
+    if (entry.isFile && IsPluginFileName(entry.name)) {
       RemoveFile(JoinPath(temp, entry.name));
     }
   }

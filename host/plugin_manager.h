@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/dynamic_library.h"
+#include "foundation/file_system.h"
 #include "foundation/singleton.h"
 #include "plugin_api/plugin_api.h"
 
@@ -18,7 +19,7 @@ struct PluginRecord {
   int32_t pluginId = 0;
   DynamicLibrary module;
   Plugin* object = nullptr;
-  uint64_t fileTime = 0;
+  FileTime fileTime;
   std::string sourcePath;
   std::string shadowPath;
 };
@@ -66,7 +67,7 @@ class PluginManager {
   void Rescan();
   // Loads one file, or reloads it when its time differs from the loaded copy.
   void LoadOrReload(const std::string& installFolder, const std::string& fileName,
-                    uint64_t fileTime, const std::string& subFolder);
+                    const FileTime& fileTime, const std::string& subFolder);
   // The pluginId of the plugin loaded under exactly this name.
   std::optional<int32_t> FindByName(const std::string& name) const;
   // OnCommand(code) of the plugin with this id; nothing when there is none.

@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
+#include "foundation/file_system.h"
 #include "foundation/message_box.h"
 #include "foundation/paths.h"
-#include "host/folder_listing.h"
 #include "host/plugin_watcher.h"
 
 namespace {
@@ -57,7 +57,7 @@ bool PluginWatcher::Begin() {
     return false;
   }
   for (const FolderEntry& entry : ListFolder(folder_)) {
-    if (entry.kind == FolderEntry::Kind::Folder && entry.name != "." && entry.name != "..") {
+    if (entry.isFolder) {
       notification->WatchSubFolder(JoinPath(folder_, entry.name));
     }
   }

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "foundation/file_system.h"
 #include "foundation/message_box.h"
 #include "foundation/paths.h"
-#include "host/folder_listing.h"
 #include "host/plugin_watcher.h"
 
 namespace {
@@ -59,9 +59,7 @@ void PluginWatcher::Run() {
   std::map<std::string, HANDLE> subFolders;
   auto watchSubFolders = [&] {
     for (const FolderEntry& entry : ListFolder(folder_)) {
-      if (entry.kind != FolderEntry::Kind::Folder || entry.name == "." || entry.name == "..") {
-        continue;
-      }
+      if (!entry.isFolder) continue;
       if (subFolders.count(entry.name) || subFolders.size() >= kMostSubFolders) continue;
       HANDLE change = FindFirstChangeNotificationA(
           JoinPath(folder_, entry.name).c_str(), FALSE,

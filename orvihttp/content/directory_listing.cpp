@@ -67,7 +67,7 @@ std::string BuildDirectoryListingPage(const std::string& path, const VirtualFold
     if (file && statusOf) {
       if (std::optional<FileStatus> status = statusOf(file->realPath)) {
         size = std::to_string(status->size);
-        time = FormatHttpDate(status->lastWriteTime);
+        time = FormatHttpDate(status->lastWrite.seconds);
       }
     }
     AppendRow(page, linkBase + EncodeUrlPath(name, false) + suffix, EscapeHtml(name) + suffix, size,

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "orvihttp/http/file_status.h"
+#include "foundation/file_system.h"
 
 class Connection;
 struct VirtualFolder;

@@ -8,9 +8,9 @@
 #include <new>
 #include <system_error>
 
+#include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/singleton.h"
-#include "orvihttp/content/real_folder.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ void ImportInto(VirtualFolder& target, const std::string& realFolder,
   }
   if (static_cast<int>(ancestors.size()) >= kMaxVirtualFolderDepth) return;
   ancestors.push_back(canonical);
-  for (const RealFolderEntry& entry : ListRealFolder(realFolder)) {
+  for (const FolderEntry& entry : ListFolder(realFolder)) {
     std::string realPath = JoinPath(realFolder, entry.name);
     if (entry.isFolder) {
       target.AddFolder(entry.name);

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "foundation/clock.h"
+#include "foundation/file_system.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/virtual_directory.h"
@@ -10,7 +11,6 @@
 #include "orvihttp/http/connection.h"
 #include "orvihttp/http/dispatch_hooks.h"
 #include "orvihttp/http/error_response.h"
-#include "orvihttp/http/file_status.h"
 #include "orvihttp/http/http_date.h"
 #include "orvihttp/logging/access_log.h"
 #include "orvihttp/logging/binary_log.h"
@@ -72,7 +72,7 @@ void Connection::SendFile(const VirtualFile& file) {
     return;
   }
   HeaderFields fields;
-  fields.lastModified = FormatHttpDate(status->lastWriteTime);
+  fields.lastModified = FormatHttpDate(status->lastWrite.seconds);
   fields.contentLength = static_cast<int64_t>(status->size);
   std::FILE* stream = std::fopen(file.realPath.c_str(), "rb");
   if (!stream) {

@@ -1,9 +1,9 @@
 // The library's only two exports.
 #include <memory>
 #include <mutex>
-#include <new>
 #include <vector>
 
+#include "foundation/debug_output.h"
 #include "foundation/winsock_startup.h"
 #include "orvihttp/plugin/server_plugin.h"
 
@@ -18,20 +18,19 @@ std::vector<std::unique_ptr<ServerPlugin>> objects;
 
 }  // namespace
 
-PLUGIN_EXPORT int32_t GetPluginVersion() {
+PLUGIN_EXPORT int32_t GetPluginVersion() noexcept {
   return kPluginInterfaceVersion;
 }
 
-PLUGIN_EXPORT void GetPlugin(Plugin** slot) {
+// Whatever fails (memory, or building the object) leaves no object in the
+// slot: the host then unloads the library as it does any unusable one.
+PLUGIN_EXPORT void GetPlugin(Plugin** slot) noexcept try {
   if (!slot) return;
   *slot = nullptr;
-  std::unique_ptr<ServerPlugin> plugin(new (std::nothrow) ServerPlugin());
-  if (!plugin) return;
-  try {
-    std::lock_guard<std::mutex> lock(objectsMutex);
-    objects.push_back(std::move(plugin));
-    *slot = objects.back().get();
-  } catch (...) {
-    // No room to keep it: report no object rather than leak an exception.
-  }
+  auto plugin = std::make_unique<ServerPlugin>();
+  std::lock_guard<std::mutex> lock(objectsMutex);
+  objects.push_back(std::move(plugin));
+  *slot = objects.back().get();
+} catch (...) {
+  ReportUncaughtException("GetPlugin");
 }

@@ -4,21 +4,20 @@
 #include <string>
 #include <thread>
 
+#include "foundation/debug_output.h"
 #include "foundation/message_box.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/client_registry.h"
-#include "orvihttp/http/ip_blacklist.h"
 #include "orvihttp/http/listener.h"
-#include "orvihttp/http/mime_table.h"
-#include "orvihttp/logging/log_lock.h"
 #include "orvihttp/plugin/file_url.h"
 #include "orvihttp/plugin/install_folder.h"
 #include "orvihttp/plugin/open_url.h"
 #include "orvihttp/plugin/plugin_menu.h"
 #include "orvihttp/plugin/plugin_platform.h"
 #include "orvihttp/plugin/server_configuration.h"
+#include "orvihttp/plugin/server_objects.h"
 #include "orvihttp/plugin/server_texts.h"
 #include "orvihttp/ui/plugin_resources.h"
 
@@ -37,7 +36,7 @@ ServerPlugin::~ServerPlugin() {
   Thread::Stop();
 }
 
-void ServerPlugin::Start() {
+void ServerPlugin::Start() try {
   if (started_.exchange(true)) return;
   InitialisePluginPlatform();
 
@@ -61,9 +60,11 @@ void ServerPlugin::Start() {
     ShowMessageBox(kWelcomeText, kProductName, MessageIcon::None);
     settingsWindow_.Open();
   }
+} catch (...) {
+  ReportUncaughtException("ServerPlugin::Start");
 }
 
-void ServerPlugin::Stop() {
+void ServerPlugin::Stop() try {
   if (!started_.exchange(false)) return;
   // The status thread goes first: it reads every object destroyed below.
   // While it may be blocked in HostCallback, the host gives that call up (or
@@ -75,29 +76,26 @@ void ServerPlugin::Stop() {
   VirtualDirectory::SaveTree(DirFilePath(folder));
   SaveServerConfiguration(folder);
 
-  DestroyListener();
-  DestroyClientRegistry();
-  LogLock::Destroy();
-  DestroySettings();
-  VirtualDirectory::Destroy();
-  DestroyMimeTable();
-  DestroyIpBlacklist();
+  DestroyServerObjects();
   ShutdownPluginPlatform();
+} catch (...) {
+  ReportUncaughtException("ServerPlugin::Stop");
 }
 
-uint32_t ServerPlugin::GetVersion() {
+uint32_t ServerPlugin::GetVersion() noexcept {
   return kServerVersion;
 }
 
-const char* ServerPlugin::GetName() {
+const char* ServerPlugin::GetName() noexcept {
   return kProductName;
 }
 
-MenuHandle ServerPlugin::GetMenu() {
-  return BuildServerMenu(pluginId);
+MenuHandle ServerPlugin::GetMenu() try { return BuildServerMenu(pluginId); } catch (...) {
+  ReportUncaughtException("ServerPlugin::GetMenu");
+  return nullptr;
 }
 
-int32_t ServerPlugin::OnCommand(int32_t code) {
+int32_t ServerPlugin::OnCommand(int32_t code) try {
   switch (code) {
     case kSettingsCommand:
       settingsWindow_.Open();
@@ -112,6 +110,9 @@ int32_t ServerPlugin::OnCommand(int32_t code) {
     default:
       break;
   }
+  return 0;
+} catch (...) {
+  ReportUncaughtException("ServerPlugin::OnCommand");
   return 0;
 }
 

@@ -18,10 +18,13 @@ class ServerPlugin : public Plugin, private Thread {
   // Run when the library is unloaded (the host itself never deletes it).
   ~ServerPlugin();
 
+  // The host calls these from its own code, which has no way to handle an
+  // exception: each stops any at its edge (a failed call does nothing, or
+  // returns no menu).
   void Start() override;
   void Stop() override;
-  uint32_t GetVersion() override;
-  const char* GetName() override;
+  uint32_t GetVersion() noexcept override;
+  const char* GetName() noexcept override;
   MenuHandle GetMenu() override;
   int32_t OnCommand(int32_t code) override;
 

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "foundation/command_line.h"
-#include "foundation/file_text.h"
 #include "foundation/thread.h"
 #include "tests/support/child_program.h"
 #include "tests/support/test_support.h"
@@ -74,12 +73,7 @@ TEST(ChildProcess, WriteModeFeedsTheChildsInput) {
   EXPECT_TRUE(child->Write("!", 1));
   EXPECT_EQ(child->WaitForExit(), 0);
   CloseChildProcess(std::move(child));
-  std::string written(FileSize(target), '\0');
-  std::FILE* file = std::fopen(target.c_str(), "rb");
-  ASSERT_TRUE(file);
-  EXPECT_EQ(std::fread(written.data(), 1, written.size(), file), written.size());
-  std::fclose(file);
-  EXPECT_EQ(written, bytes + "!");
+  EXPECT_EQ(ReadFileBytes(target), bytes + "!");
 }
 
 TEST(ChildProcess, ReadModeStreamCannotWrite) {

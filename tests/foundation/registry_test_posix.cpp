@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "foundation/file_system.h"
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
 #include "foundation/registry.h"

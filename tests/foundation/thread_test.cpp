@@ -7,6 +7,8 @@
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "foundation/critical_section.h"
@@ -120,6 +122,51 @@ TEST(Thread, BodyThatReturnsLeavesObjectIdleAndRestartable) {
   EXPECT_EQ(thread.runs, 2);
   thread.Stop();  // idle again: nothing more
   EXPECT_EQ(thread.stopCalls, 2);
+}
+
+// A body that throws: a runtime_error on its first run, anything else later.
+class ThrowingThread : public Thread {
+ public:
+  ~ThrowingThread() override { Stop(); }
+  std::atomic<int> runs{0};
+  std::atomic<int> stopCalls{0};
+
+ protected:
+  void Run() override {
+    if (++runs == 1) throw std::runtime_error("disk on fire");
+    throw 7;
+  }
+  void OnThreadStop() override { ++stopCalls; }
+};
+
+TEST(Thread, ThrowingBodyEndsOnlyItsOwnWorker) {
+  LoopingThread bystander;
+  ASSERT_TRUE(bystander.Start());
+  ThrowingThread thread;
+
+  ::testing::internal::CaptureStderr();
+  bool started = thread.Start();
+  // The line is written before the worker stops its object.
+  bool ended = started && Eventually([&] { return thread.stopCalls == 1; });
+  std::string firstReport = ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(ended);
+  EXPECT_FALSE(thread.IsRunning());
+  EXPECT_NE(firstReport.find("disk on fire"), std::string::npos) << firstReport;
+
+  // The process, and every other worker in it, goes on.
+  EXPECT_TRUE(bystander.IsRunning());
+  int done = bystander.iterations;
+  EXPECT_TRUE(Eventually([&] { return bystander.iterations > done + 2; }));
+
+  ::testing::internal::CaptureStderr();
+  started = thread.Start();
+  ended = started && Eventually([&] { return thread.stopCalls == 2; });
+  std::string secondReport = ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(ended) << "a failed run leaves the object restartable";
+  EXPECT_NE(secondReport.find("unknown exception"), std::string::npos) << secondReport;
+  EXPECT_EQ(thread.runs, 2);
+  bystander.Stop();
+  EXPECT_EQ(bystander.liveWorkers, 0);
 }
 
 // OnThreadStop runs before the worker has left its wait, on the stopping thread.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "tests/host/host_process.h"
 

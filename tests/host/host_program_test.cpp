@@ -7,10 +7,10 @@
 #include <thread>
 
 #include "foundation/dovetab.h"
+#include "foundation/file_system.h"
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
 #include "foundation/registry.h"
-#include "host/folder_listing.h"
 #include "host/plugin_file_name.h"
 #include "tests/host/host_process.h"
 #include "tests/host/host_test_support.h"
@@ -23,7 +23,7 @@ constexpr int kExitTimeoutMs = 20000;
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
   for (const FolderEntry& entry : ListFolder(folder)) {
-    if (entry.kind == FolderEntry::Kind::File) names.push_back(entry.name);
+    if (entry.isFile) names.push_back(entry.name);
   }
   return names;
 }

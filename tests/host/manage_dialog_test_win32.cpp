@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/dovetab.h"
+#include "foundation/file_system.h"
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
 #include "tests/host/host_process.h"
@@ -112,10 +113,11 @@ bool TakeScreenshot(const std::string& file) {
   if (process.hProcess) CloseHandle(process.hProcess);
   if (process.hThread) CloseHandle(process.hThread);
   // A Linux child has no process handle: wait for a complete file instead.
-  uint32_t last = 0;
+  uint64_t last = 0;
   return WaitUntil(
       [&] {
-        uint32_t size = FileSize(file);
+        std::optional<FileStatus> status = QueryFileStatus(file);
+        uint64_t size = status ? status->size : 0;
         bool settled = size > 0 && size == last;
         last = size;
         if (!settled) Sleep(300);

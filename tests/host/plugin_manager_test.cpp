@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "foundation/file_system.h"
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"
-#include "host/folder_listing.h"
 #include "host/plugin_file_name.h"
 #include "tests/host/host_test_support.h"
 #include "tests/support/test_support.h"
@@ -66,7 +66,7 @@ class PluginManagerTest : public testing::Test {
   std::vector<std::string> TempFiles() {
     std::vector<std::string> names;
     for (const FolderEntry& entry : ListFolder(temp_)) {
-      if (entry.kind == FolderEntry::Kind::File) names.push_back(entry.name);
+      if (entry.isFile) names.push_back(entry.name);
     }
     return names;
   }

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "foundation/command_line.h"
+#include "foundation/file_system.h"
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
 #include "orvihttp/content/virtual_directory.h"

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <optional>
 
+#include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "tools/orvihttp_dir/latin1_names.h"
-#include "tools/orvihttp_dir/tool_platform.h"
 
 const char kDirToolUsage[] =
     "usage: orvihttp-dir [--latin1-names] <OrviHTTP.dir> <command> [arguments]\n"
@@ -119,7 +119,7 @@ void Save(const std::string& file, const VirtualFolder& root) {
   if (!stream) throw Refused("cannot write " + temporary);
   bool ok = std::fwrite(data.data(), 1, data.size(), stream) == data.size();
   ok = std::fclose(stream) == 0 && ok;
-  if (!ok || !MoveIntoPlace(temporary, file)) {
+  if (!ok || !RenameFile(temporary, file)) {
     RemoveFile(temporary);
     throw Refused("cannot write " + file);
   }

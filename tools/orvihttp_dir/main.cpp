@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "foundation/standard_streams.h"
 #include "tools/orvihttp_dir/dir_tool.h"
-#include "tools/orvihttp_dir/tool_platform.h"
 
 int main(int argc, char** argv) {
-  UseBinaryStandardOutput();
+  UseBinaryStandardStreams();
   std::vector<std::string> arguments(argv + 1, argv + argc);
   std::string out;
   std::string err;

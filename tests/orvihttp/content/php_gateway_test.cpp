@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "foundation/child_process.h"
+#include "foundation/file_system.h"
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
 #include "tests/support/child_program.h"

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <thread>
 
+#include "foundation/file_system.h"
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
 #include "tests/support/test_support.h"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/child_process.h"
+#include "foundation/file_system.h"
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"

@@ -8,10 +8,8 @@
 #include "foundation/settings.h"
 #include "foundation/winsock_startup.h"
 #include "orvihttp/content/virtual_directory.h"
-#include "orvihttp/http/client_registry.h"
-#include "orvihttp/http/ip_blacklist.h"
 #include "orvihttp/http/listener.h"
-#include "orvihttp/http/mime_table.h"
+#include "orvihttp/plugin/server_objects.h"
 #include "tests/orvihttp/http/http_test_client.h"
 
 namespace {
@@ -34,15 +32,11 @@ void ServerTest::SetUp() {
 }
 
 void ServerTest::TearDown() {
-  StopEngine();
-  DestroyIpBlacklist();
-  DestroyMimeTable();
-  VirtualDirectory::Destroy();
+  DestroyServerObjects();
 }
 
 void ServerTest::StopEngine() {
-  DestroyListener();
-  DestroyClientRegistry();
+  EndServing();
 }
 
 std::string ServerTest::Publish(const std::string& urlPath, const std::string& content) {

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"
 #include "orvihttp/http/display_queue.h"

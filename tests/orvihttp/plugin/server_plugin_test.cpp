@@ -10,6 +10,7 @@
 
 #include "foundation/dovetab.h"
 #include "foundation/dynamic_library.h"
+#include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/winsock_startup.h"
 #include "orvihttp/content/virtual_directory.h"

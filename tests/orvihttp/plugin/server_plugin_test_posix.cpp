@@ -8,6 +8,7 @@
 #include <fstream>
 #include <thread>
 
+#include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/registry.h"
 #include "orvihttp/plugin/file_url.h"

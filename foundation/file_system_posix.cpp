@@ -1,0 +1,79 @@
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "foundation/file_system.h"
+#include "foundation/paths.h"
+
+namespace {
+
+FileTime LastWriteOf(const struct stat& info) {
+  FileTime time;
+  time.seconds = static_cast<int64_t>(info.st_mtim.tv_sec);
+  time.nanoseconds = static_cast<uint32_t>(info.st_mtim.tv_nsec);
+  return time;
+}
+
+}  // namespace
+
+std::vector<FolderEntry> ListFolder(const std::string& folder) {
+  std::vector<FolderEntry> entries;
+  DIR* listing = opendir(folder.c_str());
+  if (!listing) return entries;
+  while (const dirent* found = readdir(listing)) {
+    if (std::strcmp(found->d_name, ".") == 0 || std::strcmp(found->d_name, "..") == 0) continue;
+    FolderEntry entry;
+    entry.name = found->d_name;
+    // stat follows links, so a linked plugin file counts as a file and a
+    // link to a folder as a folder.
+    struct stat info {};
+    if (stat(JoinPath(folder, entry.name).c_str(), &info) == 0) {
+      entry.isFolder = S_ISDIR(info.st_mode);
+      entry.isFile = S_ISREG(info.st_mode);
+      entry.size = static_cast<uint64_t>(info.st_size);
+      entry.lastWrite = LastWriteOf(info);
+    }
+    entries.push_back(std::move(entry));
+  }
+  closedir(listing);
+  return entries;
+}
+
+std::optional<FileStatus> QueryFileStatus(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return std::nullopt;
+  FileStatus status;
+  status.size = static_cast<uint64_t>(info.st_size);
+  status.lastWrite = LastWriteOf(info);
+  return status;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsFile(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool CreateFolder(const std::string& path) {
+  if (IsFolder(path)) return true;
+  return mkdir(path.c_str(), 0777) == 0 || IsFolder(path);
+}
+
+bool RemoveFile(const std::string& path) {
+  return unlink(path.c_str()) == 0;
+}
+
+bool RemoveFolder(const std::string& path) {
+  return rmdir(path.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}

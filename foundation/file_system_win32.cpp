@@ -1,0 +1,82 @@
+#include <windows.h>
+
+#include <cstring>
+
+#include "foundation/file_system.h"
+#include "foundation/paths.h"
+
+namespace {
+
+// FILETIME counts 100 ns steps since 1601.
+FileTime FromFileTime(const FILETIME& written) {
+  uint64_t ticks = (static_cast<uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+  FileTime time;
+  time.seconds = static_cast<int64_t>(ticks / 10000000u) - 11644473600LL;
+  time.nanoseconds = static_cast<uint32_t>(ticks % 10000000u) * 100u;
+  return time;
+}
+
+uint64_t SizeOf(DWORD high, DWORD low) {
+  return (static_cast<uint64_t>(high) << 32) | low;
+}
+
+}  // namespace
+
+std::vector<FolderEntry> ListFolder(const std::string& folder) {
+  std::vector<FolderEntry> entries;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return entries;
+  do {
+    if (std::strcmp(found.cFileName, ".") == 0 || std::strcmp(found.cFileName, "..") == 0) {
+      continue;
+    }
+    FolderEntry entry;
+    entry.name = found.cFileName;
+    entry.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isFile = !(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+    entry.size = SizeOf(found.nFileSizeHigh, found.nFileSizeLow);
+    entry.lastWrite = FromFileTime(found.ftLastWriteTime);
+    entries.push_back(std::move(entry));
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return entries;
+}
+
+std::optional<FileStatus> QueryFileStatus(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+  FileStatus status;
+  status.size = SizeOf(data.nFileSizeHigh, data.nFileSizeLow);
+  status.lastWrite = FromFileTime(data.ftLastWriteTime);
+  return status;
+}
+
+bool IsFolder(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFile(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CreateFolder(const std::string& path) {
+  if (IsFolder(path)) return true;
+  return CreateDirectoryA(path.c_str(), nullptr) || IsFolder(path);
+}
+
+bool RemoveFile(const std::string& path) {
+  return DeleteFileA(path.c_str()) != 0;
+}
+
+bool RemoveFolder(const std::string& path) {
+  return RemoveDirectoryA(path.c_str()) != 0;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
