@@ -2,11 +2,12 @@
 
 #include <cstdio>
 
-#include "orvihttp/plugin/server_texts.h"
+#include "orvihttp/config/server_keys.h"
+#include "orvihttp/plugin/no_window_message.h"
 
 void SettingsWindowOwner::Open() {
   std::lock_guard<std::mutex> lock(mutex_);
-  std::fprintf(stderr, "%s: there is no settings window in this build\n", kProductName);
+  std::fputs(NoWindowMessage(GetSetting(kInstallPath)).c_str(), stderr);
   std::fflush(stderr);
 }
 
