@@ -21,8 +21,8 @@ class ApplyChangesTest : public testing::Test {
  protected:
   void SetUp() override {
     // As the plugin's start leaves things: defaults, then the ini over them.
-    WriteFileText(folder_.File("OrviHTTP.ini"),
-                  std::string(dovetab::kHeader) + "Port = 8080\r\nMaxUsers = 5\r\n");
+    WriteFileText(folder_.File("OrviHTTP.ini"), std::string(dovetab::kHeader) + kPort.name +
+                                                    " = 8080\r\n" + kMaxUsers.name + " = 5\r\n");
     LoadServerConfiguration(folder_.path());
     VirtualDirectory::AddFolder("", "docs");
     VirtualDirectory::AddFile("/docs", "a.txt", folder_.File("a.txt"));
@@ -68,21 +68,21 @@ TEST_F(ApplyChangesTest, WorkingValuesReachStoreAndFileButLiveActiveAndStatsSurv
   EXPECT_EQ(GetSetting(kStats), 2);
 
   std::map<std::string, std::string> ini = IniOnDisk();
-  EXPECT_EQ(ini["Port"], "8081");
-  EXPECT_EQ(ini["MaxUsers"], "5");
-  EXPECT_EQ(ini["DirView"], "No");
-  EXPECT_EQ(ini["Active"], "Yes");
-  EXPECT_EQ(ini["Stats"], "2");
-  EXPECT_EQ(ini["PHPPath"], "\"C:\\php\\php-cgi.exe\"");
+  EXPECT_EQ(ini[kPort.name], "8081");
+  EXPECT_EQ(ini[kMaxUsers.name], "5");
+  EXPECT_EQ(ini[kDirView.name], "No");
+  EXPECT_EQ(ini[kActive.name], "Yes");
+  EXPECT_EQ(ini[kStats.name], "2");
+  EXPECT_EQ(ini[kPhpPath.name], "\"C:\\php\\php-cgi.exe\"");
   // Run-time entries were copied but are not persistent: never saved.
-  EXPECT_EQ(ini.count("InstallPath"), 0u);
-  EXPECT_EQ(ini.count("MainDialog"), 0u);
+  EXPECT_EQ(ini.count(kInstallPath.name), 0u);
+  EXPECT_EQ(ini.count(kMainDialog.name), 0u);
 
   // A second Apply from the same copy, after the server was stopped again,
   // still keeps the live Active.
   SetSetting(kActive, false);
   ApplyChanges(working, tree);
-  EXPECT_EQ(IniOnDisk()["Active"], "No");
+  EXPECT_EQ(IniOnDisk()[kActive.name], "No");
 }
 
 TEST_F(ApplyChangesTest, OkWithoutEditsWritesAnIdenticalTreeAndTheSameValues) {
@@ -96,8 +96,8 @@ TEST_F(ApplyChangesTest, OkWithoutEditsWritesAnIdenticalTreeAndTheSameValues) {
   EXPECT_EQ(ReadFileBytes(folder_.File("OrviHTTP.dir")), SerializeTree(before));
   // Stats had no entry; it is written as the 0 it reads as.
   std::map<std::string, std::string> ini = IniOnDisk();
-  EXPECT_EQ(ini["Port"], "8080");
-  EXPECT_EQ(ini["Stats"], "0");
+  EXPECT_EQ(ini[kPort.name], "8080");
+  EXPECT_EQ(ini[kStats.name], "0");
   // Every other entry is written back as it was, in its place.
   const std::string settingsAfter = SaveSettingsText();
   EXPECT_EQ(settingsAfter.substr(0, settingsBefore.size()), settingsBefore);
