@@ -28,9 +28,13 @@ constexpr int32_t kHelpCommand = 5;
 constexpr int32_t kAboutCommand = 7;
 constexpr int32_t kStatusPriority = 2;
 
+void OpenHelpPage() {
+  OpenUrl(FileUrlForPath(HelpPagePath(GetSetting(kInstallPath))));
+}
+
 }  // namespace
 
-ServerPlugin::ServerPlugin() = default;
+ServerPlugin::ServerPlugin() : settingsWindow_([] { return CreateSettingsWindow(OpenHelpPage); }) {}
 
 ServerPlugin::~ServerPlugin() {
   Thread::Stop();
@@ -101,7 +105,7 @@ int32_t ServerPlugin::OnCommand(int32_t code) try {
       settingsWindow_.Open();
       break;
     case kHelpCommand:
-      OpenUrl(FileUrlForPath(HelpPagePath(GetSetting(kInstallPath))));
+      OpenHelpPage();
       break;
     case kAboutCommand:
       ShowMessageBox(std::string(kServerBanner) + kAboutMaker, kAboutCaption,

@@ -2,18 +2,45 @@
 
 #include <cstdio>
 
-#include "orvihttp/plugin/server_texts.h"
+#include "orvihttp/config/server_keys.h"
+#include "orvihttp/plugin/no_window_message.h"
+
+SettingsWindowOwner::SettingsWindowOwner(Factory factory) : factory_(std::move(factory)) {}
+
+SettingsWindowOwner::~SettingsWindowOwner() {
+  CloseAndFree();
+}
 
 void SettingsWindowOwner::Open() {
   std::lock_guard<std::mutex> lock(mutex_);
-  std::fprintf(stderr, "%s: there is no settings window in this build\n", kProductName);
-  std::fflush(stderr);
+  if (window_ && GetSetting(kMainDialog)) {
+    window_->BringToFront();
+    return;
+  }
+  // A window closed less than a second ago still waits for the status thread.
+  FreeLocked();
+  window_ = factory_();
+  if (!window_) {
+    std::fputs(NoWindowMessage(GetSetting(kInstallPath)).c_str(), stderr);
+    std::fflush(stderr);
+    return;
+  }
+  SetSetting(kMainDialogAlloc, true);
 }
 
 void SettingsWindowOwner::FreeIfClosed() {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (window_ && !GetSetting(kMainDialog)) FreeLocked();
 }
 
 void SettingsWindowOwner::CloseAndFree() {
   std::lock_guard<std::mutex> lock(mutex_);
+  FreeLocked();
+}
+
+void SettingsWindowOwner::FreeLocked() {
+  if (!window_) return;
+  // The object's destructor closes an open window and waits for its thread.
+  window_.reset();
+  SetSetting(kMainDialogAlloc, false);
 }

@@ -4,3 +4,14 @@
 #define ORVI_ICON_BUSY 145
 #define ORVI_ICON_OFFLINE 146
 #define ORVI_ICON_ONLINE 147
+
+// The settings window: its own icon (also on the text prompts), one icon per
+// tab, and the start and stop buttons of the Info page.
+#define ORVI_ICON_WINDOW 140
+#define ORVI_ICON_TAB_INFO 130
+#define ORVI_ICON_TAB_SETTINGS 131
+#define ORVI_ICON_TAB_STATISTICS 133
+#define ORVI_ICON_TAB_LOG 134
+#define ORVI_ICON_TAB_DIRECTORY 162
+#define ORVI_ICON_START 164
+#define ORVI_ICON_STOP 165

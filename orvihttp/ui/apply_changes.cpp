@@ -1,0 +1,35 @@
+#include "orvihttp/ui/apply_changes.h"
+
+#include "foundation/file_text.h"
+#include "foundation/paths.h"
+#include "foundation/settings.h"
+#include "orvihttp/config/server_keys.h"
+
+namespace {
+
+// The plugin's files in its install folder. The window sits beside the plugin
+// object, not below it, so it names them itself.
+constexpr char kIniFileName[] = "OrviHTTP.ini";
+constexpr char kDirFileName[] = "OrviHTTP.dir";
+
+}  // namespace
+
+void ApplyChanges(const WorkingSettings& workingSettings, const VirtualFolder& workingTree) {
+  VirtualDirectory::ReplaceTree(workingTree);
+
+  // The Info and Statistics pages change these two live while the window is
+  // open; the working copy holds what they were when it opened.
+  const bool active = GetSetting(kActive);
+  const int32_t stats = GetSetting(kStats);
+
+  // ApplySettings writes the persistent entries only, each with its own type,
+  // and leaves entries the copy lacks alone.
+  ApplySettings(workingSettings.Entries());
+
+  SetSetting(kActive, active);
+  SetSetting(kStats, stats);
+
+  const std::string folder = GetSetting(kInstallPath);
+  WriteFileText(JoinPath(folder, kIniFileName), SaveSettingsText());
+  VirtualDirectory::SaveTree(JoinPath(folder, kDirFileName));
+}

@@ -1,0 +1,30 @@
+#include "orvihttp/ui/settings_page_model.h"
+
+#include <fstream>
+
+#include "foundation/paths.h"
+#include "orvihttp/http/ip_blacklist.h"
+
+bool AddTypedAddressToBlacklist(const std::string& text) {
+  if (text.empty() || text == "0.0.0.0") return false;
+  std::size_t before = BannedAddresses().size();
+  BanAddress(text);
+  return BannedAddresses().size() > before;
+}
+
+bool BlacklistBoxIsStale(std::size_t linesShown, const std::vector<std::string>& blacklist) {
+  return linesShown != blacklist.size();
+}
+
+std::string UnbanQuestion(const std::string& address) {
+  return "Really remove the ban on IP " + address + "?";
+}
+
+std::optional<std::string> PhpProgramIn(const std::string& folder) {
+  if (folder.empty()) return std::nullopt;
+  std::string candidate = JoinPath(folder, "php-cgi.exe");
+  if (!IsFile(candidate)) return std::nullopt;
+  std::ifstream file(candidate, std::ios::binary);
+  if (!file) return std::nullopt;
+  return candidate;
+}

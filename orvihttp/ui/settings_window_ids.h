@@ -1,0 +1,46 @@
+#pragma once
+
+// Dialog templates and control ids of the settings window, shared by its .rc
+// file and its code (and by tests that drive the window).
+
+#define IDD_SETTINGS_WINDOW 300
+#define IDD_INFO_PAGE 301
+#define IDD_SETTINGS_PAGE 302
+#define IDD_EMPTY_PAGE 303
+
+// Main window.
+#define IDC_TABS 1000
+#define IDC_APPLY 1001
+#define IDC_HELP_BUTTON 1002
+
+// Info page.
+#define IDC_SERVER_STATUS 1100
+#define IDC_START_SERVER 1101
+#define IDC_STOP_SERVER 1102
+#define IDC_UPTIME 1103
+#define IDC_TOTAL_BANDWIDTH 1104
+#define IDC_CLIENT_LIST 1105
+#define IDC_CONNECTION_TIME 1106
+#define IDC_CURRENT_ACTIVITY 1107
+#define IDC_CLIENT_BANDWIDTH 1108
+#define IDC_KICK_CLIENT 1109
+#define IDC_BAN_CLIENT 1110
+
+// Settings page.
+#define IDC_PORT 1200
+#define IDC_MAX_USERS 1201
+#define IDC_MAX_DOWN 1202
+#define IDC_AUTO_LOAD_INDEX 1203
+#define IDC_DIR_VIEW 1204
+#define IDC_LOG 1205
+#define IDC_LOG_PATH 1206
+#define IDC_LOG_PATH_BROWSE 1207
+#define IDC_PHP_ENABLE 1208
+#define IDC_PHP_PATH 1209
+#define IDC_PHP_PATH_BROWSE 1210
+#define IDC_BLACKLIST 1211
+#define IDC_BLACKLIST_ADD 1212
+#define IDC_BLACKLIST_REMOVE 1213
+
+// The field of the "Blacklist IP" prompt.
+#define IDC_BLACKLIST_FIELD 667

@@ -1,0 +1,6 @@
+#include "orvihttp/ui/settings_window.h"
+
+// The Linux build has no desktop to show a window on.
+std::unique_ptr<SettingsWindowObject> CreateSettingsWindow(std::function<void()> /*openHelp*/) {
+  return nullptr;
+}

@@ -1,0 +1,26 @@
+#include "orvihttp/ui/ui_module_win32.h"
+
+#include <vector>
+
+HINSTANCE UiModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCSTR>(&UiModule), &module);
+  return module;
+}
+
+HICON LoadUiIcon(int resource, int size) {
+  return static_cast<HICON>(
+      LoadImageA(UiModule(), MAKEINTRESOURCEA(resource), IMAGE_ICON, size, size, 0));
+}
+
+std::string ControlText(HWND dialog, int id, int limit) {
+  std::vector<char> text(static_cast<std::size_t>(limit) + 1, '\0');
+  GetDlgItemTextA(dialog, id, text.data(), limit + 1);
+  return text.data();
+}
+
+void ShowText(HWND dialog, int id, const std::string& text) {
+  if (ControlText(dialog, id) != text) SetDlgItemTextA(dialog, id, text.c_str());
+}
