@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "orvihttp/http/ip_blacklist.h"
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "foundation/dovetab.h"
+#include "foundation/file_system.h"
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "orvihttp/http/ip_blacklist.h"
 #include "tests/support/test_support.h"
