@@ -5,9 +5,6 @@
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/client_registry.h"
-#include "orvihttp/http/error_response.h"
-#include "orvihttp/logging/access_log.h"
-#include "orvihttp/logging/binary_log.h"
 
 namespace {
 
@@ -165,17 +162,4 @@ bool Connection::ReadPostBody(int64_t length) {
   }
   if (!body.empty()) request_.query = body.substr(0, body.find('\0'));
   return true;
-}
-
-void Connection::SendErrorResponse(int code) {
-  ErrorResponse response = BuildErrorResponse(code, GetSetting(kPort));
-  const bool headOnly = request_.method == Request::kHead || response.body.empty();
-  socket_.Send(headOnly ? response.head : response.head + response.body);
-  if (code > 399) {
-    LogRequestFailed(peerAddress_);
-  } else {
-    LogRequestSucceeded(peerAddress_);
-  }
-  LogResponse(peerAddress_, request_.requestLine, code,
-              headOnly ? 0 : static_cast<int64_t>(response.body.size()));
 }
