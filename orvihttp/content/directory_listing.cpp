@@ -8,9 +8,9 @@
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/error_page.h"
+#include "orvihttp/content/http_date.h"
 #include "orvihttp/content/url_escaping.h"
 #include "orvihttp/content/virtual_directory.h"
-#include "orvihttp/http/http_date.h"
 
 namespace {
 

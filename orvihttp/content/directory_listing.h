@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "orvihttp/content/file_status.h"
 #include "orvihttp/content/response.h"
-#include "orvihttp/http/file_status.h"
 
 struct VirtualFolder;
 

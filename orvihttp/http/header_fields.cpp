@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "orvihttp/config/product_identity.h"
-#include "orvihttp/http/http_date.h"
+#include "orvihttp/content/http_date.h"
 #include "orvihttp/http/mime_table.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/connection.h"
-#include "orvihttp/http/http_date.h"
+#include "orvihttp/content/http_date.h"
 #include "orvihttp/http/response_head.h"
 #include "orvihttp/http/transfer_pacer.h"
 #include "orvihttp/logging/access_log.h"

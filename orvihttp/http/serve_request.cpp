@@ -8,8 +8,8 @@
 #include "orvihttp/content/php_gateway.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/connection.h"
-#include "orvihttp/http/file_status.h"
-#include "orvihttp/http/http_date.h"
+#include "orvihttp/content/file_status.h"
+#include "orvihttp/content/http_date.h"
 #include "orvihttp/http/mime_table.h"
 
 namespace {

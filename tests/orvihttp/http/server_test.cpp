@@ -8,7 +8,7 @@
 #include "foundation/settings.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/client_registry.h"
-#include "orvihttp/http/display_queue.h"
+#include "orvihttp/logging/display_queue.h"
 #include "orvihttp/http/ip_blacklist.h"
 #include "orvihttp/http/listener.h"
 #include "orvihttp/logging/binary_log.h"

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "orvihttp/http/file_status.h"
+#include "orvihttp/content/file_status.h"
 
 std::optional<FileStatus> QueryFileStatus(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};

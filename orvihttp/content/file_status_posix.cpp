@@ -1,6 +1,6 @@
 #include <sys/stat.h>
 
-#include "orvihttp/http/file_status.h"
+#include "orvihttp/content/file_status.h"
 
 std::optional<FileStatus> QueryFileStatus(const std::string& path) {
   struct stat info {};
