@@ -4,9 +4,9 @@
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/error_page.h"
+#include "orvihttp/content/http_date.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/connection.h"
-#include "orvihttp/content/http_date.h"
 #include "orvihttp/http/response_head.h"
 #include "orvihttp/http/transfer_pacer.h"
 #include "orvihttp/logging/access_log.h"
@@ -31,7 +31,7 @@ void Connection::SendErrorResponse(int code) {
 void Connection::SendResponse(Response response) {
   if (!response.activity.empty()) SetActivity(response.activity);
   std::string head = ResponseHead(response, CurrentHttpDate());
-  const bool headOnly = request_.method == Request::kHead;
+  const bool headOnly = request_.method == Request::Method::Head;
   uint64_t bodyBytes = 0;
   if (response.stream) {
     // The head of a streamed body travels with its first piece, which may be
