@@ -75,7 +75,7 @@ class Connection : public Thread {
   Request request_;
   bool alive_ = false;
   bool closeGracefully_ = false;
-  bool closeAfterResponse_ = false;
+  bool closeAfterResponse_ = false;  // fewer body bytes went out than announced
   std::size_t requestBytes_ = 0;
   std::vector<char> transferBuffer_;
 
