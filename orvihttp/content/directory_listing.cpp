@@ -7,14 +7,10 @@
 #include "foundation/settings.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"
+#include "orvihttp/content/error_page.h"
+#include "orvihttp/content/http_date.h"
 #include "orvihttp/content/url_escaping.h"
 #include "orvihttp/content/virtual_directory.h"
-#include "orvihttp/http/connection.h"
-#include "orvihttp/http/error_response.h"
-#include "orvihttp/http/header_fields.h"
-#include "orvihttp/http/http_date.h"
-#include "orvihttp/logging/access_log.h"
-#include "orvihttp/logging/binary_log.h"
 
 namespace {
 
@@ -82,25 +78,13 @@ std::string BuildDirectoryListingPage(const std::string& path, const VirtualFold
   return page;
 }
 
-void DirectoryListing(Connection& connection, const std::string& path) {
+Response DirectoryListing(const std::string& path) {
   std::optional<VirtualFolder> folder = VirtualDirectory::ResolveFolder(path);
-  if (!folder) {
-    connection.SendErrorResponse(404);
-    return;
-  }
-  connection.SetActivity("directory listing");
-  const std::string page = BuildDirectoryListingPage(
+  if (!folder) return ErrorPage(404, GetSetting(kPort));
+  Response response;
+  response.activity = "directory listing";
+  response.contentType = "text/html";
+  response.body = BuildDirectoryListingPage(
       path, *folder, GetSetting(kPort), static_cast<int64_t>(std::time(nullptr)), QueryFileStatus);
-
-  HeaderFields fields;
-  fields.contentType = "text/html";
-  fields.contentLength = static_cast<int64_t>(page.size());
-  const std::string head = StatusLine(200) + fields.BuildHeaderBlock();
-  const Request& request = connection.CurrentRequest();
-  const bool headOnly = request.method == Request::kHead;
-  // Head and page in one send: the same bytes, one packet fewer.
-  connection.Socket().Send(headOnly ? head : head + page);
-  LogRequestSucceeded(connection.PeerAddress());
-  LogResponse(connection.PeerAddress(), request.requestLine, 200,
-              headOnly ? 0 : static_cast<int64_t>(page.size()));
+  return response;
 }

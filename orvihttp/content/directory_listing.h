@@ -6,8 +6,8 @@
 #include <string>
 
 #include "foundation/file_system.h"
+#include "orvihttp/content/response.h"
 
-class Connection;
 struct VirtualFolder;
 
 // The generated page of a folder that has no index file served: its
@@ -26,6 +26,6 @@ using FileStatusLookup = std::function<std::optional<FileStatus>(const std::stri
 std::string BuildDirectoryListingPage(const std::string& path, const VirtualFolder& folder,
                                       int port, int64_t now, const FileStatusLookup& statusOf);
 
-// Answers the connection's request with the listing of the folder `path`
-// names, or with 404 when there is no such folder.
-void DirectoryListing(Connection& connection, const std::string& path);
+// The answer to a request for the folder `path` names: its listing, or 404
+// when there is no such folder.
+Response DirectoryListing(const std::string& path);

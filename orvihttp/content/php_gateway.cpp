@@ -7,11 +7,7 @@
 #include "foundation/settings.h"
 #include "foundation/thread.h"
 #include "orvihttp/config/server_keys.h"
-#include "orvihttp/http/connection.h"
-#include "orvihttp/http/error_response.h"
-#include "orvihttp/http/header_fields.h"
-#include "orvihttp/logging/access_log.h"
-#include "orvihttp/logging/binary_log.h"
+#include "orvihttp/content/error_page.h"
 
 namespace {
 
@@ -46,20 +42,20 @@ std::optional<std::string> BuildPhpCommandLine(const std::string& phpPath,
   return line;
 }
 
-void PhpGateway(Connection& connection, const std::string& realPath) {
-  const Request& request = connection.CurrentRequest();
-  std::optional<std::string> commandLine =
-      BuildPhpCommandLine(GetSetting(kPhpPath), realPath, request.query);
-  if (!commandLine) {
-    connection.SendErrorResponse(400);
-    return;
-  }
-  std::unique_ptr<ChildProcessStream> child = OpenChildProcess(*commandLine, "rt");
-  if (!child) {
-    connection.SendErrorResponse(500);
-    return;
-  }
+bool IsPhpScriptName(const std::string& name) {
+  std::size_t dot = name.rfind('.');
+  return dot != std::string::npos && name.compare(dot + 1, 3, "php") == 0;
+}
 
+std::optional<Response> PhpGateway(const std::string& realPath, const std::string& query) {
+  std::optional<std::string> commandLine =
+      BuildPhpCommandLine(GetSetting(kPhpPath), realPath, query);
+  if (!commandLine) return ErrorPage(400, GetSetting(kPort));
+  std::unique_ptr<ChildProcessStream> child = OpenChildProcess(*commandLine, "rt");
+  if (!child) return ErrorPage(500, GetSetting(kPort));
+
+  // The header block announces the output's length, so the output is read
+  // whole before anything is sent; the limit bounds what that may cost.
   std::string output;
   char piece[4096];
   bool tooLong = false;
@@ -73,25 +69,12 @@ void PhpGateway(Connection& connection, const std::string& realPath) {
     output.append(piece, static_cast<std::size_t>(got));
   }
   CloseChildProcess(std::move(child));
-  // The connection is being stopped: nobody waits for the answer.
-  if (Thread::CurrentStopRequested()) return;
-  if (tooLong) {
-    connection.SendErrorResponse(500);
-    return;
-  }
+  if (Thread::CurrentStopRequested()) return std::nullopt;
+  if (tooLong) return ErrorPage(500, GetSetting(kPort));
 
-  HeaderFields fields;
-  fields.contentType = "text/html";
-  fields.contentLength = static_cast<int64_t>(output.size());
-  const std::string head = StatusLine(200) + fields.BuildHeaderBlock();
-  const bool headOnly = request.method == Request::kHead;
-  connection.Socket().Send(headOnly ? head : head + output);
-  LogRequestSucceeded(connection.PeerAddress());
-  if (headOnly) {
-    LogResponse(connection.PeerAddress(), request.requestLine, 200, 0);
-    return;
-  }
-  LogResponse(connection.PeerAddress(), request.requestLine, 200,
-              static_cast<int64_t>(output.size()));
-  LogFileDownloaded(connection.PeerAddress(), connection.CurrentActivity(), output.size());
+  Response response;
+  response.contentType = "text/html";
+  response.body = std::move(output);
+  response.countsAsDownload = true;
+  return response;
 }

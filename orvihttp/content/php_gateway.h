@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-class Connection;
+#include "orvihttp/content/response.h"
 
 // Scripts run by the PHP CGI program: the request's query goes on its command
 // line, and whatever the program prints is the response body, unchanged.
@@ -22,7 +22,12 @@ std::optional<std::string> BuildPhpCommandLine(const std::string& phpPath,
                                                const std::string& realPath,
                                                const std::string& query);
 
-// Runs the script at `realPath` for the connection's request (query or POST
-// body as arguments) and answers it: 200 with the output, 400 for a query the
-// command line must not carry, 500 when the program cannot be started.
-void PhpGateway(Connection& connection, const std::string& realPath);
+// True for a URL name whose text after its last "." begins with "php"
+// (case-sensitive: also .php3 and .phps).
+bool IsPhpScriptName(const std::string& name);
+
+// Runs the script at `realPath` with the request's `query` (or POST body) as
+// arguments: 200 with the output, 400 for a query the command line must not
+// carry, 500 when the program cannot be started. Nothing when the thread is
+// being stopped meanwhile, since nobody waits for the answer then.
+std::optional<Response> PhpGateway(const std::string& realPath, const std::string& query);

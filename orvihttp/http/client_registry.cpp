@@ -1,7 +1,6 @@
 #include "orvihttp/http/client_registry.h"
 
 #include <ctime>
-#include <deque>
 #include <memory>
 #include <new>
 
@@ -9,15 +8,10 @@
 #include "foundation/singleton.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/connection.h"
-#include "orvihttp/http/display_queue.h"
 #include "orvihttp/logging/binary_log.h"
+#include "orvihttp/logging/display_queue.h"
 
 namespace {
-
-// The Log page reads the queue by position, so lines are only ever dropped
-// from the front, and only when the queue grows far beyond what a page shows.
-constexpr std::size_t kMaxDisplayLines = 20000;
-constexpr std::size_t kMaxDisplayText = 255;
 
 struct ClientEntry {
   uint32_t connectionId = 0;
@@ -29,8 +23,6 @@ struct ClientEntry {
 struct ClientRegistry {
   uint32_t nextConnectionId = 0;
   std::vector<ClientEntry> clients;
-  std::deque<DisplayLine> displayLines;
-  uint64_t droppedLines = 0;  // since the last clear
 };
 
 Singleton<ClientRegistry> registry;
@@ -171,37 +163,5 @@ void DestroyClientRegistry() {
   }
   DeleteEntries(all);
   registry.Destroy();
-}
-
-void PostLogLine(uint32_t kind, const std::string& text) {
-  DisplayLine line;
-  line.kind = kind;
-  line.text = text.substr(0, kMaxDisplayText);
-  SingletonAccess<ClientRegistry> list(registry);
-  list->displayLines.push_back(std::move(line));
-  if (list->displayLines.size() > kMaxDisplayLines) {
-    list->displayLines.pop_front();
-    ++list->droppedLines;
-  }
-}
-
-std::vector<DisplayLine> DisplayLines() {
-  SingletonAccess<ClientRegistry> list(registry);
-  return std::vector<DisplayLine>(list->displayLines.begin(), list->displayLines.end());
-}
-
-void ClearDisplayLines() {
-  SingletonAccess<ClientRegistry> list(registry);
-  list->displayLines.clear();
-  list->droppedLines = 0;
-}
-
-uint64_t CopyDisplayLinesFrom(uint64_t first, std::vector<DisplayLine>* lines) {
-  SingletonAccess<ClientRegistry> list(registry);
-  const uint64_t dropped = list->droppedLines;
-  const uint64_t next = dropped + list->displayLines.size();
-  for (uint64_t number = first < dropped ? dropped : first; number < next; ++number) {
-    lines->push_back(list->displayLines[static_cast<std::size_t>(number - dropped)]);
-  }
-  return next;
+  DestroyDisplayQueue();
 }

@@ -6,8 +6,7 @@
 
 #include "orvihttp/http/socket_io.h"
 
-// The process-wide list of the server's connections (and, beside it, the
-// display-message queue of display_queue.h). Every call takes the registry's
+// The process-wide list of the server's connections. Every call takes the registry's
 // lock. Threads are never joined under it: a purge moves finished entries
 // out under the lock and deletes them (joining their threads) after.
 
@@ -42,5 +41,5 @@ std::string PeerAddressOf(uint32_t connectionId);
 // Re-shares the MaxDown cap among the downloading connections.
 void RebalanceBandwidth();
 // Ends every connection, waits for their threads and ends the registry and
-// its display queue; the next use starts afresh (numbers from 0 again).
+// the display-message queue; the next use starts afresh (numbers from 0 again).
 void DestroyClientRegistry();

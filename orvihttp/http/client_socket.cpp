@@ -45,14 +45,14 @@ std::string ClientSocket::ReadLine() {
   if (end == std::string::npos) {
     if (handle_ == kInvalidSocket) return "";
     char chunk[kReceiveSize];
-    int received = ReceiveSome(handle_, chunk, kReceiveSize);
-    if (received == kSocketWouldBlock) return "";
-    if (received <= 0) {
+    const SocketTransfer received = ReceiveSome(handle_, chunk, kReceiveSize);
+    if (received.result == SocketResult::WouldBlock) return "";
+    if (received.result != SocketResult::Done) {
       connected_ = false;
       return "";
     }
     std::size_t old = buffer_.size();
-    buffer_.append(chunk, static_cast<std::size_t>(received));
+    buffer_.append(chunk, static_cast<std::size_t>(received.bytes));
     end = buffer_.find('\n', old);
     if (end == std::string::npos) {
       // A peer that never ends its line must not grow the buffer forever.
@@ -80,17 +80,17 @@ SocketWait ClientSocket::WaitReadable(uint32_t milliseconds) {
   return WaitForSocket(handle_, false, milliseconds, wakeup_);
 }
 
-int ClientSocket::Receive(char* buffer, int length, uint32_t milliseconds) {
-  if (handle_ == kInvalidSocket) return kSocketError;
+SocketTransfer ClientSocket::Receive(char* buffer, int length, uint32_t milliseconds) {
+  if (handle_ == kInvalidSocket) return {SocketResult::Failed, 0};
   uint32_t start = TimeMs();
   while (true) {
     uint32_t spent = TimeMs() - start;
-    if (spent >= milliseconds) return kTimedOut;
+    if (spent >= milliseconds) return {SocketResult::TimedOut, 0};
     SocketWait wait = WaitReadable(milliseconds - spent);
-    if (wait == SocketWait::TimedOut) return kTimedOut;
-    if (wait != SocketWait::Ready) return kSocketError;
-    int received = ReceiveSome(handle_, buffer, length);
-    if (received != kSocketWouldBlock) return received < 0 ? kSocketError : received;
+    if (wait == SocketWait::TimedOut) return {SocketResult::TimedOut, 0};
+    if (wait != SocketWait::Ready) return {SocketResult::Failed, 0};
+    const SocketTransfer received = ReceiveSome(handle_, buffer, length);
+    if (received.result != SocketResult::WouldBlock) return received;
   }
 }
 
@@ -98,14 +98,14 @@ bool ClientSocket::Send(const char* bytes, std::size_t length) {
   if (handle_ == kInvalidSocket) return false;
   while (length > 0) {
     int piece = static_cast<int>(std::min<std::size_t>(length, INT_MAX));
-    int sent = SendSome(handle_, bytes, piece);
-    if (sent == kSocketWouldBlock) {
+    const SocketTransfer sent = SendSome(handle_, bytes, piece);
+    if (sent.result == SocketResult::WouldBlock) {
       if (WaitForSocket(handle_, true, kSendStallMs, wakeup_) != SocketWait::Ready) return false;
       continue;
     }
-    if (sent < 0) return false;
-    bytes += sent;
-    length -= static_cast<std::size_t>(sent);
+    if (sent.result != SocketResult::Done) return false;
+    bytes += sent.bytes;
+    length -= static_cast<std::size_t>(sent.bytes);
   }
   return true;
 }
@@ -133,10 +133,10 @@ void ClientSocket::CloseGracefully(uint32_t milliseconds) {
     uint32_t spent = TimeMs() - start;
     if (spent >= milliseconds) break;
     if (WaitReadable(milliseconds - spent) != SocketWait::Ready) break;
-    int received = ReceiveSome(handle_, scratch, sizeof scratch);
-    if (received == kSocketWouldBlock) continue;
-    if (received <= 0) break;
-    drained += static_cast<std::size_t>(received);
+    const SocketTransfer received = ReceiveSome(handle_, scratch, sizeof scratch);
+    if (received.result == SocketResult::WouldBlock) continue;
+    if (received.result != SocketResult::Done) break;
+    drained += static_cast<std::size_t>(received.bytes);
   }
   CloseHandle(false);
 }

@@ -40,11 +40,10 @@ class ClientSocket {
   bool HasBufferedLine() const;
   // Takes up to `length` bytes from the front of the receive buffer.
   std::size_t TakeBuffered(char* buffer, std::size_t length);
-  // Waits up to `milliseconds` for readable data, then one recv: the byte
-  // count, 0 when the peer closed, kTimedOut when nothing came in time, or
-  // kSocketError (also on a wake).
-  static constexpr int kTimedOut = -3;
-  int Receive(char* buffer, int length, uint32_t milliseconds);
+  // Waits up to `milliseconds` for readable data, then one recv: Done with
+  // the bytes, Closed, TimedOut when nothing came in time, or Failed (also
+  // on a wake).
+  SocketTransfer Receive(char* buffer, int length, uint32_t milliseconds);
   SocketWait WaitReadable(uint32_t milliseconds);
 
   // Sends all bytes; false when no socket is held, on an error, a wake or a

@@ -5,9 +5,6 @@
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/client_registry.h"
-#include "orvihttp/http/error_response.h"
-#include "orvihttp/logging/access_log.h"
-#include "orvihttp/logging/binary_log.h"
 
 namespace {
 
@@ -104,26 +101,27 @@ bool Connection::ProcessLine(const std::string& received) {
   const bool complete = line.empty() ? request_.EndOfHeaders() : request_.FeedLine(line);
   if (!complete) return true;
 
-  const int method = request_.method;
+  const Request::Method method = request_.method;
   const std::string& version = request_.version;
   bool closeAfter = false;
-  if (method == Request::kOther) {
+  if (method == Request::Method::Other) {
     SendErrorResponse(501);
   } else if (version != "HTTP/1.0" && version != "HTTP/1.1") {
     SendErrorResponse(505);
   } else if (version == "HTTP/1.1" && request_.headers.host.empty()) {
     SendErrorResponse(400);
-  } else if (method != Request::kGet && method != Request::kHead && method != Request::kPost) {
+  } else if (method != Request::Method::Get && method != Request::Method::Head &&
+             method != Request::Method::Post) {
     SendErrorResponse(501);
   } else if (request_.malformedUri) {
     SendErrorResponse(400);
-  } else if (method == Request::kPost && (request_.headers.contentLength < 0 ||
-                                          request_.headers.contentLength > kMaxPostBody)) {
+  } else if (method == Request::Method::Post && (request_.headers.contentLength < 0 ||
+                                                 request_.headers.contentLength > kMaxPostBody)) {
     // The body is not read, so what follows on the connection is not a request.
     SendErrorResponse(400);
     closeAfter = true;
   } else {
-    if (method == Request::kPost && !ReadPostBody(request_.headers.contentLength)) {
+    if (method == Request::Method::Post && !ReadPostBody(request_.headers.contentLength)) {
       alive_ = false;
       return false;
     }
@@ -151,31 +149,19 @@ bool Connection::ReadPostBody(int64_t length) {
         remaining < static_cast<int64_t>(sizeof piece) ? remaining : sizeof piece);
     std::size_t got = socket_.TakeBuffered(piece, want);
     if (got == 0) {
-      int received = socket_.Receive(piece, static_cast<int>(want), kIdleTimeoutSeconds * 1000u);
+      const SocketTransfer received =
+          socket_.Receive(piece, static_cast<int>(want), kIdleTimeoutSeconds * 1000u);
       // A body that makes no progress for the idle time ends the connection.
-      if (received == ClientSocket::kTimedOut) return false;
-      if (received <= 0) {
+      if (received.result == SocketResult::TimedOut) return false;
+      if (received.result != SocketResult::Done) {
         body.clear();
         break;
       }
-      got = static_cast<std::size_t>(received);
+      got = static_cast<std::size_t>(received.bytes);
     }
     body.append(piece, got);
     remaining -= static_cast<int64_t>(got);
   }
   if (!body.empty()) request_.query = body.substr(0, body.find('\0'));
   return true;
-}
-
-void Connection::SendErrorResponse(int code) {
-  ErrorResponse response = BuildErrorResponse(code, GetSetting(kPort));
-  const bool headOnly = request_.method == Request::kHead || response.body.empty();
-  socket_.Send(headOnly ? response.head : response.head + response.body);
-  if (code > 399) {
-    LogRequestFailed(peerAddress_);
-  } else {
-    LogRequestSucceeded(peerAddress_);
-  }
-  LogResponse(peerAddress_, request_.requestLine, code,
-              headOnly ? 0 : static_cast<int64_t>(response.body.size()));
 }

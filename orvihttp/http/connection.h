@@ -2,18 +2,16 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "foundation/thread.h"
+#include "orvihttp/content/response.h"
 #include "orvihttp/http/bandwidth_share.h"
 #include "orvihttp/http/client_socket.h"
 #include "orvihttp/http/request.h"
 #include "orvihttp/http/socket_io.h"
-
-struct VirtualFile;
 
 // One client: its socket and the thread that reads its requests and answers
 // them, one after another, until the client closes, a request asks to close,
@@ -49,18 +47,6 @@ class Connection : public Thread {
   // its loop at its next wait; the registry joins and deletes it later.
   void Kick();
 
-  // For the response senders (file transfer, listing, PHP gateway), on the
-  // connection's own thread.
-  const Request& CurrentRequest() const { return request_; }
-  const std::string& PeerAddress() const { return peerAddress_; }
-  ClientSocket& Socket() { return socket_; }
-  void SetActivity(const std::string& activity);
-  // A complete status-only response, logged (400, 403, 404, 500, 501, 505).
-  void SendErrorResponse(int code);
-  // The connection ends after the current response (for example when fewer
-  // bytes than announced could be sent).
-  void CloseAfterResponse() { closeAfterResponse_ = true; }
-
  protected:
   void Run() override;
   void OnThreadStop() override;
@@ -70,11 +56,17 @@ class Connection : public Thread {
   bool ProcessLine(const std::string& line);
   // False when the body stalled and the connection must end.
   bool ReadPostBody(int64_t length);
+  // Decides what answers the current request and sends it.
   void ServeRequest();
-  void SendFile(const VirtualFile& file);
-  // Sends `head` and then the file, paced by the download cap; the number of
-  // body bytes sent.
-  uint64_t TransferFile(std::FILE* file, uint64_t size, std::string head);
+  void SetActivity(const std::string& activity);
+  // A complete status-only response, logged (400, 403, 404, 500, 501, 505).
+  void SendErrorResponse(int code);
+  // The one way out for every response: sends the head and the body, then
+  // writes the access-log line and the binary-log records.
+  void SendResponse(Response response);
+  // Sends `head` with the first piece of the body and then the rest, paced
+  // by the download cap; the number of body bytes sent.
+  uint64_t TransferBody(BodySource& source, uint64_t size, std::string head);
 
   const uint32_t connectionId_;
   ClientSocket socket_;
@@ -83,7 +75,7 @@ class Connection : public Thread {
   Request request_;
   bool alive_ = false;
   bool closeGracefully_ = false;
-  bool closeAfterResponse_ = false;
+  bool closeAfterResponse_ = false;  // fewer body bytes went out than announced
   std::size_t requestBytes_ = 0;
   std::vector<char> transferBuffer_;
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "orvihttp/config/product_identity.h"
-#include "orvihttp/http/http_date.h"
+#include "orvihttp/content/http_date.h"
 #include "orvihttp/http/mime_table.h"
 
 namespace {
@@ -96,6 +96,5 @@ std::string HeaderFields::BuildHeaderBlockWithDate(const std::string& dateText) 
 }
 
 void HeaderFields::SetContentTypeForName(const std::string& name) {
-  std::size_t dot = name.rfind('.');
-  if (dot != std::string::npos) contentType = ContentTypeFor(name.substr(dot + 1));
+  if (name.find('.') != std::string::npos) contentType = ContentTypeForName(name);
 }

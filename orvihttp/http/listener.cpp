@@ -31,7 +31,7 @@ class Listener : public Thread {
       socketOpen_ = false;
     }
     const int port = GetSetting(kPort);
-    if (socket_.Open(port) != 0) {
+    if (socket_.Open(port) != ListenResult::Listening) {
       LogServerSocketFailed(port);
       ShowMessageBox("Error: Cannot initialise server socket!", kProductName, MessageIcon::Warning);
       return;

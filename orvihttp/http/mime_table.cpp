@@ -122,6 +122,12 @@ Singleton<MimeTable> table;
 
 }  // namespace
 
+std::string ContentTypeForName(const std::string& name) {
+  std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return "";
+  return ContentTypeFor(name.substr(dot + 1));
+}
+
 std::string ContentTypeFor(const std::string& extension) {
   SingletonAccess<MimeTable> access(table);
   for (const MimeRow& row : access->rows) {

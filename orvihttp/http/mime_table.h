@@ -14,6 +14,8 @@ struct MimeRow {
 // The MIME type of the first row listing `extension` (exact, case-sensitive);
 // "text/plain" when none does.
 std::string ContentTypeFor(const std::string& extension);
+// The type for the text after a name's last "."; "" for a name without ".".
+std::string ContentTypeForName(const std::string& name);
 // A copy of the whole table in its fixed order.
 std::vector<MimeRow> MimeTableRows();
 // Ends the table; a later lookup builds it again.

@@ -10,7 +10,7 @@ std::string StripLineEnd(const std::string& line) {
 }
 
 void Request::Reset() {
-  state = kRequestLine;
+  state = State::RequestLine;
   path.clear();
   version.clear();
   requestLine.clear();
@@ -20,12 +20,14 @@ void Request::Reset() {
 }
 
 bool Request::EndOfHeaders() {
-  ++state;
-  return state >= kComplete;
+  // An empty line before any request line makes the lines after it headers;
+  // the next empty line then completes a request without a request line.
+  state = state == State::RequestLine ? State::Headers : State::Complete;
+  return state == State::Complete;
 }
 
 bool Request::FeedLine(const std::string& line) {
-  if (state == kHeaders) {
+  if (state == State::Headers) {
     headers.ParseHeaderLine(line);
     return false;
   }
@@ -37,13 +39,13 @@ bool Request::FeedLine(const std::string& line) {
     return true;
   }
   if (words[0] == "GET") {
-    method = kGet;
+    method = Method::Get;
   } else if (words[0] == "HEAD") {
-    method = kHead;
+    method = Method::Head;
   } else if (words[0] == "POST") {
-    method = kPost;
+    method = Method::Post;
   } else {
-    method = kOther;
+    method = Method::Other;
   }
   if (count < 2) {
     Reset();
@@ -59,6 +61,6 @@ bool Request::FeedLine(const std::string& line) {
   }
   version = words[2];
   requestLine = line;
-  state = kHeaders;
+  state = State::Headers;
   return false;
 }

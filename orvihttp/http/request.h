@@ -8,8 +8,9 @@
 // lines up to an empty line. Reused for every request of the connection.
 class Request {
  public:
-  enum Method : int { kNone = 0, kGet = 1, kHead = 2, kPost = 3, kOther = 8 };
-  enum State : int { kRequestLine = 0, kHeaders = 1, kComplete = 2 };
+  enum class Method { None, Get, Head, Post, Other };
+  // What the next line is read as.
+  enum class State { RequestLine, Headers, Complete };
 
   // A non-empty line without its line end; true when the request is
   // complete.
@@ -19,13 +20,13 @@ class Request {
   // Ready for the next request line. The method is left as it is.
   void Reset();
 
-  int method = kNone;
+  Method method = Method::None;
   std::string path;   // decoded, without the query
   std::string query;  // raw text after the first "?", or a POST body
   std::string version;
   std::string requestLine;  // as received, without its line end
   HeaderFields headers;
-  int state = kRequestLine;
+  State state = State::RequestLine;
   bool malformedUri = false;
 };
 

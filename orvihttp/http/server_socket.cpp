@@ -1,6 +1,6 @@
 #include "orvihttp/http/server_socket.h"
 
-int ServerSocket::Open(int port) {
+ListenResult ServerSocket::Open(int port) {
   Close();
   return OpenListeningSocket(port, &handle_);
 }

@@ -12,9 +12,8 @@ class ServerSocket {
   ServerSocket(const ServerSocket&) = delete;
   ServerSocket& operator=(const ServerSocket&) = delete;
 
-  // 0 success; 2 no socket; 3 bind failed; 4 listen failed. Closes any socket
-  // it already holds first; on failure none is held.
-  int Open(int port);
+  // Closes any socket it already holds first; on failure none is held.
+  ListenResult Open(int port);
   // Waits up to `seconds` for a client and accepts it; invalid on a timeout,
   // an error, a wake or when no socket is open.
   SocketHandle Accept(uint32_t seconds, SocketWakeup* wakeup);

@@ -47,22 +47,30 @@ enum class SocketWait { Ready, TimedOut, Woken, Failed };
 SocketWait WaitForSocket(SocketHandle socket, bool forWriting, uint32_t milliseconds,
                          SocketWakeup* wakeup);
 
+enum class ListenResult { Listening, NoSocket, BindFailed, ListenFailed };
 // An IPv4 TCP socket on every local address at `port`, listening with a
-// backlog of 5. 0 success, 2 no socket, 3 bind failed, 4 listen failed.
-int OpenListeningSocket(int port, SocketHandle* result);
+// backlog of 5; on failure `*result` is invalid.
+ListenResult OpenListeningSocket(int port, SocketHandle* result);
 // A client connection to 127.0.0.1 at `port` (blocking connect, then
 // non-blocking like the rest), or invalid.
 SocketHandle ConnectToLoopback(int port);
 // One pending connection of a listening socket, or invalid.
 SocketHandle AcceptConnection(SocketHandle listening);
 
-// Results of ReceiveSome and SendSome besides byte counts.
-inline constexpr int kSocketError = -1;
-inline constexpr int kSocketWouldBlock = -2;
-// One recv: the byte count, 0 when the peer closed, or one of the above.
-int ReceiveSome(SocketHandle socket, char* buffer, int length);
-// One send: the byte count (maybe fewer than asked), or one of the above.
-int SendSome(SocketHandle socket, const char* bytes, int length);
+// What one receive or send came to.
+enum class SocketResult {
+  Done,        // `bytes` moved (a send may move fewer than asked)
+  Closed,      // a receive found the peer's end of the stream
+  WouldBlock,  // nothing can move without waiting
+  Failed,      // an error, or a wait that was woken
+  TimedOut,    // a receive with a time limit got nothing in time
+};
+struct SocketTransfer {
+  SocketResult result = SocketResult::Failed;
+  int bytes = 0;
+};
+SocketTransfer ReceiveSome(SocketHandle socket, char* buffer, int length);
+SocketTransfer SendSome(SocketHandle socket, const char* bytes, int length);
 
 void ShutdownSocket(SocketHandle socket, bool sendSideOnly);
 void CloseSocket(SocketHandle socket);

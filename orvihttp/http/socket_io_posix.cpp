@@ -96,10 +96,10 @@ SocketWait WaitForSocket(SocketHandle socket, bool forWriting, uint32_t millisec
   }
 }
 
-int OpenListeningSocket(int port, SocketHandle* result) {
+ListenResult OpenListeningSocket(int port, SocketHandle* result) {
   *result = kInvalidSocket;
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return 2;
+  if (fd < 0) return ListenResult::NoSocket;
   // Lets a restarted server bind while connections of its last run linger in
   // TIME_WAIT; a port another socket listens on is still refused.
   int on = 1;
@@ -110,14 +110,14 @@ int OpenListeningSocket(int port, SocketHandle* result) {
   address.sin_port = htons(static_cast<uint16_t>(port));
   if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     close(fd);
-    return 3;
+    return ListenResult::BindFailed;
   }
   if (listen(fd, 5) != 0) {
     close(fd);
-    return 4;
+    return ListenResult::ListenFailed;
   }
   *result = Handle(fd);
-  return 0;
+  return ListenResult::Listening;
 }
 
 SocketHandle ConnectToLoopback(int port) {
@@ -154,21 +154,22 @@ SocketHandle AcceptConnection(SocketHandle listening) {
   return Handle(fd);
 }
 
-int ReceiveSome(SocketHandle socket, char* buffer, int length) {
+SocketTransfer ReceiveSome(SocketHandle socket, char* buffer, int length) {
   while (true) {
     ssize_t result = recv(Fd(socket), buffer, static_cast<size_t>(length), 0);
-    if (result >= 0) return static_cast<int>(result);
+    if (result > 0) return {SocketResult::Done, static_cast<int>(result)};
+    if (result == 0) return {SocketResult::Closed, 0};
     if (errno == EINTR) continue;
-    return WouldBlock(errno) ? kSocketWouldBlock : kSocketError;
+    return {WouldBlock(errno) ? SocketResult::WouldBlock : SocketResult::Failed, 0};
   }
 }
 
-int SendSome(SocketHandle socket, const char* bytes, int length) {
+SocketTransfer SendSome(SocketHandle socket, const char* bytes, int length) {
   while (true) {
     ssize_t result = send(Fd(socket), bytes, static_cast<size_t>(length), MSG_NOSIGNAL);
-    if (result >= 0) return static_cast<int>(result);
+    if (result >= 0) return {SocketResult::Done, static_cast<int>(result)};
     if (errno == EINTR) continue;
-    return WouldBlock(errno) ? kSocketWouldBlock : kSocketError;
+    return {WouldBlock(errno) ? SocketResult::WouldBlock : SocketResult::Failed, 0};
   }
 }
 

@@ -120,10 +120,10 @@ SocketWait WaitForSocket(SocketHandle socket, bool forWriting, uint32_t millisec
   }
 }
 
-int OpenListeningSocket(int port, SocketHandle* result) {
+ListenResult OpenListeningSocket(int port, SocketHandle* result) {
   *result = kInvalidSocket;
   SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (socket == INVALID_SOCKET) return 2;
+  if (socket == INVALID_SOCKET) return ListenResult::NoSocket;
   Prepare(socket);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -131,14 +131,14 @@ int OpenListeningSocket(int port, SocketHandle* result) {
   address.sin_port = htons(static_cast<u_short>(port));
   if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     closesocket(socket);
-    return 3;
+    return ListenResult::BindFailed;
   }
   if (listen(socket, 5) != 0) {
     closesocket(socket);
-    return 4;
+    return ListenResult::ListenFailed;
   }
   *result = Handle(socket);
-  return 0;
+  return ListenResult::Listening;
 }
 
 SocketHandle ConnectToLoopback(int port) {
@@ -169,16 +169,22 @@ SocketHandle AcceptConnection(SocketHandle listening) {
   return Handle(socket);
 }
 
-int ReceiveSome(SocketHandle socket, char* buffer, int length) {
-  int result = recv(Sock(socket), buffer, length, 0);
-  if (result >= 0) return result;
-  return WSAGetLastError() == WSAEWOULDBLOCK ? kSocketWouldBlock : kSocketError;
+namespace {
+
+SocketTransfer Outcome(int result, bool receiving) {
+  if (result > 0 || (result == 0 && !receiving)) return {SocketResult::Done, result};
+  if (result == 0) return {SocketResult::Closed, 0};
+  return {WSAGetLastError() == WSAEWOULDBLOCK ? SocketResult::WouldBlock : SocketResult::Failed, 0};
 }
 
-int SendSome(SocketHandle socket, const char* bytes, int length) {
-  int result = send(Sock(socket), bytes, length, 0);
-  if (result >= 0) return result;
-  return WSAGetLastError() == WSAEWOULDBLOCK ? kSocketWouldBlock : kSocketError;
+}  // namespace
+
+SocketTransfer ReceiveSome(SocketHandle socket, char* buffer, int length) {
+  return Outcome(recv(Sock(socket), buffer, length, 0), true);
+}
+
+SocketTransfer SendSome(SocketHandle socket, const char* bytes, int length) {
+  return Outcome(send(Sock(socket), bytes, length, 0), false);
 }
 
 void ShutdownSocket(SocketHandle socket, bool sendSideOnly) {

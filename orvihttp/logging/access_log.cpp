@@ -6,7 +6,7 @@
 #include "foundation/settings.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"
-#include "orvihttp/http/display_queue.h"
+#include "orvihttp/logging/display_queue.h"
 #include "orvihttp/logging/local_time.h"
 #include "orvihttp/logging/log_lock.h"
 

@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string line = StripLineEnd(received);
     if (line.find('\n') != std::string::npos) std::abort();
     const bool complete = line.empty() ? request.EndOfHeaders() : request.FeedLine(line);
-    if (request.state < Request::kRequestLine || request.state > Request::kComplete) std::abort();
+    // A request still being read waits for its request line or its headers.
+    if (!complete && request.state == Request::State::Complete) std::abort();
     if (complete) {
       HeaderFields response;
       response.contentLength = request.headers.contentLength;

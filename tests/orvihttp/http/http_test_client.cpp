@@ -19,13 +19,14 @@ bool HttpTestClient::Connect(int port) {
 bool HttpTestClient::Send(const std::string& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    int sent = SendSome(socket_, bytes.data() + done, static_cast<int>(bytes.size() - done));
-    if (sent == kSocketWouldBlock) {
+    const SocketTransfer sent =
+        SendSome(socket_, bytes.data() + done, static_cast<int>(bytes.size() - done));
+    if (sent.result == SocketResult::WouldBlock) {
       if (WaitForSocket(socket_, true, 5000, nullptr) != SocketWait::Ready) return false;
       continue;
     }
-    if (sent < 0) return false;
-    done += static_cast<std::size_t>(sent);
+    if (sent.result != SocketResult::Done) return false;
+    done += static_cast<std::size_t>(sent.bytes);
   }
   return true;
 }
@@ -39,14 +40,14 @@ int HttpTestClient::Fill(uint32_t milliseconds) {
     if (WaitForSocket(socket_, false, milliseconds - spent, nullptr) != SocketWait::Ready)
       return -1;
     char buffer[65536];
-    int received = ReceiveSome(socket_, buffer, sizeof buffer);
-    if (received == kSocketWouldBlock) continue;
-    if (received <= 0) {
+    const SocketTransfer received = ReceiveSome(socket_, buffer, sizeof buffer);
+    if (received.result == SocketResult::WouldBlock) continue;
+    if (received.result != SocketResult::Done) {
       peerClosed_ = true;
       return 0;
     }
-    pending_.append(buffer, static_cast<std::size_t>(received));
-    return received;
+    pending_.append(buffer, static_cast<std::size_t>(received.bytes));
+    return received.bytes;
   }
 }
 
@@ -99,7 +100,7 @@ void HttpTestClient::Close() {
 
 int FindFreePort() {
   SocketHandle socket = kInvalidSocket;
-  if (OpenListeningSocket(0, &socket) != 0) return 0;
+  if (OpenListeningSocket(0, &socket) != ListenResult::Listening) return 0;
   int port = SocketLocalPort(socket);
   CloseSocket(socket);
   return port;

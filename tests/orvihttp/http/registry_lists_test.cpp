@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "orvihttp/http/client_registry.h"
-#include "orvihttp/http/display_queue.h"
+#include "orvihttp/logging/display_queue.h"
 #include "orvihttp/http/ip_blacklist.h"
 
 namespace {

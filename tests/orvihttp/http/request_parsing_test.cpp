@@ -70,21 +70,22 @@ TEST(RequestLine, LineEndsAreStripped) {
 TEST(RequestLine, ThreeWordsStartTheHeaders) {
   Request request;
   EXPECT_FALSE(request.FeedLine("  GET   /a%20b?x=1   HTTP/1.1   extra"));
-  EXPECT_EQ(request.method, Request::kGet);
+  EXPECT_EQ(request.method, Request::Method::Get);
   EXPECT_EQ(request.path, "/a b");
   EXPECT_EQ(request.query, "x=1");
   EXPECT_EQ(request.version, "HTTP/1.1");
   EXPECT_EQ(request.requestLine, "  GET   /a%20b?x=1   HTTP/1.1   extra");
-  EXPECT_EQ(request.state, Request::kHeaders);
+  EXPECT_EQ(request.state, Request::State::Headers);
   EXPECT_FALSE(request.FeedLine("Host: example.org"));
   EXPECT_EQ(request.headers.host, "example.org");
   EXPECT_TRUE(request.EndOfHeaders());
 }
 
 TEST(RequestLine, MethodsAreCaseSensitive) {
-  const std::pair<const char*, int> cases[] = {
-      {"GET", Request::kGet},   {"HEAD", Request::kHead}, {"POST", Request::kPost},
-      {"get", Request::kOther}, {"PUT", Request::kOther}, {"Host:", Request::kOther}};
+  const std::pair<const char*, Request::Method> cases[] = {
+      {"GET", Request::Method::Get},   {"HEAD", Request::Method::Head},
+      {"POST", Request::Method::Post}, {"get", Request::Method::Other},
+      {"PUT", Request::Method::Other}, {"Host:", Request::Method::Other}};
   for (const auto& [word, method] : cases) {
     Request request;
     request.FeedLine(std::string(word) + " / HTTP/1.0");
@@ -95,16 +96,16 @@ TEST(RequestLine, MethodsAreCaseSensitive) {
 TEST(RequestLine, ShortLinesCompleteAtOnceWithNothingKept) {
   Request request;
   EXPECT_TRUE(request.FeedLine("GET /x"));
-  EXPECT_EQ(request.method, Request::kGet);
+  EXPECT_EQ(request.method, Request::Method::Get);
   EXPECT_EQ(request.version, "");
   EXPECT_EQ(request.path, "");
   EXPECT_EQ(request.requestLine, "");
-  EXPECT_EQ(request.state, Request::kRequestLine);
+  EXPECT_EQ(request.state, Request::State::RequestLine);
   EXPECT_TRUE(request.FeedLine("POST"));
-  EXPECT_EQ(request.method, Request::kPost);
+  EXPECT_EQ(request.method, Request::Method::Post);
   // A line of spaces has no word; the method stays.
   EXPECT_TRUE(request.FeedLine("   "));
-  EXPECT_EQ(request.method, Request::kPost);
+  EXPECT_EQ(request.method, Request::Method::Post);
 }
 
 TEST(RequestLine, BlankLineFirstMakesTheRequestLineAHeader) {
@@ -113,7 +114,7 @@ TEST(RequestLine, BlankLineFirstMakesTheRequestLineAHeader) {
   EXPECT_FALSE(request.FeedLine("GET / HTTP/1.1"));
   EXPECT_TRUE(request.EndOfHeaders());
   EXPECT_EQ(request.version, "");
-  EXPECT_EQ(request.method, Request::kNone);
+  EXPECT_EQ(request.method, Request::Method::None);
 }
 
 TEST(RequestLine, ResetClearsEverythingButTheMethod) {
@@ -122,14 +123,14 @@ TEST(RequestLine, ResetClearsEverythingButTheMethod) {
   request.FeedLine("Connection: close");
   request.FeedLine("Content-Length: 12");
   request.Reset();
-  EXPECT_EQ(request.method, Request::kHead);
+  EXPECT_EQ(request.method, Request::Method::Head);
   EXPECT_EQ(request.path, "");
   EXPECT_EQ(request.query, "");
   EXPECT_EQ(request.version, "");
   EXPECT_EQ(request.requestLine, "");
   EXPECT_EQ(request.headers.connectionMode, HeaderFields::kNotStated);
   EXPECT_EQ(request.headers.contentLength, 0);
-  EXPECT_EQ(request.state, Request::kRequestLine);
+  EXPECT_EQ(request.state, Request::State::RequestLine);
 }
 
 TEST(HeaderLines, OnlyTheSecondWordOfExactNamesCounts) {

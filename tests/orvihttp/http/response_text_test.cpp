@@ -5,7 +5,7 @@
 
 #include "orvihttp/http/error_response.h"
 #include "orvihttp/http/header_fields.h"
-#include "orvihttp/http/http_date.h"
+#include "orvihttp/content/http_date.h"
 #include "orvihttp/http/mime_table.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include "foundation/settings.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/client_registry.h"
-#include "orvihttp/http/display_queue.h"
 #include "orvihttp/http/ip_blacklist.h"
 #include "orvihttp/http/listener.h"
 #include "orvihttp/logging/binary_log.h"
+#include "orvihttp/logging/display_queue.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/message_box_answerer.h"
 #include "tests/orvihttp/http/server_fixture.h"
@@ -496,7 +496,7 @@ TEST_F(Server, ResponsesAreLoggedForTheLogPageAndTheBinaryLog) {
 
 TEST_F(Server, BusyPortIsReportedAndTheServerStaysStopped) {
   SocketHandle holder = kInvalidSocket;
-  ASSERT_EQ(OpenListeningSocket(port_, &holder), 0);
+  ASSERT_EQ(OpenListeningSocket(port_, &holder), ListenResult::Listening);
   ClearDisplayLines();
   {
     MessageBoxAnswerer answerer("Orvi HTTP Server");

@@ -11,7 +11,7 @@
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"
-#include "orvihttp/http/display_queue.h"
+#include "orvihttp/logging/display_queue.h"
 #include "orvihttp/logging/log_lock.h"
 #include "tests/support/test_support.h"
 

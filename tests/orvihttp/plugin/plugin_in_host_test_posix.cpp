@@ -122,7 +122,7 @@ TEST_F(PluginInHost, FirstRunInAFreshInstallation) {
 // every thread of the plugin ends, the files are saved, the host ends cleanly.
 TEST_F(PluginInHost, ExitWhileAClientIsConnected) {
   SocketHandle probe = kInvalidSocket;
-  ASSERT_EQ(OpenListeningSocket(0, &probe), 0);
+  ASSERT_EQ(OpenListeningSocket(0, &probe), ListenResult::Listening);
   int port = SocketLocalPort(probe);
   CloseSocket(probe);
   {
@@ -139,7 +139,7 @@ TEST_F(PluginInHost, ExitWhileAClientIsConnected) {
   // The server closed the connection on its way out.
   char byte;
   EXPECT_EQ(WaitForSocket(client, false, 5000, nullptr), SocketWait::Ready);
-  EXPECT_LE(ReceiveSome(client, &byte, 1), 0);
+  EXPECT_NE(ReceiveSome(client, &byte, 1).result, SocketResult::Done);
   CloseSocket(client);
   EXPECT_EQ(Output().find("Welcome"), std::string::npos);
   EXPECT_NE(ReadFileBytes(JoinPath(folder_, "OrviHTTP.ini")).find("Port = " + std::to_string(port)),

@@ -37,18 +37,19 @@ std::string Exchange(int port, const std::string& request) {
   std::size_t sent = 0;
   while (sent < request.size()) {
     if (WaitForSocket(socket, true, 5000, nullptr) != SocketWait::Ready) break;
-    int n = SendSome(socket, request.data() + sent, static_cast<int>(request.size() - sent));
-    if (n == kSocketWouldBlock) continue;
-    if (n <= 0) break;
-    sent += static_cast<std::size_t>(n);
+    const SocketTransfer n =
+        SendSome(socket, request.data() + sent, static_cast<int>(request.size() - sent));
+    if (n.result == SocketResult::WouldBlock) continue;
+    if (n.result != SocketResult::Done || n.bytes == 0) break;
+    sent += static_cast<std::size_t>(n.bytes);
   }
   std::string response;
   char buffer[4096];
   while (WaitForSocket(socket, false, 5000, nullptr) == SocketWait::Ready) {
-    int n = ReceiveSome(socket, buffer, sizeof buffer);
-    if (n == kSocketWouldBlock) continue;
-    if (n <= 0) break;
-    response.append(buffer, static_cast<std::size_t>(n));
+    const SocketTransfer n = ReceiveSome(socket, buffer, sizeof buffer);
+    if (n.result == SocketResult::WouldBlock) continue;
+    if (n.result != SocketResult::Done) break;
+    response.append(buffer, static_cast<std::size_t>(n.bytes));
   }
   CloseSocket(socket);
   return response;
@@ -57,7 +58,7 @@ std::string Exchange(int port, const std::string& request) {
 // A port nobody listens on at the moment.
 int FreePort() {
   SocketHandle socket = kInvalidSocket;
-  if (OpenListeningSocket(0, &socket) != 0) return 0;
+  if (OpenListeningSocket(0, &socket) != ListenResult::Listening) return 0;
   int port = SocketLocalPort(socket);
   CloseSocket(socket);
   return port;
@@ -163,7 +164,7 @@ TEST(ServerPluginTest, ActiveServerReportsOnlineFirstThenBusyWithAClient) {
   EXPECT_EQ(reports[0].icon, reports[2].icon);
   // After the stop the port is free again.
   SocketHandle again = kInvalidSocket;
-  EXPECT_EQ(OpenListeningSocket(port, &again), 0);
+  EXPECT_EQ(OpenListeningSocket(port, &again), ListenResult::Listening);
   CloseSocket(again);
 }
 

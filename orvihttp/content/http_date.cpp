@@ -1,4 +1,4 @@
-#include "orvihttp/http/http_date.h"
+#include "orvihttp/content/http_date.h"
 
 #include <chrono>
 #include <cstdio>

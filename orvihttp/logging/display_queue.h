@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-// The queue of coloured lines the Log page shows, kept by the client registry.
+// The queue of coloured lines the Log page shows: a process-wide singleton
+// with its own lock, ended together with the client registry at plugin stop.
 // Kinds: 0 listener events, 2 a response below 400, 3 a response of 400 or
 // above.
 struct DisplayLine {
@@ -22,3 +23,5 @@ void ClearDisplayLines();
 // ones numbered `first` and up that the queue still keeps (it keeps the
 // newest 20000) and returns the number the next posted line will get.
 uint64_t CopyDisplayLinesFrom(uint64_t first, std::vector<DisplayLine>* lines);
+// Ends the queue; the next use starts an empty one.
+void DestroyDisplayQueue();

@@ -1,0 +1,15 @@
+#include "orvihttp/content/file_body.h"
+
+std::unique_ptr<FileBody> FileBody::Open(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return nullptr;
+  return std::unique_ptr<FileBody>(new FileBody(file));
+}
+
+FileBody::~FileBody() {
+  std::fclose(file_);
+}
+
+std::size_t FileBody::Read(char* buffer, std::size_t length) {
+  return std::fread(buffer, 1, length, file_);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Where a streamed body comes from. The sender pulls it piece by piece at the
+// pace the download cap allows, so a large body is never held whole in memory.
+class BodySource {
+ public:
+  virtual ~BodySource() = default;
+  // Up to `length` bytes into `buffer`; 0 at the end or when reading fails.
+  virtual std::size_t Read(char* buffer, std::size_t length) = 0;
+};
+
+// What to answer one request with. The handlers (file, listing, PHP script,
+// error page) fill it in; the connection sends the status line, the header
+// block and the body, and writes the response's log lines and records.
+struct Response {
+  int status = 200;
+  std::string contentType;   // "" goes out as text/plain
+  std::string lastModified;  // no Last-Modified line when ""
+  // The body is `body`, or, when `stream` is set, the `streamSize` bytes it
+  // yields.
+  std::string body;
+  std::unique_ptr<BodySource> stream;
+  uint64_t streamSize = 0;
+  // A file or script output: once the body went out, the binary log records
+  // it as downloaded under the connection's activity.
+  bool countsAsDownload = false;
+  // When not "", what the connection shows as its activity from now on.
+  std::string activity;
+
+  int64_t ContentLength() const {
+    return stream ? static_cast<int64_t>(streamSize) : static_cast<int64_t>(body.size());
+  }
+};

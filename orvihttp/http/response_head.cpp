@@ -1,0 +1,15 @@
+#include "orvihttp/http/response_head.h"
+
+#include "orvihttp/http/header_fields.h"
+
+std::string StatusLine(int code) {
+  return "HTTP/1.1 " + std::to_string(code) + "\r\n";
+}
+
+std::string ResponseHead(const Response& response, const std::string& dateText) {
+  HeaderFields fields;
+  fields.contentType = response.contentType;
+  fields.lastModified = response.lastModified;
+  fields.contentLength = response.ContentLength();
+  return StatusLine(response.status) + fields.BuildHeaderBlockWithDate(dateText);
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+#include "orvihttp/content/response.h"
+
+// "HTTP/1.1 " + code + "\r\n": the status line has no reason phrase.
+std::string StatusLine(int code);
+
+// The status line and header block that go before a response's body; the
+// Date line carries `dateText`.
+std::string ResponseHead(const Response& response, const std::string& dateText);

@@ -1,0 +1,98 @@
+#include <algorithm>
+
+#include "foundation/clock.h"
+#include "foundation/settings.h"
+#include "orvihttp/config/server_keys.h"
+#include "orvihttp/content/error_page.h"
+#include "orvihttp/content/http_date.h"
+#include "orvihttp/http/client_registry.h"
+#include "orvihttp/http/connection.h"
+#include "orvihttp/http/response_head.h"
+#include "orvihttp/http/transfer_pacer.h"
+#include "orvihttp/logging/access_log.h"
+#include "orvihttp/logging/binary_log.h"
+
+namespace {
+
+void LogOutcome(int status, const std::string& peerAddress) {
+  if (status > 399) {
+    LogRequestFailed(peerAddress);
+  } else {
+    LogRequestSucceeded(peerAddress);
+  }
+}
+
+}  // namespace
+
+void Connection::SendErrorResponse(int code) {
+  SendResponse(ErrorPage(code, GetSetting(kPort)));
+}
+
+void Connection::SendResponse(Response response) {
+  if (!response.activity.empty()) SetActivity(response.activity);
+  std::string head = ResponseHead(response, CurrentHttpDate());
+  const bool headOnly = request_.method == Request::Method::Head;
+  uint64_t bodyBytes = 0;
+  if (response.stream) {
+    // The head of a streamed body travels with its first piece, which may be
+    // long in coming under the cap, so the record is written before it.
+    LogOutcome(response.status, peerAddress_);
+    if (headOnly) {
+      socket_.Send(head);
+      response.stream.reset();
+    } else {
+      bodyBytes = TransferBody(*response.stream, response.streamSize, std::move(head));
+      response.stream.reset();
+      currentRate_.store(0, std::memory_order_relaxed);
+    }
+  } else {
+    // Head and body in one send: the same bytes, one packet fewer.
+    socket_.Send(headOnly ? head : head + response.body);
+    LogOutcome(response.status, peerAddress_);
+    if (!headOnly) bodyBytes = response.body.size();
+  }
+  LogResponse(peerAddress_, request_.requestLine, response.status, static_cast<int64_t>(bodyBytes));
+  if (response.countsAsDownload && !headOnly) {
+    LogFileDownloaded(peerAddress_, CurrentActivity(), bodyBytes);
+  }
+}
+
+// Streams the body in steps of at most kTransferChunk bytes, as fast as the
+// pacer lets it; every measurement of the pacer lets the registry re-share
+// the cap among the running downloads.
+uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string head) {
+  int32_t maxDown = GetSetting(kMaxDown);
+  if (maxDown < 0) maxDown = 0;
+  rateCeiling_.store(maxDown, std::memory_order_relaxed);
+  allowedRate_.store(maxDown, std::memory_order_relaxed);
+  TransferPacer pacer(maxDown, TimeMs, [this](uint32_t ms) { return wakeup_.Sleep(ms); });
+
+  if (transferBuffer_.empty()) transferBuffer_.resize(kTransferChunk);
+  char* buffer = transferBuffer_.data();
+  uint64_t sent = 0;
+  bool ok = true;
+  while (ok && sent < size) {
+    const uint64_t want = pacer.StepSize(std::min<uint64_t>(kTransferChunk, size - sent));
+    const std::size_t read = source.Read(buffer, static_cast<std::size_t>(want));
+    if (read == 0) break;  // the file shrank or cannot be read
+    if (!head.empty()) {
+      // The header block goes out with the first piece of the body.
+      head.append(buffer, read);
+      ok = socket_.Send(head);
+      head.clear();
+      head.shrink_to_fit();
+    } else {
+      ok = socket_.Send(buffer, read);
+    }
+    sent += read;
+    if (pacer.Sent(read)) {
+      currentRate_.store(pacer.Rate(), std::memory_order_relaxed);
+      RebalanceBandwidth();
+      pacer.SetAllowedRate(allowedRate_.load(std::memory_order_relaxed));
+    }
+    if (ok) ok = pacer.WaitForSlot();
+  }
+  if (!head.empty() && ok) socket_.Send(head);  // a body of no bytes
+  if (sent < size) closeAfterResponse_ = true;  // the client was promised more
+  return sent;
+}

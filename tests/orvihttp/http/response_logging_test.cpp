@@ -1,0 +1,98 @@
+// Every kind of response leaves the same trail: the access-log line with the
+// body bytes sent, the Log page's line and the binary-log records.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/settings.h"
+#include "orvihttp/logging/binary_log.h"
+#include "orvihttp/logging/display_queue.h"
+#include "tests/orvihttp/http/http_test_client.h"
+#include "tests/orvihttp/http/server_fixture.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+// The part of each access-log line after its time stamp; the listener's
+// comment lines are left out.
+std::vector<std::string> LoggedRequests(const std::string& log) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < log.size()) {
+    std::size_t end = log.find("\r\n", start);
+    if (end == std::string::npos) end = log.size();
+    const std::string line = log.substr(start, end - start);
+    start = end + 2;
+    if (line.rfind('#', 0) == 0) continue;
+    EXPECT_EQ(line.rfind("127.0.0.1 - - [", 0), 0u) << line;
+    lines.push_back(line.substr(line.find("] \"") + 2));
+  }
+  return lines;
+}
+
+using ResponseLogging = ServerTest;
+
+TEST_F(ResponseLogging, EachResponseIsLoggedOnceWithTheBodyBytesSent) {
+  Publish("/docs/a.txt", "abcdef");
+  const std::string accessLog = files_.File("access.log");
+  const std::string binlog = files_.File("events.binlog");
+  SetBool("Log", true, true);
+  SetString("LogPath", accessLog, true);
+  SetString("BinLogPath", binlog, false);
+  SetBool("AutoLoadIndex", false, true);
+  ClearDisplayLines();
+  StartServer();
+
+  HttpTestClient client(port_);
+  std::vector<std::size_t> bodies;
+  auto ask = [&](const std::string& method, const std::string& path) {
+    client.Send(method + " " + path + " HTTP/1.1\r\nHost: t\r\n\r\n");
+    const std::string response = client.ReadResponse(method == "HEAD");
+    const std::size_t headEnd = response.find("\r\n\r\n");
+    EXPECT_NE(headEnd, std::string::npos) << method << " " << path;
+    bodies.push_back(response.size() - headEnd - 4);
+  };
+  ask("GET", "/docs/a.txt");
+  ask("HEAD", "/docs/a.txt");
+  ask("GET", "/docs/");
+  ask("HEAD", "/docs/");
+  ask("GET", "/none.txt");
+  ask("HEAD", "/none.txt");
+  SetBool("DirView", false, true);
+  ask("GET", "/docs/");
+  ASSERT_TRUE(WaitFor([] { return DisplayLines().size() == 8; }, 2000));
+
+  const std::size_t listing = bodies[2];
+  const std::size_t notFound = bodies[4];
+  const std::size_t forbidden = bodies[6];
+  EXPECT_GT(listing, 0u);
+  EXPECT_EQ(bodies, (std::vector<std::size_t>{6, 0, listing, 0, notFound, 0, forbidden}));
+  EXPECT_EQ(LoggedRequests(ReadFileBytes(accessLog)),
+            (std::vector<std::string>{
+                "\"GET /docs/a.txt HTTP/1.1\" 200 6",
+                "\"HEAD /docs/a.txt HTTP/1.1\" 200 0",
+                "\"GET /docs/ HTTP/1.1\" 200 " + std::to_string(listing),
+                "\"HEAD /docs/ HTTP/1.1\" 200 0",
+                "\"GET /none.txt HTTP/1.1\" 404 " + std::to_string(notFound),
+                "\"HEAD /none.txt HTTP/1.1\" 404 0",
+                "\"GET /docs/ HTTP/1.1\" 403 " + std::to_string(forbidden),
+            }));
+
+  // Only a file's body counts as a download; an error is a failed request.
+  std::vector<int32_t> types;
+  ReadBinLogFile(binlog, [&](const BinLogRecord& record) {
+    types.push_back(record.type);
+    if (record.type == static_cast<int32_t>(BinLogType::FileDownloaded)) {
+      EXPECT_EQ(record.second, "a.txt");
+      EXPECT_EQ(record.value, 6u);
+    }
+  });
+  EXPECT_EQ(types, (std::vector<int32_t>{0, 3, 8, 3, 3, 3, 4, 4, 4}));
+
+  const std::vector<DisplayLine> lines = DisplayLines();
+  const std::vector<uint32_t> kinds = {0, 2, 2, 2, 2, 3, 3, 3};
+  for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].kind, kinds[i]) << i;
+}
+
+}  // namespace
