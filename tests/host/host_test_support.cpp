@@ -24,15 +24,6 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
 std::string FixturePath(const std::string& base) {
   return JoinPath(TestBinaryDir(), LibraryFileName(base));
 }

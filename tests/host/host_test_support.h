@@ -4,13 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_support.h"
+
 // Helpers shared by the host's tests.
 
 // The lines of a text file ("\n"-separated, the last one without "\n" too).
 std::vector<std::string> ReadLines(const std::string& path);
-// Polls `done` every few milliseconds; false when it is still false after
-// `timeoutMs`.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
 // A fixture library built beside the test program, e.g. "fixture_null_plugin".
 std::string FixturePath(const std::string& base);
 // A path the Dovetab reader keeps as it is (a backslash before r or n would

@@ -1,11 +1,13 @@
 #include "tests/support/test_support.h"
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <system_error>
+#include <thread>
 
 #include "foundation/paths.h"
 
@@ -65,4 +67,20 @@ bool CopyFileBytes(const std::string& from, const std::string& to) {
   if (!out) return false;
   out << in.rdbuf();
   return static_cast<bool>(out);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+std::string ArtifactsFolder() {
+  std::string folder = JoinPath(ParentFolder(TestBinaryDir()), "artifacts");
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  return folder;
 }

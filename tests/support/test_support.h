@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Folder of the running test program; the deliverables and fixtures are
@@ -39,3 +40,13 @@ void SetEnvironment(const std::string& name, const std::string& value);
 // The file name of a fixture or deliverable library for this platform,
 // e.g. "fixture_version_one" -> "fixture_version_one.dll" / ".so".
 std::string LibraryFileName(const std::string& base);
+
+// Polls `done` every few milliseconds; false when it is still false after
+// `timeoutMs`.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
+
+// Windows tests under Wine: the folder under the build tree where screenshots
+// are kept, and a screenshot of the whole screen (the virtual desktop) saved
+// there as a PNG.
+std::string ArtifactsFolder();
+bool TakeScreenshot(const std::string& file);
