@@ -8,6 +8,7 @@
 
 #include "foundation/dialog_helpers.h"
 #include "foundation/form_layout.h"
+#include "foundation/this_module_win32.h"
 
 namespace {
 
@@ -231,14 +232,6 @@ INT_PTR CALLBACK FormProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
     default:
       return FALSE;
   }
-}
-
-HINSTANCE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCSTR>(&ThisModule), &module);
-  return module;
 }
 
 }  // namespace

@@ -5,20 +5,12 @@
 
 #include <cstdint>
 
+#include "foundation/this_module_win32.h"
 #include "orvihttp/plugin/plugin_platform.h"
 
 namespace {
 
 bool comInitialised = false;
-
-// The module of this library (not the host's executable).
-HMODULE ThisModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCSTR>(&ThisModule), &module);
-  return module;
-}
 
 }  // namespace
 

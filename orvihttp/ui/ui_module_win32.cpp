@@ -2,12 +2,10 @@
 
 #include <vector>
 
+#include "foundation/this_module_win32.h"
+
 HINSTANCE UiModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(
-      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-      reinterpret_cast<LPCSTR>(&UiModule), &module);
-  return module;
+  return ThisModule();
 }
 
 HICON LoadUiIcon(int resource, int size) {
