@@ -8,7 +8,6 @@ namespace {
 
 // The Log page reads the queue by position, so lines are only ever dropped
 // from the front, and only when the queue grows far beyond what a page shows.
-constexpr std::size_t kMaxDisplayLines = 20000;
 constexpr std::size_t kMaxDisplayText = 255;
 
 struct DisplayQueue {
@@ -26,7 +25,7 @@ void PostLogLine(uint32_t kind, const std::string& text) {
   line.text = text.substr(0, kMaxDisplayText);
   SingletonAccess<DisplayQueue> stored(queue);
   stored->lines.push_back(std::move(line));
-  if (stored->lines.size() > kMaxDisplayLines) {
+  if (stored->lines.size() > kDisplayQueueLimit) {
     stored->lines.pop_front();
     ++stored->dropped;
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,6 +13,9 @@ struct DisplayLine {
   uint32_t kind = 0;
   std::string text;  // at most 255 characters
 };
+
+// The queue keeps the newest this many lines; older ones drop off its front.
+inline constexpr std::size_t kDisplayQueueLimit = 20000;
 
 // Appends {kind, the first 255 characters of text}.
 void PostLogLine(uint32_t kind, const std::string& text);

@@ -7,6 +7,8 @@
 #define IDD_INFO_PAGE 301
 #define IDD_SETTINGS_PAGE 302
 #define IDD_EMPTY_PAGE 303
+// Log page template.
+#define IDD_LOG_PAGE 1500
 
 // Main window.
 #define IDC_TABS 1000
@@ -41,6 +43,12 @@
 #define IDC_BLACKLIST 1211
 #define IDC_BLACKLIST_ADD 1212
 #define IDC_BLACKLIST_REMOVE 1213
+
+// Log page.
+#define IDC_LOG_LIST 1501
+#define IDC_CLEAR_LOG 1502
+#define IDC_SAVE_LOG 1503
+#define IDC_OPEN_SERVER_LOG 1504
 
 // The field of the "Blacklist IP" prompt.
 #define IDC_BLACKLIST_FIELD 667

@@ -13,6 +13,7 @@
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/ui/apply_changes.h"
 #include "orvihttp/ui/info_page_win32.h"
+#include "orvihttp/ui/log_page_win32.h"
 #include "orvihttp/ui/page_window_win32.h"
 #include "orvihttp/ui/plugin_resources.h"
 #include "orvihttp/ui/settings_page_win32.h"
@@ -84,7 +85,7 @@ class SettingsWindow final : public SettingsWindowObject, private Thread {
   EmptyPage statisticsPage_;
   EmptyPage directoryPage_;
   SettingsPage settingsPage_;
-  EmptyPage logPage_;
+  LogPage logPage_;
   // The Directory page's working copy of the tree, taken when the window
   // opens; OK and Apply put it in place of the live tree.
   VirtualFolder workingTree_;
@@ -109,6 +110,11 @@ void SettingsWindow::Run() {
       ShowWindow(dialog, SW_SHOW);
       SetForegroundWindow(dialog);
       while (!Thread::CurrentStopRequested() && GetMessageA(&message, nullptr, 0, 0) > 0) {
+        // Ctrl+C copies the Log page's selected lines from wherever the
+        // focus is; the key still goes on to its usual handling.
+        if (message.message == WM_KEYDOWN && message.wParam == 'C' && GetKeyState(VK_CONTROL) < 0) {
+          logPage_.CopySelection();
+        }
         // Tab, arrows and default buttons, inside every page too.
         if (IsDialogMessageA(dialog, &message)) continue;
         TranslateMessage(&message);
@@ -214,7 +220,7 @@ void SettingsWindow::FillTabs(HWND dialog) {
 void SettingsWindow::CreatePages(HWND dialog) {
   // In this order, so the Settings page's filling is the last word on Apply.
   PageWindow* order[] = {&infoPage_, &directoryPage_, &settingsPage_, &logPage_, &statisticsPage_};
-  int templates[] = {IDD_INFO_PAGE, IDD_EMPTY_PAGE, IDD_SETTINGS_PAGE, IDD_EMPTY_PAGE,
+  int templates[] = {IDD_INFO_PAGE, IDD_EMPTY_PAGE, IDD_SETTINGS_PAGE, IDD_LOG_PAGE,
                      IDD_EMPTY_PAGE};
   HWND tabs = GetDlgItem(dialog, IDC_TABS);
   // The pages sit in the tab control's display area, above it in z-order.
