@@ -5,7 +5,7 @@ normal client sees meanwhile.
   slow_loris.py PORT SERVER_PID [CONNECTIONS] [SECONDS]
 
 Each slow connection sends a request line and then one header line every
-4 seconds, never the empty line that ends the head. Once a second a normal
+2 seconds (well inside the server's idle time), never the empty line that ends the head. Once a second a normal
 client fetches "/" on a fresh connection; the script prints its latency, the
 server's thread count, and when the slow connections were closed.
 """
@@ -54,19 +54,35 @@ def main():
     resource.setrlimit(resource.RLIMIT_NOFILE, (min(hard, count + 256), hard))
 
     slow = {}  # socket -> [opened, closed-at or None, refused]
+    # Connects without waiting for each in turn: the listen queue is short,
+    # so many connections complete only after their SYN is sent again.
+    pending = []
     for _ in range(count):
-        try:
-            s = socket.create_connection(("127.0.0.1", port), timeout=5)
-            s.setblocking(False)
-            s.send(b"GET / HTTP/1.1\r\n")
-            slow[s] = [time.monotonic(), None, False]
-        except OSError:
-            pass
+        s = socket.socket()
+        s.setblocking(False)
+        s.connect_ex(("127.0.0.1", port))
+        pending.append(s)
+    started = time.monotonic()
+    while pending and time.monotonic() - started < 60:
+        _, writable, _ = select.select([], pending[:500], [], 0.2)
+        for s in writable:
+            pending.remove(s)
+            if s.getsockopt(socket.SOL_SOCKET, socket.SO_ERROR) == 0:
+                try:
+                    s.send(b"GET / HTTP/1.1\r\n")
+                    slow[s] = [time.monotonic(), None, False]
+                    continue
+                except OSError:
+                    pass
+            s.close()
+    for s in pending:
+        s.close()
     opened = time.monotonic()
+    print(f"opening took {opened - started:.1f} s")
     print(f"slow connections opened: {len(slow)} of {count}")
 
     latencies, failures, thread_counts = [], 0, []
-    next_line = opened + 4
+    next_line = opened + 2
     next_probe = opened
     line_number = 0
     while time.monotonic() - opened < seconds:
@@ -85,7 +101,7 @@ def main():
                         s.send(b"X-Slow-%d: x\r\n" % line_number)
                     except OSError:
                         state[1] = time.monotonic()
-            next_line = now + 4
+            next_line = now + 2
         live = [s for s, state in slow.items() if state[1] is None]
         if not live:
             break
