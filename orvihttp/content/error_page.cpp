@@ -36,6 +36,9 @@ Response ErrorPage(int code, int port) {
     case 501:
       response.body = "501 Not implemented";
       break;
+    case 503:
+      response.body = "503 Service unavailable";
+      break;
     case 505:
       response.body = "505 HTTP version not supported";
       break;

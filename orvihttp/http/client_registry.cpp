@@ -131,6 +131,37 @@ std::size_t LiveClientCount() {
   return live;
 }
 
+ClientCount CountLiveClients(const std::string& address) {
+  PurgeClients();
+  SingletonAccess<ClientRegistry> list(registry);
+  ClientCount count;
+  for (const ClientEntry& entry : list->clients) {
+    if (entry.connectionId == kFinishedConnection) continue;
+    ++count.total;
+    if (entry.peerAddress == address) ++count.fromAddress;
+  }
+  return count;
+}
+
+bool KickOldestIdleClient() {
+  SingletonAccess<ClientRegistry> list(registry);
+  ClientEntry* oldest = nullptr;
+  int64_t oldestSince = 0;
+  for (ClientEntry& entry : list->clients) {
+    if (entry.connectionId == kFinishedConnection) continue;
+    const int64_t since = entry.connection->IdleSinceMs();
+    if (since < 0) continue;
+    if (!oldest || since < oldestSince) {
+      oldest = &entry;
+      oldestSince = since;
+    }
+  }
+  if (!oldest) return false;
+  oldest->connection->Kick();
+  oldest->connectionId = kFinishedConnection;
+  return true;
+}
+
 std::string PeerAddressOf(uint32_t connectionId) {
   SingletonAccess<ClientRegistry> list(registry);
   if (ClientEntry* entry = FindEntry(*list, connectionId)) return entry->peerAddress;

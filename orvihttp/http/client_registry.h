@@ -36,6 +36,15 @@ void PurgeClients();
 std::vector<ClientInfo> GetClients();
 // Purges, then counts the entries that have not finished.
 std::size_t LiveClientCount();
+// Purges, then counts the live entries: all of them, and those of `address`.
+struct ClientCount {
+  std::size_t total = 0;
+  std::size_t fromAddress = 0;
+};
+ClientCount CountLiveClients(const std::string& address);
+// Kicks the connection that has waited longest for its next request between
+// two requests; false when none is idle. Makes room for a new client.
+bool KickOldestIdleClient();
 // "" when no entry has that number.
 std::string PeerAddressOf(uint32_t connectionId);
 // Re-shares the MaxDown cap among the downloading connections.

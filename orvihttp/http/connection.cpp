@@ -5,12 +5,14 @@
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/client_registry.h"
+#include "orvihttp/http/connection_limits.h"
+#include "orvihttp/http/memory_budget.h"
 
 namespace {
 
-int64_t NowSeconds() {
+int64_t NowMs() {
   using namespace std::chrono;
-  return duration_cast<seconds>(steady_clock::now().time_since_epoch()).count();
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace
@@ -55,20 +57,34 @@ void Connection::OnThreadStop() {
 }
 
 void Connection::Run() {
+  const ConnectionLimits limits = CurrentConnectionLimits();
   alive_ = !socket_.IsClosed();
   if (alive_) peerAddress_ = PeerAddressOf(connectionId_);
-  int64_t lastActivity = NowSeconds();
+  int64_t lastActivity = NowMs();
+  idleSince_.store(lastActivity, std::memory_order_relaxed);
   while (alive_) {
     if (socket_.IsClosed() || wakeup_.IsWoken()) break;
+    // A request head sent a line at a time, each just inside the idle time,
+    // would otherwise hold the connection and its thread for hours.
+    if (headStartMs_ >= 0 && NowMs() - headStartMs_ > limits.headDeadlineMs) break;
     // Lines of a following request that came with the previous one are
     // taken at once rather than after the next packet.
     if (!socket_.HasBufferedLine()) {
-      SocketWait wait = socket_.WaitReadable(1000);
+      uint32_t waitMs = 1000;
+      if (headStartMs_ >= 0) {
+        const int64_t left = headStartMs_ + limits.headDeadlineMs - NowMs() + 1;
+        if (left < waitMs) waitMs = left > 0 ? static_cast<uint32_t>(left) : 1;
+      }
+      SocketWait wait = socket_.WaitReadable(waitMs);
       if (wait == SocketWait::Woken || wait == SocketWait::Failed) break;
       if (wait == SocketWait::TimedOut) {
-        if (NowSeconds() > lastActivity + kIdleTimeoutSeconds) break;
+        if (NowMs() > lastActivity + kIdleTimeoutSeconds * 1000) break;
         continue;
       }
+    }
+    if (headStartMs_ < 0) {
+      headStartMs_ = NowMs();
+      idleSince_.store(-1, std::memory_order_relaxed);
     }
     bool more = true;
     bool gotLine = false;
@@ -76,7 +92,8 @@ void Connection::Run() {
       std::string line = socket_.ReadLine();
       if (line.empty()) break;
       gotLine = true;
-      lastActivity = NowSeconds();
+      lastActivity = NowMs();
+      if (headStartMs_ < 0) headStartMs_ = lastActivity;
       requestBytes_ += line.size();
       if (requestBytes_ > kMaxHeaderBlock) {
         // Too big a request ends the connection unanswered, as a bad byte does.
@@ -84,15 +101,31 @@ void Connection::Run() {
         break;
       }
       more = ProcessLine(line);
-      if (!more) requestBytes_ = 0;
+      if (!more) {
+        requestBytes_ = 0;
+        headStartMs_ = -1;
+        lastActivity = NowMs();
+        if (!socket_.HasBufferedLine()) idleSince_.store(lastActivity, std::memory_order_relaxed);
+      }
     }
     // Bytes that never make a line must not keep the connection forever.
-    if (!gotLine && NowSeconds() > lastActivity + kIdleTimeoutSeconds) break;
+    if (!gotLine && NowMs() > lastActivity + kIdleTimeoutSeconds * 1000) break;
   }
+  idleSince_.store(-1, std::memory_order_relaxed);
   if (closeGracefully_ && !wakeup_.IsWoken()) {
     socket_.CloseGracefully(kGracefulCloseMs);
   } else {
     socket_.Attach(kInvalidSocket);
+  }
+}
+
+void Connection::SendMalformedResponse(int code) {
+  SendErrorResponse(code);
+  // A client that sends nothing but faulty requests costs a response and two
+  // log lines for every few bytes; after a run of them it is let go.
+  if (++malformedInARow_ >= CurrentConnectionLimits().maxMalformedInARow) {
+    alive_ = false;
+    closeGracefully_ = true;
   }
 }
 
@@ -105,26 +138,43 @@ bool Connection::ProcessLine(const std::string& received) {
   const std::string& version = request_.version;
   bool closeAfter = false;
   if (method == Request::Method::Other) {
-    SendErrorResponse(501);
+    SendMalformedResponse(501);
   } else if (version != "HTTP/1.0" && version != "HTTP/1.1") {
-    SendErrorResponse(505);
+    SendMalformedResponse(505);
   } else if (version == "HTTP/1.1" && request_.headers.host.empty()) {
-    SendErrorResponse(400);
+    SendMalformedResponse(400);
   } else if (method != Request::Method::Get && method != Request::Method::Head &&
              method != Request::Method::Post) {
-    SendErrorResponse(501);
+    SendMalformedResponse(501);
   } else if (request_.malformedUri) {
-    SendErrorResponse(400);
+    SendMalformedResponse(400);
   } else if (method == Request::Method::Post && (request_.headers.contentLength < 0 ||
                                                  request_.headers.contentLength > kMaxPostBody)) {
     // The body is not read, so what follows on the connection is not a request.
-    SendErrorResponse(400);
+    SendMalformedResponse(400);
     closeAfter = true;
-  } else {
-    if (method == Request::Method::Post && !ReadPostBody(request_.headers.contentLength)) {
-      alive_ = false;
-      return false;
+  } else if (method == Request::Method::Post) {
+    malformedInARow_ = 0;
+    const int64_t length = request_.headers.contentLength;
+    // Only a script reads a body; for any other target it is dropped as it
+    // comes, so no memory is held for it.
+    const bool keep = length > 0 && TargetUsesBody();
+    MemoryReservation reservation;
+    if (keep && !reservation.Reserve(static_cast<std::size_t>(length))) {
+      // Too many bodies held at once: this one is refused unread.
+      SendErrorResponse(503);
+      closeAfter = true;
+    } else {
+      if (!ReadPostBody(length, keep)) {
+        alive_ = false;
+        return false;
+      }
+      ServeRequest();
+      SetActivity("");
+      if (keep) std::string().swap(request_.query);
     }
+  } else {
+    malformedInARow_ = 0;
     ServeRequest();
     SetActivity("");
   }
@@ -139,29 +189,44 @@ bool Connection::ProcessLine(const std::string& received) {
   return false;
 }
 
-bool Connection::ReadPostBody(int64_t length) {
+bool Connection::ReadPostBody(int64_t length, bool keep) {
+  const ConnectionLimits limits = CurrentConnectionLimits();
   std::string body;
-  body.reserve(static_cast<std::size_t>(length < 65536 ? length : 65536));
+  if (keep) body.reserve(static_cast<std::size_t>(length < 65536 ? length : 65536));
   char piece[16384];
   int64_t remaining = length;
+  int64_t received = 0;
+  const int64_t start = NowMs();
   while (remaining > 0) {
     const std::size_t want = static_cast<std::size_t>(
         remaining < static_cast<int64_t>(sizeof piece) ? remaining : sizeof piece);
     std::size_t got = socket_.TakeBuffered(piece, want);
     if (got == 0) {
-      const SocketTransfer received =
+      const SocketTransfer transfer =
           socket_.Receive(piece, static_cast<int>(want), kIdleTimeoutSeconds * 1000u);
       // A body that makes no progress for the idle time ends the connection.
-      if (received.result == SocketResult::TimedOut) return false;
-      if (received.result != SocketResult::Done) {
+      if (transfer.result == SocketResult::TimedOut) return false;
+      if (transfer.result != SocketResult::Done) {
         body.clear();
         break;
       }
-      got = static_cast<std::size_t>(received.bytes);
+      got = static_cast<std::size_t>(transfer.bytes);
     }
-    body.append(piece, got);
+    if (keep) body.append(piece, got);
     remaining -= static_cast<int64_t>(got);
+    received += static_cast<int64_t>(got);
+    // A body trickled in just fast enough to beat the idle time would hold
+    // the connection for days.
+    const int64_t elapsed = NowMs() - start;
+    if (remaining > 0 && elapsed > limits.bodyGraceMs &&
+        received * 1000 < static_cast<int64_t>(limits.minBodyRate) * elapsed) {
+      return false;
+    }
   }
-  if (!body.empty()) request_.query = body.substr(0, body.find('\0'));
+  if (!body.empty()) {
+    const std::size_t nul = body.find('\0');
+    if (nul != std::string::npos) body.resize(nul);
+    request_.query = std::move(body);
+  }
   return true;
 }

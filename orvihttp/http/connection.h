@@ -43,6 +43,11 @@ class Connection : public Thread {
   // The peer address as the socket reports it (before the thread starts).
   std::string SocketPeerAddress() const { return socket_.PeerAddress(); }
 
+  // When the connection began waiting for a request with nothing of it
+  // received yet (steady milliseconds), or -1 while a request is under way.
+  // Any thread.
+  int64_t IdleSinceMs() const { return idleSince_.load(std::memory_order_relaxed); }
+
   // From any thread: the socket is shut down at once and the thread leaves
   // its loop at its next wait; the registry joins and deletes it later.
   void Kick();
@@ -54,8 +59,14 @@ class Connection : public Thread {
  private:
   // One received line; true while the request is not complete yet.
   bool ProcessLine(const std::string& line);
-  // False when the body stalled and the connection must end.
-  bool ReadPostBody(int64_t length);
+  // Reads the body into the request's query, or drops it when `keep` is
+  // false; false when the body stalled or broke off and the connection must
+  // end.
+  bool ReadPostBody(int64_t length, bool keep);
+  // Sends a failure response and counts it towards the malformed run.
+  void SendMalformedResponse(int code);
+  // True when the request names a PHP script that would run.
+  bool TargetUsesBody();
   // Decides what answers the current request and sends it.
   void ServeRequest();
   void SetActivity(const std::string& activity);
@@ -77,6 +88,9 @@ class Connection : public Thread {
   bool closeGracefully_ = false;
   bool closeAfterResponse_ = false;  // fewer body bytes went out than announced
   std::size_t requestBytes_ = 0;
+  int64_t headStartMs_ = -1;  // when the current request's first byte came
+  int malformedInARow_ = 0;
+  std::atomic<int64_t> idleSince_{-1};
   std::vector<char> transferBuffer_;
 
   mutable std::mutex activityMutex_;

@@ -1,15 +1,15 @@
 #include <optional>
 
+#include "foundation/file_system.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/directory_listing.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/file_body.h"
+#include "orvihttp/content/http_date.h"
 #include "orvihttp/content/php_gateway.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/connection.h"
-#include "foundation/file_system.h"
-#include "orvihttp/content/http_date.h"
 #include "orvihttp/http/mime_table.h"
 
 namespace {
@@ -29,36 +29,50 @@ Response FileResponse(const VirtualFile& file) {
   return response;
 }
 
-}  // namespace
-
-void Connection::ServeRequest() {
-  const std::string& path = request_.path;
+// The file a path names, or its folder's index file; none when the path
+// names a folder without one (then `folderPath` is that folder).
+std::optional<VirtualFile> ResolveTarget(const std::string& path, std::string* folderPath) {
   std::optional<VirtualFile> file;
-  std::string folderPath;
   if (!path.empty() && path.back() == '/') {
-    folderPath = path.substr(0, path.size() - 1);
+    *folderPath = path.substr(0, path.size() - 1);
   } else {
     file = VirtualDirectory::ResolveFile(path);
     // A folder named without its trailing "/" is treated like one named with it.
-    if (!file) folderPath = path;
+    if (!file) *folderPath = path;
   }
+  if (!file && GetSetting(kAutoLoadIndex)) {
+    if (std::optional<VirtualFolder> folder = VirtualDirectory::ResolveFolder(*folderPath)) {
+      if (const VirtualFile* index = folder->FindIndexFile()) file = *index;
+    }
+  }
+  return file;
+}
+
+bool RunsAsScript(const VirtualFile& file) {
+  return IsPhpScriptName(file.name) && GetSetting(kPhpEnable) && !GetSetting(kPhpPath).empty();
+}
+
+}  // namespace
+
+bool Connection::TargetUsesBody() {
+  std::string folderPath;
+  std::optional<VirtualFile> file = ResolveTarget(request_.path, &folderPath);
+  return file && RunsAsScript(*file);
+}
+
+void Connection::ServeRequest() {
+  std::string folderPath;
+  std::optional<VirtualFile> file = ResolveTarget(request_.path, &folderPath);
   if (!file) {
-    if (GetSetting(kAutoLoadIndex)) {
-      if (std::optional<VirtualFolder> folder = VirtualDirectory::ResolveFolder(folderPath)) {
-        if (const VirtualFile* index = folder->FindIndexFile()) file = *index;
-      }
+    if (GetSetting(kDirView)) {
+      SendResponse(DirectoryListing(folderPath));
+    } else {
+      SendErrorResponse(403);
     }
-    if (!file) {
-      if (GetSetting(kDirView)) {
-        SendResponse(DirectoryListing(folderPath));
-      } else {
-        SendErrorResponse(403);
-      }
-      return;
-    }
+    return;
   }
   SetActivity(file->name);
-  if (IsPhpScriptName(file->name) && GetSetting(kPhpEnable) && !GetSetting(kPhpPath).empty()) {
+  if (RunsAsScript(*file)) {
     if (std::optional<Response> output = PhpGateway(file->realPath, request_.query)) {
       SendResponse(std::move(*output));
     }

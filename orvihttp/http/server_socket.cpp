@@ -5,12 +5,13 @@ ListenResult ServerSocket::Open(int port) {
   return OpenListeningSocket(port, &handle_);
 }
 
-SocketHandle ServerSocket::Accept(uint32_t seconds, SocketWakeup* wakeup) {
+SocketHandle ServerSocket::Accept(uint32_t seconds, SocketWakeup* wakeup, bool* failed) {
+  *failed = false;
   if (handle_ == kInvalidSocket) return kInvalidSocket;
   if (WaitForSocket(handle_, false, seconds * 1000, wakeup) != SocketWait::Ready) {
     return kInvalidSocket;
   }
-  return AcceptConnection(handle_);
+  return AcceptConnection(handle_, failed);
 }
 
 void ServerSocket::Close() {

@@ -54,8 +54,10 @@ ListenResult OpenListeningSocket(int port, SocketHandle* result);
 // A client connection to 127.0.0.1 at `port` (blocking connect, then
 // non-blocking like the rest), or invalid.
 SocketHandle ConnectToLoopback(int port);
-// One pending connection of a listening socket, or invalid.
-SocketHandle AcceptConnection(SocketHandle listening);
+// One pending connection of a listening socket, or invalid. `*failed` tells
+// an error of the system (out of descriptors or memory) from there being no
+// connection to take.
+SocketHandle AcceptConnection(SocketHandle listening, bool* failed);
 
 // What one receive or send came to.
 enum class SocketResult {

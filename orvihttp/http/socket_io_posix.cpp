@@ -141,12 +141,17 @@ SocketHandle ConnectToLoopback(int port) {
   return Handle(fd);
 }
 
-SocketHandle AcceptConnection(SocketHandle listening) {
+SocketHandle AcceptConnection(SocketHandle listening, bool* failed) {
+  *failed = false;
   int fd;
   do {
     fd = accept4(Fd(listening), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return kInvalidSocket;
+  if (fd < 0) {
+    // A client that gave up before it was taken is no failure of ours.
+    *failed = !WouldBlock(errno) && errno != ECONNABORTED && errno != EPROTO;
+    return kInvalidSocket;
+  }
   // Responses go out as header block and body in separate sends; without
   // this the body of a small file waits for the client's delayed ACK.
   int on = 1;

@@ -158,9 +158,15 @@ SocketHandle ConnectToLoopback(int port) {
   return Handle(socket);
 }
 
-SocketHandle AcceptConnection(SocketHandle listening) {
+SocketHandle AcceptConnection(SocketHandle listening, bool* failed) {
+  *failed = false;
   SOCKET socket = accept(Sock(listening), nullptr, nullptr);
-  if (socket == INVALID_SOCKET) return kInvalidSocket;
+  if (socket == INVALID_SOCKET) {
+    const int error = WSAGetLastError();
+    // A client that gave up before it was taken is no failure of ours.
+    *failed = error != WSAEWOULDBLOCK && error != WSAECONNRESET && error != WSAEINTR;
+    return kInvalidSocket;
+  }
   Prepare(socket);
   // The header block and the body go out in separate sends; without this
   // the body of a small file waits for the client's delayed ACK.
