@@ -30,6 +30,9 @@ struct FolderEntry {
   std::string name;
   bool isFolder = false;
   bool isFile = false;
+  // A symbolic link, junction or other reparse point: what it stands for may
+  // lie anywhere on the disk.
+  bool isLink = false;
   uint64_t size = 0;
   FileTime lastWrite;
 };
@@ -38,6 +41,15 @@ struct FolderEntry {
 // directory search gives them (hidden ones included); empty when the folder
 // cannot be read.
 std::vector<FolderEntry> ListFolder(const std::string& folder);
+// The same, but nothing when the folder cannot be read, so that an unreadable
+// folder can be told from an empty one.
+std::optional<std::vector<FolderEntry>> TryListFolder(const std::string& folder);
+
+// The absolute path with every link and junction resolved; "" when the path
+// does not exist or cannot be resolved.
+std::string RealPath(const std::string& path);
+// True when the file can be opened for reading now.
+bool CanReadFile(const std::string& path);
 
 // Nothing for a path that does not name a file (missing, or a folder).
 std::optional<FileStatus> QueryFileStatus(const std::string& path);

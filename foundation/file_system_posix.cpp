@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "foundation/file_system.h"
@@ -19,18 +20,21 @@ FileTime LastWriteOf(const struct stat& info) {
 
 }  // namespace
 
-std::vector<FolderEntry> ListFolder(const std::string& folder) {
-  std::vector<FolderEntry> entries;
+std::optional<std::vector<FolderEntry>> TryListFolder(const std::string& folder) {
   DIR* listing = opendir(folder.c_str());
-  if (!listing) return entries;
+  if (!listing) return std::nullopt;
+  std::vector<FolderEntry> entries;
   while (const dirent* found = readdir(listing)) {
     if (std::strcmp(found->d_name, ".") == 0 || std::strcmp(found->d_name, "..") == 0) continue;
     FolderEntry entry;
     entry.name = found->d_name;
     // stat follows links, so a linked plugin file counts as a file and a
     // link to a folder as a folder.
+    const std::string path = JoinPath(folder, entry.name);
+    struct stat own {};
+    entry.isLink = lstat(path.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
     struct stat info {};
-    if (stat(JoinPath(folder, entry.name).c_str(), &info) == 0) {
+    if (stat(path.c_str(), &info) == 0) {
       entry.isFolder = S_ISDIR(info.st_mode);
       entry.isFile = S_ISREG(info.st_mode);
       entry.size = static_cast<uint64_t>(info.st_size);
@@ -40,6 +44,14 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
   }
   closedir(listing);
   return entries;
+}
+
+std::string RealPath(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (!resolved) return "";
+  std::string result = resolved;
+  std::free(resolved);
+  return result;
 }
 
 std::optional<FileStatus> QueryFileStatus(const std::string& path) {

@@ -22,11 +22,13 @@ uint64_t SizeOf(DWORD high, DWORD low) {
 
 }  // namespace
 
-std::vector<FolderEntry> ListFolder(const std::string& folder) {
-  std::vector<FolderEntry> entries;
+std::optional<std::vector<FolderEntry>> TryListFolder(const std::string& folder) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return entries;
+  // An empty folder still lists "." and "..", so a failed search is a folder
+  // that cannot be read.
+  if (search == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::vector<FolderEntry> entries;
   do {
     if (std::strcmp(found.cFileName, ".") == 0 || std::strcmp(found.cFileName, "..") == 0) {
       continue;
@@ -35,12 +37,29 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
     entry.name = found.cFileName;
     entry.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.isFile = !(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+    entry.isLink = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     entry.size = SizeOf(found.nFileSizeHigh, found.nFileSizeLow);
     entry.lastWrite = FromFileTime(found.ftLastWriteTime);
     entries.push_back(std::move(entry));
   } while (FindNextFileA(search, &found));
   FindClose(search);
   return entries;
+}
+
+std::string RealPath(const std::string& path) {
+  // Backup semantics let the handle stand for a folder too.
+  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "";
+  char buffer[MAX_PATH * 4] = {};
+  DWORD length = GetFinalPathNameByHandleA(file, buffer, sizeof buffer, FILE_NAME_NORMALIZED);
+  CloseHandle(file);
+  if (length == 0 || length >= sizeof buffer) return "";
+  std::string result(buffer, length);
+  // The answer comes in the long-path form: \\?\C:\x or \\?\UNC\server\share.
+  if (result.rfind("\\\\?\\UNC\\", 0) == 0) return "\\\\" + result.substr(8);
+  if (result.rfind("\\\\?\\", 0) == 0) return result.substr(4);
+  return result;
 }
 
 std::optional<FileStatus> QueryFileStatus(const std::string& path) {

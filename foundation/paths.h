@@ -13,6 +13,9 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 std::string ExecutablePath();
 // The text before the last separator ("" when there is none).
 std::string ParentFolder(const std::string& path);
+// True when `path` is `folder` itself or lies below it, judged on the texts
+// alone (both should be resolved first, see RealPath).
+bool IsPathInside(const std::string& path, const std::string& folder);
 // `path` made absolute against the current folder, with "." and ".." resolved
 // and no trailing separator (a root such as "C:\" or "/" keeps its own).
 std::string AbsolutePath(const std::string& path);

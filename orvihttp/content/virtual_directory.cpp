@@ -3,7 +3,6 @@
 #include "orvihttp/content/virtual_directory.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <system_error>
@@ -22,33 +21,46 @@ VirtualFolder* FolderAt(VirtualFolder& root, std::string path) {
   return root.ResolveFolder(path);
 }
 
-std::string CanonicalOrEmpty(const std::string& folder) {
-  std::error_code error;
-  std::filesystem::path canonical = std::filesystem::canonical(folder, error);
-  return error ? std::string() : canonical.string();
-}
+struct Import {
+  std::string chosen;  // the chosen folder, links resolved
+  const ImportObserver& observer;
+  std::vector<std::string> ancestors;  // resolved folders being imported
+  std::vector<std::string> virtualPath;
+  bool added = false;
+};
 
 void ImportInto(VirtualFolder& target, const std::string& realFolder,
-                std::vector<std::string>& ancestors) {
+                const std::vector<FolderEntry>& entries, Import& import) {
   // Links that point back up the chain would make the import endless.
-  std::string canonical = CanonicalOrEmpty(realFolder);
-  if (!canonical.empty()) {
-    for (const std::string& seen : ancestors) {
-      if (seen == canonical) return;
-    }
+  std::string resolved = RealPath(realFolder);
+  for (const std::string& seen : import.ancestors) {
+    if (seen == resolved) return;
   }
-  if (static_cast<int>(ancestors.size()) >= kMaxVirtualFolderDepth) return;
-  ancestors.push_back(canonical);
-  for (const FolderEntry& entry : ListFolder(realFolder)) {
+  if (static_cast<int>(import.ancestors.size()) >= kMaxVirtualFolderDepth) return;
+  import.ancestors.push_back(resolved);
+  for (const FolderEntry& entry : entries) {
     std::string realPath = JoinPath(realFolder, entry.name);
+    // A link may lead anywhere; only what stays inside the chosen folder is
+    // published.
+    if (entry.isLink && !IsPathInside(RealPath(realPath), import.chosen)) continue;
     if (entry.isFolder) {
-      target.AddFolder(entry.name);
-      ImportInto(*target.FindFolder(entry.name), realPath, ancestors);
-    } else {
-      target.AddFile(entry.name, realPath);
+      std::optional<std::vector<FolderEntry>> inner = TryListFolder(realPath);
+      if (!inner) continue;
+      if (target.AddFolder(entry.name)) {
+        import.added = true;
+        if (import.observer) import.observer(import.virtualPath, entry.name, true, "");
+      }
+      import.virtualPath.push_back(entry.name);
+      ImportInto(*target.FindFolder(entry.name), realPath, *inner, import);
+      import.virtualPath.pop_back();
+    } else if (entry.isFile && CanReadFile(realPath)) {
+      if (target.AddFile(entry.name, realPath)) {
+        import.added = true;
+        if (import.observer) import.observer(import.virtualPath, entry.name, false, realPath);
+      }
     }
   }
-  ancestors.pop_back();
+  import.ancestors.pop_back();
 }
 
 // Adds what `from` holds to `target` as an import would: existing folders are
@@ -63,9 +75,14 @@ void MergeInto(VirtualFolder& target, const VirtualFolder& from) {
 
 }  // namespace
 
-void ImportFolder(VirtualFolder& target, const std::string& realFolder) {
-  std::vector<std::string> ancestors;
-  ImportInto(target, realFolder, ancestors);
+bool ImportFolder(VirtualFolder& target, const std::string& realFolder,
+                  const ImportObserver& observer) {
+  Import import{RealPath(realFolder), observer, {}, {}, false};
+  if (import.chosen.empty()) return false;
+  std::optional<std::vector<FolderEntry>> entries = TryListFolder(realFolder);
+  if (!entries) return false;
+  ImportInto(target, realFolder, *entries, import);
+  return import.added;
 }
 
 std::optional<VirtualFile> VirtualDirectory::ResolveFile(const std::string& path) {

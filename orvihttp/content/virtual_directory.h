@@ -51,11 +51,22 @@ struct VirtualFolder {
   VirtualFolder* ResolveFolder(const std::string& path);
 };
 
+// Told of every entry an import adds: the names of the virtual folders from
+// the import's target down to the entry's folder, the entry's name, whether it
+// is a folder, and for a file its real path.
+using ImportObserver =
+    std::function<void(const std::vector<std::string>& folders, const std::string& name,
+                       bool isFolder, const std::string& realPath)>;
+
 // Copies the entries of a real folder into `target` ("Add directory"): real
 // sub-folders become virtual folders (an existing one of the same name is
 // reused), files become entries with their full paths (an existing name keeps
-// its old entry). The real folder itself does not become a folder.
-void ImportFolder(VirtualFolder& target, const std::string& realFolder);
+// its old entry). The real folder itself does not become a folder. What cannot
+// be read is skipped, and a link or junction that leads out of the chosen
+// folder is not followed, so nothing outside it gets published. True when
+// anything was added.
+bool ImportFolder(VirtualFolder& target, const std::string& realFolder,
+                  const ImportObserver& observer = {});
 
 // OrviHTTP.dir: version word 256, then the root folder record.
 inline constexpr uint32_t kVirtualDirectoryVersion = 256;

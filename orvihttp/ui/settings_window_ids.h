@@ -7,6 +7,7 @@
 #define IDD_INFO_PAGE 301
 #define IDD_SETTINGS_PAGE 302
 #define IDD_EMPTY_PAGE 303
+#define IDD_DIRECTORY_PAGE 304
 // Log page template.
 #define IDD_LOG_PAGE 1500
 
@@ -49,6 +50,16 @@
 #define IDC_CLEAR_LOG 1502
 #define IDC_SAVE_LOG 1503
 #define IDC_OPEN_SERVER_LOG 1504
+
+// Directory page.
+#define IDC_DIRECTORY_TREE 1300
+#define IDC_DIRECTORY_ADD_FILES 1301
+#define IDC_DIRECTORY_REMOVE 1302
+#define IDC_DIRECTORY_CREATE 1303
+#define IDC_DIRECTORY_IMPORT 1304
+#define IDC_DIRECTORY_CLEAR 1305
+// The field of the "New directory" prompt.
+#define IDC_NEW_DIRECTORY_FIELD 666
 
 // The field of the "Blacklist IP" prompt.
 #define IDC_BLACKLIST_FIELD 667

@@ -10,8 +10,8 @@
 #include "foundation/thread.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"
-#include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/ui/apply_changes.h"
+#include "orvihttp/ui/directory_page_win32.h"
 #include "orvihttp/ui/info_page_win32.h"
 #include "orvihttp/ui/log_page_win32.h"
 #include "orvihttp/ui/page_window_win32.h"
@@ -42,6 +42,7 @@ class SettingsWindow final : public SettingsWindowObject, private Thread {
  public:
   explicit SettingsWindow(std::function<void()> openHelp)
       : openHelp_(std::move(openHelp)),
+        directoryPage_([this] { MarkChanged(true); }),
         settingsPage_([this](bool changed) { MarkChanged(changed); }) {
     // The window belongs on the desktop of the host's thread, which asks for
     // it. Windows gives a new thread its process's desktop anyway; Wine gives
@@ -83,12 +84,9 @@ class SettingsWindow final : public SettingsWindowObject, private Thread {
 
   InfoPage infoPage_;
   EmptyPage statisticsPage_;
-  EmptyPage directoryPage_;
+  DirectoryPage directoryPage_;
   SettingsPage settingsPage_;
   LogPage logPage_;
-  // The Directory page's working copy of the tree, taken when the window
-  // opens; OK and Apply put it in place of the live tree.
-  VirtualFolder workingTree_;
 };
 
 void SettingsWindow::Run() {
@@ -102,7 +100,6 @@ void SettingsWindow::Run() {
   {
     // A stop from the plugin ends the loop below, as Cancel does.
     StopWaker waker([thread] { PostThreadMessageA(thread, WM_QUIT, 0, 0); });
-    workingTree_ = VirtualDirectory::CopyTree();
     HWND dialog = CreateDialogParamA(UiModule(), MAKEINTRESOURCEA(IDD_SETTINGS_WINDOW), nullptr,
                                      Proc, reinterpret_cast<LPARAM>(this));
     if (dialog) {
@@ -220,7 +217,7 @@ void SettingsWindow::FillTabs(HWND dialog) {
 void SettingsWindow::CreatePages(HWND dialog) {
   // In this order, so the Settings page's filling is the last word on Apply.
   PageWindow* order[] = {&infoPage_, &directoryPage_, &settingsPage_, &logPage_, &statisticsPage_};
-  int templates[] = {IDD_INFO_PAGE, IDD_EMPTY_PAGE, IDD_SETTINGS_PAGE, IDD_LOG_PAGE,
+  int templates[] = {IDD_INFO_PAGE, IDD_DIRECTORY_PAGE, IDD_SETTINGS_PAGE, IDD_LOG_PAGE,
                      IDD_EMPTY_PAGE};
   HWND tabs = GetDlgItem(dialog, IDC_TABS);
   // The pages sit in the tab control's display area, above it in z-order.
@@ -250,7 +247,7 @@ void SettingsWindow::MarkChanged(bool changed) {
 }
 
 void SettingsWindow::Apply() {
-  ApplyChanges(settingsPage_.workingSettings(), workingTree_);
+  ApplyChanges(settingsPage_.workingSettings(), directoryPage_.workingTree());
 }
 
 void SettingsWindow::Destroyed(HWND /*dialog*/) {

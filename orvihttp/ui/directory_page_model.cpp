@@ -1,0 +1,187 @@
+#include "orvihttp/ui/directory_page_model.h"
+
+#include <algorithm>
+
+namespace {
+
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string Join(const std::string& folder, const std::string& name, char separator) {
+  if (!folder.empty() && folder.back() == separator) return folder + name;
+  return folder + separator + name;
+}
+
+template <typename List>
+void EraseFirstNamed(List& list, const std::string& name) {
+  auto found =
+      std::find_if(list.begin(), list.end(), [&](const auto& entry) { return entry.name == name; });
+  if (found != list.end()) list.erase(found);
+}
+
+}  // namespace
+
+bool LabelBefore(const std::string& left, const std::string& right) {
+  return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
+                                      [](char a, char b) {
+                                        return static_cast<unsigned char>(LowerAscii(a)) <
+                                               static_cast<unsigned char>(LowerAscii(b));
+                                      });
+}
+
+bool IsImportableFolder(const std::string& path, char separator) {
+  return !path.empty() && path.back() != separator && path.find(separator) != std::string::npos;
+}
+
+std::vector<std::pair<std::string, std::string>> ChosenFiles(const char* buffer, std::size_t size,
+                                                             char separator) {
+  std::vector<std::string> parts;
+  std::size_t at = 0;
+  while (at < size && buffer[at] != '\0') {
+    std::size_t end = at;
+    while (end < size && buffer[end] != '\0') ++end;
+    parts.emplace_back(buffer + at, end - at);
+    at = end + 1;
+  }
+  std::vector<std::pair<std::string, std::string>> files;
+  if (parts.size() == 1) {
+    std::string::size_type cut = parts[0].rfind(separator);
+    std::string name = cut == std::string::npos ? parts[0] : parts[0].substr(cut + 1);
+    files.emplace_back(name, parts[0]);
+    return files;
+  }
+  for (std::size_t index = 1; index < parts.size(); ++index) {
+    files.emplace_back(parts[index], Join(parts[0], parts[index], separator));
+  }
+  return files;
+}
+
+DirectoryPageModel::DirectoryPageModel(DirectoryItems& items, std::function<void()> markChanged,
+                                       std::function<void(const std::string&)> showError)
+    : items_(items), markChanged_(std::move(markChanged)), showError_(std::move(showError)) {}
+
+void DirectoryPageModel::Load(const VirtualFolder& tree) {
+  tree_ = tree;
+  Rebuild();
+}
+
+void DirectoryPageModel::Rebuild() {
+  items_.DeleteAll();
+  root_ = items_.Insert(0, "/", DirectoryItemKind::Folder, "");
+  InsertContents(root_, tree_);
+}
+
+void DirectoryPageModel::InsertContents(DirectoryItem item, const VirtualFolder& folder) {
+  for (const VirtualFolder& sub : folder.subfolders) {
+    InsertContents(items_.Insert(item, sub.name, DirectoryItemKind::Folder, ""), sub);
+  }
+  for (const VirtualFile& file : folder.files) {
+    items_.Insert(item, file.name, DirectoryItemKind::File, file.realPath);
+  }
+}
+
+DirectoryItem DirectoryPageModel::TargetItem(DirectoryItem selected) const {
+  if (selected == 0) return root_;
+  if (items_.Kind(selected) == DirectoryItemKind::File) return items_.Parent(selected);
+  return selected;
+}
+
+VirtualFolder& DirectoryPageModel::FolderOf(DirectoryItem item) {
+  // The labels from below the root down to the item. They are matched name by
+  // name, so a folder name holding a "/" is found as well.
+  std::vector<std::string> labels;
+  for (DirectoryItem at = item; at != 0 && at != root_; at = items_.Parent(at)) {
+    labels.push_back(items_.Label(at));
+  }
+  VirtualFolder* folder = &tree_;
+  for (auto label = labels.rbegin(); label != labels.rend(); ++label) {
+    folder = folder->FindFolder(*label);
+    if (!folder) return tree_;
+  }
+  return *folder;
+}
+
+DirectoryItem DirectoryPageModel::ChildFolderItem(DirectoryItem parent,
+                                                  const std::string& label) const {
+  for (DirectoryItem child : items_.Children(parent)) {
+    if (items_.Kind(child) == DirectoryItemKind::Folder && items_.Label(child) == label) {
+      return child;
+    }
+  }
+  return 0;
+}
+
+void DirectoryPageModel::AddFiles(DirectoryItem selected,
+                                  const std::vector<std::pair<std::string, std::string>>& files) {
+  if (files.empty()) return;
+  DirectoryItem target = TargetItem(selected);
+  VirtualFolder& folder = FolderOf(target);
+  for (const auto& [name, realPath] : files) {
+    if (!folder.AddFile(name, realPath)) {
+      showError_(kFileExistsText + name);
+      break;
+    }
+    markChanged_();
+    items_.Insert(target, name, DirectoryItemKind::File, realPath);
+  }
+  items_.SortChildren(target);
+}
+
+void DirectoryPageModel::ImportFolder(DirectoryItem selected, const std::string& realFolder,
+                                      char separator) {
+  if (!IsImportableFolder(realFolder, separator)) {
+    showError_(kCannotImportText);
+    return;
+  }
+  DirectoryItem target = TargetItem(selected);
+  VirtualFolder& folder = FolderOf(target);
+  bool added = ::ImportFolder(
+      folder, realFolder,
+      [&](const std::vector<std::string>& folders, const std::string& name, bool isFolder,
+          const std::string& realPath) {
+        // The display follows the import: existing
+        // folder items are reused.
+        DirectoryItem parent = target;
+        for (const std::string& label : folders) {
+          parent = ChildFolderItem(parent, label);
+        }
+        items_.Insert(parent, name, isFolder ? DirectoryItemKind::Folder : DirectoryItemKind::File,
+                      realPath);
+      });
+  if (added) markChanged_();
+  items_.SortChildren(target);
+}
+
+void DirectoryPageModel::CreateFolder(DirectoryItem selected, const std::string& name) {
+  if (name.empty()) return;
+  DirectoryItem target = TargetItem(selected);
+  if (!FolderOf(target).AddFolder(name)) {
+    showError_(kFolderExistsText + name);
+    return;
+  }
+  markChanged_();
+  items_.Insert(target, name, DirectoryItemKind::Folder, "");
+  items_.SortChildren(target);
+}
+
+void DirectoryPageModel::Remove(DirectoryItem selected) {
+  if (selected == 0 || selected == root_) return;
+  // The entry of the selected kind goes, even where a folder and a file share
+  // a name, so the display and the tree keep agreeing.
+  VirtualFolder& parent = FolderOf(items_.Parent(selected));
+  const std::string label = items_.Label(selected);
+  if (items_.Kind(selected) == DirectoryItemKind::Folder) {
+    EraseFirstNamed(parent.subfolders, label);
+  } else {
+    EraseFirstNamed(parent.files, label);
+  }
+  markChanged_();
+  items_.Delete(selected);
+}
+
+void DirectoryPageModel::ClearAll() {
+  tree_.Clear();
+  Rebuild();
+  markChanged_();
+}

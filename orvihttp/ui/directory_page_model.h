@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "orvihttp/content/virtual_directory.h"
+
+// What the Directory page does to its working copy of the tree and to the
+// tree display, apart from the drawing. The display is reached through
+// DirectoryItems, so the same rules drive the real tree control and a plain
+// one in the tests.
+
+using DirectoryItem = std::uintptr_t;  // 0 stands for no item
+enum class DirectoryItemKind { Folder, File };
+
+class DirectoryItems {
+ public:
+  virtual ~DirectoryItems() = default;
+  virtual void DeleteAll() = 0;
+  // Inserts an item last among the children of `parent` (0 for the top level)
+  // and expands `parent`. `realPath` is the real file of a file item.
+  virtual DirectoryItem Insert(DirectoryItem parent, const std::string& label,
+                               DirectoryItemKind kind, const std::string& realPath) = 0;
+  // Deletes the item and every item below it.
+  virtual void Delete(DirectoryItem item) = 0;
+  virtual DirectoryItem Parent(DirectoryItem item) const = 0;
+  virtual std::vector<DirectoryItem> Children(DirectoryItem item) const = 0;
+  virtual std::string Label(DirectoryItem item) const = 0;
+  virtual DirectoryItemKind Kind(DirectoryItem item) const = 0;
+  // Orders the children of `item` with LabelBefore, one level only.
+  virtual void SortChildren(DirectoryItem item) = 0;
+};
+
+// The order of one level of the display: by label, ignoring case, folders and
+// files mixed.
+bool LabelBefore(const std::string& left, const std::string& right);
+
+// A folder the page can import: refused are a drive's root (a path that ends
+// with the separator, such as C:\) and a path without any separator.
+bool IsImportableFolder(const std::string& path, char separator);
+
+// The files an open dialog with several choices returns in its buffer: one
+// full path, or the folder followed by the chosen names, each ended by a 0
+// byte, with one more 0 at the end. Gives each file's name and full path.
+std::vector<std::pair<std::string, std::string>> ChosenFiles(const char* buffer, std::size_t size,
+                                                             char separator);
+
+inline constexpr char kFileExistsText[] = "File already exists: ";
+inline constexpr char kFolderExistsText[] = "Directory already exists: ";
+inline constexpr char kCannotImportText[] = "Cannot add this directory! Please select another one.";
+
+class DirectoryPageModel {
+ public:
+  // `markChanged` after every edit; `showError` shows a refusal to the user.
+  DirectoryPageModel(DirectoryItems& items, std::function<void()> markChanged,
+                     std::function<void(const std::string&)> showError);
+
+  const VirtualFolder& workingTree() const { return tree_; }
+
+  // Takes a copy of a tree and shows it whole.
+  void Load(const VirtualFolder& tree);
+  // Adds files (name, full path) to the folder of the selected item, in the
+  // given order, up to the first name that exists already.
+  void AddFiles(DirectoryItem selected,
+                const std::vector<std::pair<std::string, std::string>>& files);
+  // Imports the contents of a real folder into the folder of the selected
+  // item. `separator` is the path separator of the platform that chose it.
+  void ImportFolder(DirectoryItem selected, const std::string& realFolder, char separator);
+  // An empty name does nothing.
+  void CreateFolder(DirectoryItem selected, const std::string& name);
+  void Remove(DirectoryItem selected);
+  void ClearAll();
+
+  DirectoryItem rootItem() const { return root_; }
+
+ private:
+  void Rebuild();
+  void InsertContents(DirectoryItem item, const VirtualFolder& folder);
+  // The folder item that edits of `selected` go to: the item itself, the
+  // parent of a file item, the root item when nothing is selected.
+  DirectoryItem TargetItem(DirectoryItem selected) const;
+  VirtualFolder& FolderOf(DirectoryItem item);
+  DirectoryItem ChildFolderItem(DirectoryItem parent, const std::string& label) const;
+
+  DirectoryItems& items_;
+  std::function<void()> markChanged_;
+  std::function<void(const std::string&)> showError_;
+  VirtualFolder tree_;
+  DirectoryItem root_ = 0;
+};

@@ -1,0 +1,231 @@
+#include "orvihttp/ui/directory_page_win32.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <map>
+#include <vector>
+
+#include "foundation/dialog_helpers.h"
+#include "foundation/paths.h"
+#include "foundation/thread.h"
+#include "orvihttp/ui/directory_page_model.h"
+#include "orvihttp/ui/plugin_resources.h"
+#include "orvihttp/ui/settings_window_ids.h"
+#include "orvihttp/ui/ui_module_win32.h"
+
+namespace {
+
+// What the open dialog may hand back: the folder and every chosen name.
+constexpr DWORD kChosenFilesLimit = 4096;
+constexpr int kLabelLimit = 1024;
+
+int SystemIconIndex(const char* path, DWORD attributes, UINT flags) {
+  SHFILEINFOA info{};
+  SHGetFileInfoA(path, attributes, &info, sizeof info,
+                 SHGFI_SYSICONINDEX | SHGFI_SMALLICON | flags);
+  return info.iIcon;
+}
+
+}  // namespace
+
+// The tree control as the page model sees it. Each item's data holds its kind
+// in the lowest bit and a running number above it.
+class TreeControlItems final : public DirectoryItems {
+ public:
+  explicit TreeControlItems(HWND tree) : tree_(tree) {
+    // The shell's own small icons, by index in its image list; that list
+    // belongs to the system and is never destroyed here.
+    SHFILEINFOA info{};
+    auto images = reinterpret_cast<HIMAGELIST>(
+        SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+    TreeView_SetImageList(tree_, images, TVSIL_NORMAL);
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    std::string drive = std::string(windows).substr(0, 3);
+    driveIcon_ = SystemIconIndex(drive.c_str(), 0, 0);
+    folderIcon_ = SystemIconIndex("folder", FILE_ATTRIBUTE_DIRECTORY, SHGFI_USEFILEATTRIBUTES);
+    openFolderIcon_ = SystemIconIndex("folder", FILE_ATTRIBUTE_DIRECTORY,
+                                      SHGFI_USEFILEATTRIBUTES | SHGFI_OPENICON);
+    TreeView_SetBkColor(tree_, RGB(255, 255, 255));
+  }
+
+  void DeleteAll() override { TreeView_DeleteAllItems(tree_); }
+
+  DirectoryItem Insert(DirectoryItem parent, const std::string& label, DirectoryItemKind kind,
+                       const std::string& realPath) override {
+    TVINSERTSTRUCTA insert{};
+    insert.hParent = parent ? Handle(parent) : TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    insert.item.pszText = const_cast<char*>(label.c_str());
+    insert.item.lParam = static_cast<LPARAM>((++counter_ << 1) | (kind == DirectoryItemKind::File));
+    if (!parent) {
+      insert.item.iImage = insert.item.iSelectedImage = driveIcon_;
+    } else if (kind == DirectoryItemKind::Folder) {
+      insert.item.iImage = folderIcon_;
+      insert.item.iSelectedImage = openFolderIcon_;
+    } else {
+      // By the file's type, so an entry whose file is missing still gets one.
+      insert.item.iImage = insert.item.iSelectedImage =
+          SystemIconIndex(realPath.c_str(), FILE_ATTRIBUTE_NORMAL, SHGFI_USEFILEATTRIBUTES);
+    }
+    HTREEITEM item = reinterpret_cast<HTREEITEM>(
+        SendMessageA(tree_, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+    if (parent) TreeView_Expand(tree_, Handle(parent), TVE_EXPAND);
+    return reinterpret_cast<DirectoryItem>(item);
+  }
+
+  void Delete(DirectoryItem item) override { TreeView_DeleteItem(tree_, Handle(item)); }
+
+  DirectoryItem Parent(DirectoryItem item) const override {
+    return reinterpret_cast<DirectoryItem>(TreeView_GetParent(tree_, Handle(item)));
+  }
+
+  std::vector<DirectoryItem> Children(DirectoryItem item) const override {
+    std::vector<DirectoryItem> children;
+    for (HTREEITEM child = TreeView_GetChild(tree_, Handle(item)); child;
+         child = TreeView_GetNextSibling(tree_, child)) {
+      children.push_back(reinterpret_cast<DirectoryItem>(child));
+    }
+    return children;
+  }
+
+  std::string Label(DirectoryItem item) const override {
+    char text[kLabelLimit] = {};
+    TVITEMA query{};
+    query.mask = TVIF_TEXT;
+    query.hItem = Handle(item);
+    query.pszText = text;
+    query.cchTextMax = kLabelLimit;
+    SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
+    return text;
+  }
+
+  DirectoryItemKind Kind(DirectoryItem item) const override {
+    return (Data(Handle(item)) & 1) ? DirectoryItemKind::File : DirectoryItemKind::Folder;
+  }
+
+  void SortChildren(DirectoryItem item) override {
+    // The comparison sees item data only, so it gets the labels by data.
+    std::map<LPARAM, std::string> labels;
+    for (DirectoryItem child : Children(item)) labels[Data(Handle(child))] = Label(child);
+    TVSORTCB sort{};
+    sort.hParent = Handle(item);
+    sort.lParam = reinterpret_cast<LPARAM>(&labels);
+    sort.lpfnCompare = [](LPARAM left, LPARAM right, LPARAM table) -> int {
+      const auto& byData = *reinterpret_cast<std::map<LPARAM, std::string>*>(table);
+      const std::string& a = byData.at(left);
+      const std::string& b = byData.at(right);
+      if (LabelBefore(a, b)) return -1;
+      if (LabelBefore(b, a)) return 1;
+      return left < right ? -1 : (left > right ? 1 : 0);  // the older item first
+    };
+    TreeView_SortChildrenCB(tree_, &sort, FALSE);
+  }
+
+ private:
+  static HTREEITEM Handle(DirectoryItem item) { return reinterpret_cast<HTREEITEM>(item); }
+  LPARAM Data(HTREEITEM item) const {
+    TVITEMA query{};
+    query.mask = TVIF_PARAM;
+    query.hItem = item;
+    SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
+    return query.lParam;
+  }
+
+  HWND tree_;
+  LPARAM counter_ = 0;
+  int driveIcon_ = 0;
+  int folderIcon_ = 0;
+  int openFolderIcon_ = 0;
+};
+
+DirectoryPage::DirectoryPage(std::function<void()> markChanged)
+    : markChanged_(std::move(markChanged)) {}
+
+DirectoryPage::~DirectoryPage() {
+  if (largeIcon_) DestroyIcon(largeIcon_);
+  if (smallIcon_) DestroyIcon(smallIcon_);
+}
+
+const VirtualFolder& DirectoryPage::workingTree() const {
+  static const VirtualFolder kEmpty;
+  return model_ ? model_->workingTree() : kEmpty;
+}
+
+void DirectoryPage::OnCreate() {
+  largeIcon_ = LoadUiIcon(ORVI_ICON_WINDOW, GetSystemMetrics(SM_CXICON));
+  smallIcon_ = LoadUiIcon(ORVI_ICON_WINDOW, GetSystemMetrics(SM_CXSMICON));
+  items_ = std::make_unique<TreeControlItems>(GetDlgItem(window_, IDC_DIRECTORY_TREE));
+  model_ = std::make_unique<DirectoryPageModel>(
+      *items_, [this] { markChanged_(); }, [this](const std::string& text) { ShowError(text); });
+  model_->Load(VirtualDirectory::CopyTree());
+}
+
+void DirectoryPage::OnCommand(int id, int code) {
+  if (code != BN_CLICKED || !model_) return;
+  switch (id) {
+    case IDC_DIRECTORY_ADD_FILES:
+      AddFiles();
+      break;
+    case IDC_DIRECTORY_REMOVE:
+      model_->Remove(Selected());
+      break;
+    case IDC_DIRECTORY_CREATE:
+      CreateFolder();
+      break;
+    case IDC_DIRECTORY_IMPORT:
+      ImportFolder();
+      break;
+    case IDC_DIRECTORY_CLEAR:
+      model_->ClearAll();
+      break;
+    default:
+      break;
+  }
+}
+
+uintptr_t DirectoryPage::Selected() const {
+  return reinterpret_cast<uintptr_t>(
+      TreeView_GetSelection(GetDlgItem(window_, IDC_DIRECTORY_TREE)));
+}
+
+void DirectoryPage::AddFiles() {
+  std::vector<char> chosen(kChosenFilesLimit, '\0');
+  static const char kFilter[] = "All files (*.*)\0*.*\0";
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = window_;
+  dialog.lpstrFilter = kFilter;
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = chosen.data();
+  dialog.nMaxFile = kChosenFilesLimit;
+  dialog.lpstrTitle = "Add files or directories";
+  dialog.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+  // A selection too large for the buffer fails like a cancel.
+  if (!GetOpenFileNameA(&dialog) || Thread::CurrentStopRequested()) return;
+  model_->AddFiles(Selected(), ChosenFiles(chosen.data(), chosen.size(), kPathSeparator));
+}
+
+void DirectoryPage::ImportFolder() {
+  std::string folder = BrowseForFolder(window_);
+  if (folder.empty() || Thread::CurrentStopRequested()) return;
+  model_->ImportFolder(Selected(), folder, kPathSeparator);
+}
+
+void DirectoryPage::CreateFolder() {
+  FormDescription form;
+  form.caption = "New directory";
+  form.buttons = FormDescription::Buttons::OkCancel;
+  form.largeIcon = largeIcon_;
+  form.smallIcon = smallIcon_;
+  form.rows.push_back({IDC_NEW_DIRECTORY_FIELD, FormRow::Kind::Field, "Directory name:", ""});
+  ShowFormDialog(form);
+  if (Thread::CurrentStopRequested()) return;
+  model_->CreateFolder(Selected(), form.rows[0].value);
+}
+
+void DirectoryPage::ShowError(const std::string& text) {
+  MessageBoxA(window_, text.c_str(), "Error", MB_OK | MB_ICONEXCLAMATION);
+}

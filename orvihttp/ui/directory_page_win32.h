@@ -1,0 +1,42 @@
+#pragma once
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "orvihttp/content/virtual_directory.h"
+#include "orvihttp/ui/page_window_win32.h"
+
+class DirectoryPageModel;
+class TreeControlItems;
+
+// The "Directory" page: builds the published tree on a private copy, taken
+// when the page opens; OK and Apply put it in place of the live tree.
+class DirectoryPage final : public PageWindow {
+ public:
+  // `markChanged` runs after every edit (it enables Apply).
+  explicit DirectoryPage(std::function<void()> markChanged);
+  ~DirectoryPage() override;
+
+  const VirtualFolder& workingTree() const;
+
+ private:
+  void OnCreate() override;
+  void OnCommand(int id, int code) override;
+
+  void AddFiles();
+  void ImportFolder();
+  void CreateFolder();
+  void ShowError(const std::string& text);
+  uintptr_t Selected() const;
+
+  std::function<void()> markChanged_;
+  std::unique_ptr<TreeControlItems> items_;
+  std::unique_ptr<DirectoryPageModel> model_;
+  HICON largeIcon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+};
