@@ -7,6 +7,7 @@
 #define IDD_INFO_PAGE 301
 #define IDD_SETTINGS_PAGE 302
 #define IDD_EMPTY_PAGE 303
+#define IDD_STATISTICS_PAGE 304
 
 // Main window.
 #define IDC_TABS 1000
@@ -41,6 +42,15 @@
 #define IDC_BLACKLIST 1211
 #define IDC_BLACKLIST_ADD 1212
 #define IDC_BLACKLIST_REMOVE 1213
+
+// Statistics page.
+#define IDC_STATS_PERIOD 1400
+#define IDC_STATS_CONNECTIONS 1401
+#define IDC_STATS_SUCCEEDED 1402
+#define IDC_STATS_FAILED 1403
+#define IDC_STATS_DOWNLOADED 1404
+#define IDC_STATS_FILES_SENT 1405
+#define IDC_STATS_FILES 1406
 
 // The field of the "Blacklist IP" prompt.
 #define IDC_BLACKLIST_FIELD 667
