@@ -1,13 +1,14 @@
 #include "orvihttp/logging/binary_log.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <vector>
 
 #include "foundation/byte_codec.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
+#include "orvihttp/logging/binary_log_reader.h"
 #include "orvihttp/logging/log_lock.h"
 
 namespace {
@@ -27,21 +28,46 @@ int TailStrings(int32_t type) {
   }
 }
 
-// One record from the start of the data; false when it is not complete.
-bool ReadRecord(ByteReader& reader, BinLogRecord& record) {
-  uint32_t time = 0;
-  uint32_t type = 0;
-  if (!reader.Word(time) || !reader.Word(type)) return false;
-  record.time = static_cast<int32_t>(time);
-  record.type = static_cast<int32_t>(type);
-  record.first.clear();
-  record.second.clear();
-  record.value = 0;
-  int strings = TailStrings(record.type);
-  if (strings >= 1 && !reader.LengthString(record.first)) return false;
-  if (strings == 2 && (!reader.LengthString(record.second) || !reader.Word(record.value)))
-    return false;
-  return true;
+// A length-prefixed string at `at`; `at` moves past its 0 byte.
+BinLogRead ReadString(const uint8_t* data, std::size_t size, std::size_t& at, std::string& text) {
+  if (size - at < 4) return BinLogRead::Incomplete;
+  uint32_t length = static_cast<uint32_t>(data[at]) | static_cast<uint32_t>(data[at + 1]) << 8 |
+                    static_cast<uint32_t>(data[at + 2]) << 16 |
+                    static_cast<uint32_t>(data[at + 3]) << 24;
+  at += 4;
+  if (length > kMaxBinLogString) return BinLogRead::Damaged;
+  std::size_t available = std::min<std::size_t>(size - at, length);
+  // Writers never put a 0 byte inside a string; one seen already is damage,
+  // even before the rest of the record arrives.
+  if (std::memchr(data + at, 0, available)) return BinLogRead::Damaged;
+  if (size - at < static_cast<std::size_t>(length) + 1) return BinLogRead::Incomplete;
+  if (data[at + length] != 0) return BinLogRead::Damaged;
+  text.assign(reinterpret_cast<const char*>(data + at), length);
+  at += static_cast<std::size_t>(length) + 1;
+  return BinLogRead::Complete;
+}
+
+// Whether the data ends at `at`, or a well-formed record of a known type
+// starts there (perhaps cut short by the end of the data).
+bool FollowedByRecord(const uint8_t* data, std::size_t size, std::size_t at) {
+  if (at == size) return true;
+  BinLogRecord record;
+  std::size_t length = 0;
+  BinLogRead read = ReadBinLogRecord(data + at, size - at, record, length);
+  if (read == BinLogRead::Incomplete) return true;
+  return read == BinLogRead::Complete && IsWritableBinLogType(record.type);
+}
+
+// Whether a well-formed record of a type this log knows starts at `at` and
+// is followed by another one (or the end of the data). Used to find the way
+// back in after damage, where a lone match by chance is too likely to trust.
+bool IsRecordStart(const uint8_t* data, std::size_t size, std::size_t at, bool& incomplete) {
+  BinLogRecord record;
+  std::size_t length = 0;
+  BinLogRead first = ReadBinLogRecord(data + at, size - at, record, length);
+  incomplete = first == BinLogRead::Incomplete;
+  if (first != BinLogRead::Complete || !IsWritableBinLogType(record.type)) return false;
+  return FollowedByRecord(data, size, at + length);
 }
 
 }  // namespace
@@ -95,35 +121,65 @@ void LogFileDownloaded(const std::string& peerAddress, const std::string& name, 
   AppendBinaryLog(static_cast<int32_t>(BinLogType::FileDownloaded), peerAddress, name, size);
 }
 
+BinLogRead ReadBinLogRecord(const uint8_t* data, std::size_t size, BinLogRecord& record,
+                            std::size_t& length) {
+  if (size < 8) return BinLogRead::Incomplete;
+  ByteReader head(data, size);
+  uint32_t time = 0;
+  uint32_t type = 0;
+  head.Word(time);
+  head.Word(type);
+  record.time = static_cast<int32_t>(time);
+  record.type = static_cast<int32_t>(type);
+  record.first.clear();
+  record.second.clear();
+  record.value = 0;
+  std::size_t at = 8;
+  int strings = TailStrings(record.type);
+  if (strings >= 1) {
+    BinLogRead read = ReadString(data, size, at, record.first);
+    if (read != BinLogRead::Complete) return read;
+  }
+  if (strings == 2) {
+    BinLogRead read = ReadString(data, size, at, record.second);
+    if (read != BinLogRead::Complete) return read;
+    ByteReader value(data + at, size - at);
+    if (!value.Word(record.value)) return BinLogRead::Incomplete;
+    at += 4;
+  }
+  length = at;
+  return BinLogRead::Complete;
+}
+
 std::size_t ParseBinLog(const uint8_t* data, std::size_t size, const BinLogVisitor& record) {
   if (!data) return 0;
-  ByteReader reader(data, size);
-  std::size_t consumed = 0;
+  std::size_t at = 0;
   BinLogRecord current;
-  while (ReadRecord(reader, current)) {
-    consumed = reader.Position();
-    record(current);
+  while (at < size) {
+    std::size_t length = 0;
+    BinLogRead read = ReadBinLogRecord(data + at, size - at, current, length);
+    if (read == BinLogRead::Incomplete) return at;
+    // No writer produces a type outside the known ones: such a head is taken
+    // as a bare 8-byte record only where a sound record follows it, else it
+    // is the misaligned inside of a damaged record.
+    if (read == BinLogRead::Complete &&
+        (IsWritableBinLogType(current.type) || FollowedByRecord(data, size, at + length))) {
+      at += length;
+      record(current);
+      continue;
+    }
+    // Damaged: look for the next record start. A place where a record may
+    // still be arriving ends the pass there, so the next pass judges it whole.
+    std::size_t next = at + 1;
+    for (; next < size; ++next) {
+      bool incomplete = false;
+      if (IsRecordStart(data, size, next, incomplete) || incomplete) break;
+    }
+    at = next;
   }
-  return consumed;
+  return at;
 }
 
 bool ReadBinLogFile(const std::string& path, const BinLogVisitor& record) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
-  // A record longer than the chunk grows the buffer; otherwise memory stays
-  // bounded by the chunk size whatever the file's length.
-  constexpr std::size_t kChunk = 64 * 1024;
-  std::vector<uint8_t> buffer;
-  std::size_t filled = 0;
-  for (;;) {
-    if (buffer.size() - filled < kChunk) buffer.resize(filled + kChunk);
-    std::size_t got = std::fread(buffer.data() + filled, 1, buffer.size() - filled, file);
-    if (got == 0) break;
-    filled += got;
-    std::size_t consumed = ParseBinLog(buffer.data(), filled, record);
-    std::memmove(buffer.data(), buffer.data() + consumed, filled - consumed);
-    filled -= consumed;
-  }
-  std::fclose(file);
-  return true;
+  return ReadBinLogFrom(path, 0, record).has_value();
 }

@@ -46,10 +46,31 @@ void LogRequestFailed(const std::string& peerAddress);
 // `bytes` is 64-bit; the record's 32-bit field saturates at 0xFFFFFFFF.
 void LogFileDownloaded(const std::string& peerAddress, const std::string& name, uint64_t bytes);
 
-// Reading back. Records are passed to `record` in file order; parsing stops at
-// the first record that is incomplete (still being written, or cut off) or
-// malformed (a string without its 0 byte), whose bytes are left unread.
-// Returns the number of bytes consumed.
+// Reading back.
+//
+// A string longer than this is no string this server writes: the record is
+// damaged. It bounds what a reader has to hold for one record.
+inline constexpr uint32_t kMaxBinLogString = 1024 * 1024;
+
+enum class BinLogRead {
+  Complete,    // a whole record
+  Incomplete,  // the data ends inside a record that may still be completed
+  Damaged,     // bytes that no writer of this log produces
+};
+// Reads one record at the start of the data. A string is damaged when it
+// holds a 0 byte, misses its terminating 0 byte or is longer than
+// kMaxBinLogString. `length` is set for a complete record only.
+BinLogRead ReadBinLogRecord(const uint8_t* data, std::size_t size, BinLogRecord& record,
+                            std::size_t& length);
+
+// Records are passed to `record` in file order. A head of an unknown type is
+// a bare 8-byte record when a sound record (or the end) follows it, and
+// damage otherwise. A damaged record (a writer
+// that died mid-record, a torn copy) is skipped: reading goes on at the next
+// place where a well-formed record of a known type starts and is followed by
+// another one or by the end of the data. Reading stops at a record that the
+// end of the data cuts short, whose bytes are left unread. Returns the number
+// of bytes consumed.
 using BinLogVisitor = std::function<void(const BinLogRecord&)>;
 std::size_t ParseBinLog(const uint8_t* data, std::size_t size, const BinLogVisitor& record);
 // Reads a whole log file in bounded chunks; false when it cannot be opened.

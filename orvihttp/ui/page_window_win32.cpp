@@ -45,6 +45,10 @@ INT_PTR CALLBACK PageWindow::Proc(HWND dialog, UINT message, WPARAM wparam, LPAR
       if (!self) return FALSE;
       self->OnCommand(LOWORD(wparam), HIWORD(wparam));
       return TRUE;
+    case WM_NOTIFY:
+      if (!self) return FALSE;
+      self->OnNotify(reinterpret_cast<NMHDR*>(lparam));
+      return TRUE;
     case WM_TIMER:
       if (self && wparam == kRefreshTimer) self->OnTimer();
       return TRUE;

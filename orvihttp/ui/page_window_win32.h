@@ -19,6 +19,7 @@ class PageWindow {
   virtual void OnCreate() {}
   virtual void OnCommand(int /*id*/, int /*code*/) {}
   virtual void OnTimer() {}
+  virtual void OnNotify(NMHDR* /*header*/) {}
   virtual void OnDestroy() {}
 
   // The page's refresh timer, delivered to OnTimer on the window's thread.

@@ -15,3 +15,5 @@
 #define ORVI_ICON_TAB_DIRECTORY 162
 #define ORVI_ICON_START 164
 #define ORVI_ICON_STOP 165
+// The Statistics page: a downloaded file in its list.
+#define ORVI_ICON_DOWNLOAD 163

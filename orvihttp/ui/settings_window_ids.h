@@ -8,6 +8,7 @@
 #define IDD_SETTINGS_PAGE 302
 #define IDD_EMPTY_PAGE 303
 #define IDD_DIRECTORY_PAGE 304
+#define IDD_STATISTICS_PAGE 305
 // Log page template.
 #define IDD_LOG_PAGE 1500
 
@@ -60,6 +61,15 @@
 #define IDC_DIRECTORY_CLEAR 1305
 // The field of the "New directory" prompt.
 #define IDC_NEW_DIRECTORY_FIELD 666
+
+// Statistics page.
+#define IDC_STATS_PERIOD 1400
+#define IDC_STATS_CONNECTIONS 1401
+#define IDC_STATS_SUCCEEDED 1402
+#define IDC_STATS_FAILED 1403
+#define IDC_STATS_DOWNLOADED 1404
+#define IDC_STATS_FILES_SENT 1405
+#define IDC_STATS_FILES 1406
 
 // The field of the "Blacklist IP" prompt.
 #define IDC_BLACKLIST_FIELD 667

@@ -19,6 +19,7 @@
 #include "orvihttp/ui/settings_page_win32.h"
 #include "orvihttp/ui/settings_window.h"
 #include "orvihttp/ui/settings_window_ids.h"
+#include "orvihttp/ui/statistics_page_win32.h"
 #include "orvihttp/ui/ui_module_win32.h"
 
 namespace {
@@ -83,7 +84,7 @@ class SettingsWindow final : public SettingsWindowObject, private Thread {
   HICON smallIcon_ = nullptr;
 
   InfoPage infoPage_;
-  EmptyPage statisticsPage_;
+  StatisticsPage statisticsPage_;
   DirectoryPage directoryPage_;
   SettingsPage settingsPage_;
   LogPage logPage_;
@@ -218,7 +219,7 @@ void SettingsWindow::CreatePages(HWND dialog) {
   // In this order, so the Settings page's filling is the last word on Apply.
   PageWindow* order[] = {&infoPage_, &directoryPage_, &settingsPage_, &logPage_, &statisticsPage_};
   int templates[] = {IDD_INFO_PAGE, IDD_DIRECTORY_PAGE, IDD_SETTINGS_PAGE, IDD_LOG_PAGE,
-                     IDD_EMPTY_PAGE};
+                     IDD_STATISTICS_PAGE};
   HWND tabs = GetDlgItem(dialog, IDC_TABS);
   // The pages sit in the tab control's display area, above it in z-order.
   RECT area{};

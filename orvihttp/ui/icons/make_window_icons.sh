@@ -10,6 +10,7 @@
 #   log.ico         a page with coloured lines
 #   start.ico       a green "play" triangle
 #   stop.ico        a red square
+#   download.ico    a blue arrow pointing down onto a line (a downloaded file)
 set -eu
 cd "$(dirname "$0")"
 work=$(mktemp -d)
@@ -117,7 +118,16 @@ draw_stop() {
     "$work/stop$s.png"
 }
 
-for name in info statistics directory settings log start stop; do
+draw_download() {
+  local s=$1
+  local c=$(( s / 2 )) base=$(( s - 1 - $(at "$s" 2) ))
+  convert -size ${s}x${s} xc:none -fill '#2f7fd8' -stroke '#174a8a' -strokewidth 1 \
+    -draw "polygon $(( c - $(at "$s" 4) )),$(at "$s" 2) $(( c + $(at "$s" 4) - 1 )),$(at "$s" 2) $(( c + $(at "$s" 4) - 1 )),$(at "$s" 13) $(( s - 1 - $(at "$s" 5) )),$(at "$s" 13) $c,$(( base - $(at "$s" 4) )) $(at "$s" 5),$(at "$s" 13) $(( c - $(at "$s" 4) )),$(at "$s" 13)" \
+    -stroke '#333333' -draw "line $(at "$s" 3),$base $(( s - 1 - $(at "$s" 3) )),$base" \
+    "$work/download$s.png"
+}
+
+for name in info statistics directory settings log start stop download; do
   for size in 16 32; do "draw_$name" "$size"; done
   convert "$work/${name}16.png" "$work/${name}32.png" "$name.ico"
 done
@@ -127,7 +137,7 @@ convert "$work/window16.png" "$work/window32.png" "$work/window48.png" window.ic
 # A sheet of every image, four times enlarged, for looking at them.
 if [ "${1:-}" = "--preview" ] && [ -n "${2:-}" ]; then
   montage -background '#d8d8d8' -geometry +6+6 -filter point \
-    $(for n in window info statistics directory settings log start stop; do
+    $(for n in window info statistics directory settings log start stop download; do
         echo "$work/${n}16.png" "$work/${n}32.png"; done) \
     -resize 400% "$2"
 fi

@@ -138,15 +138,33 @@ TEST(BinLogReaderTest, ReadsEveryTypeAndStopsAtAnIncompleteRecord) {
   EXPECT_EQ(all[8].first, "10.0.0.5");
 }
 
-TEST(BinLogReaderTest, HugeOrMalformedLengthsStopTheReader) {
+TEST(BinLogReaderTest, HugeOrMalformedRecordsAreSkipped) {
   std::size_t consumed = 1;
+  std::string after = EncodeBinLogRecord(9, 3, "10.0.0.9", "", 0);
   std::string huge = EncodeBinLogRecord(1, 0, "", "", 0) + LeWord(2) + LeWord(3) +
-                     LeWord(0xFFFFFFFF) + "10.0.0.1" + '\0';
-  EXPECT_EQ(Parse(huge, &consumed).size(), 1u);
-  EXPECT_EQ(consumed, 8u);
+                     LeWord(0xFFFFFFFF) + "10.0.0.1" + '\0' + after;
+  std::vector<BinLogRecord> records = Parse(huge, &consumed);
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1].time, 9);
+  EXPECT_EQ(records[1].first, "10.0.0.9");
+  EXPECT_EQ(consumed, huge.size());
+
+  // A string without its 0 byte: the damaged record is passed over.
   std::string no_nul = LeWord(2) + LeWord(3) + LeWord(2) + "abc";
   EXPECT_EQ(Parse(no_nul, &consumed).size(), 0u);
-  EXPECT_EQ(consumed, 0u);
+  EXPECT_GT(consumed, 0u);
+  records = Parse(no_nul + after, &consumed);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].first, "10.0.0.9");
+  // A string with a 0 byte inside is no string a writer produces.
+  std::string inner_nul = LeWord(2) + LeWord(3) + LeWord(3) + std::string("a\0c", 3) + '\0' + after;
+  records = Parse(inner_nul, &consumed);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].time, 9);
+  // Damage followed by the start of a record still being written leaves
+  // that start for the next pass.
+  EXPECT_EQ(Parse(no_nul + after.substr(0, 10), &consumed).size(), 0u);
+  EXPECT_LE(consumed, no_nul.size());
 }
 
 TEST_F(BinaryLogTest, FileReaderCrossesChunkBoundaries) {
