@@ -8,6 +8,7 @@
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/logging/display_queue.h"
 #include "orvihttp/logging/local_time.h"
+#include "orvihttp/logging/log_escaping.h"
 #include "orvihttp/logging/log_lock.h"
 
 namespace {
@@ -63,7 +64,7 @@ std::string AccessLogLine(const std::string& peerAddress, const std::string& req
   line += " - - ";
   line += timestamp;
   line += " \"";
-  line += requestLine.empty() ? "Faulty request" : requestLine;
+  line += requestLine.empty() ? "Faulty request" : EscapeForLog(requestLine);
   line += "\" ";
   line += std::to_string(status);
   line += " ";
@@ -78,7 +79,8 @@ void LogResponse(const std::string& peerAddress, const std::string& requestLine,
   if (GetSetting(kLog)) {
     AppendAccessLog(AccessLogLine(peerAddress, requestLine, status, bodyBytes, LogTimestamp()));
   }
-  PostLogLine(status > 399 ? 3 : 2, LocalTimestamp() + " - " + peerAddress + " - " + requestLine);
+  PostLogLine(status > 399 ? 3 : 2,
+              LocalTimestamp() + " - " + peerAddress + " - " + EscapeForLog(requestLine));
 }
 
 void LogServerStarted() {
