@@ -168,8 +168,14 @@ bool VirtualDirectory::LoadTree(const std::string& filePath) {
   }
   std::fclose(file);
   if (!ok) return false;
-  std::optional<VirtualFolder> parsed =
-      ParseTree(reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size());
+  // A file that is valid but too big for the memory left is refused like a
+  // damaged one; the server goes on with its current tree.
+  std::optional<VirtualFolder> parsed;
+  try {
+    parsed = ParseTree(reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   if (!parsed) return false;
   {
     SingletonAccess<VirtualFolder> root(tree);
