@@ -8,6 +8,7 @@
 #include <new>
 #include <system_error>
 
+#include "foundation/file_open.h"
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/singleton.h"
@@ -152,7 +153,7 @@ void VirtualDirectory::Clear() {
 }
 
 bool VirtualDirectory::LoadTree(const std::string& filePath) {
-  std::FILE* file = std::fopen(filePath.c_str(), "rb");
+  std::FILE* file = OpenFile(filePath, "rb");
   if (!file) return false;
   // Read to the end rather than trusting a seek: a folder opened as a file
   // reports a nonsense size.
@@ -190,7 +191,7 @@ bool VirtualDirectory::SaveTree(const std::string& filePath) {
     SingletonAccess<VirtualFolder> root(tree);
     bytes = SerializeTree(*root);
   }
-  std::FILE* file = std::fopen(filePath.c_str(), "wb");
+  std::FILE* file = OpenFile(filePath, "wb");
   if (!file) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   ok = std::fclose(file) == 0 && ok;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "foundation/file_open.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"
@@ -52,7 +53,7 @@ void AppendAccessLog(const std::string& text) {
   if (!GetSetting(kLog)) return;
   std::string path = GetSetting(kLogPath);
   if (path.empty()) return;
-  std::FILE* file = std::fopen(path.c_str(), "ab");
+  std::FILE* file = OpenFile(path, "ab");
   if (!file) return;
   std::fwrite(text.data(), 1, text.size(), file);
   std::fclose(file);
