@@ -36,6 +36,12 @@ Response ErrorPage(int code, int port) {
     case 501:
       response.body = "501 Not implemented";
       break;
+    case 503:
+      response.body = "503 Service unavailable";
+      break;
+    case 504:
+      response.body = "504 Gateway timeout";
+      break;
     case 505:
       response.body = "505 HTTP version not supported";
       break;
