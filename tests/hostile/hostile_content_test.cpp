@@ -86,7 +86,12 @@ TEST_F(LogForging, RequestLinesCannotPlantLinesOrTerminalCodes) {
   // Every line is one response, with nothing a terminal would act on, and the
   // quotes around the request line are the only quotes in it.
   // Each line is written just after its response went out.
-  WaitFor([&] { return DisplayLines().size() >= 3; }, 2000);
+  WaitFor(
+      [&] {
+        const std::vector<DisplayLine> posted = DisplayLines();
+        return !posted.empty() && posted.back().text.find("GET /a.txt") != std::string::npos;
+      },
+      2000);
   const std::string text = ReadFileBytes(accessLog);
   std::vector<std::string> requests;
   for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
