@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,13 @@ class ChildProcessStream {
   // output), or -1 on an error, on a stream opened for writing, or when the
   // calling Thread is being stopped (the wait is woken by the stop).
   virtual std::ptrdiff_t Read(char* buffer, std::size_t length) = 0;
+  // Read that gives up when no byte arrived within `milliseconds`: then
+  // kTimedOut, and the stream stays usable.
+  static constexpr std::ptrdiff_t kTimedOut = -2;
+  virtual std::ptrdiff_t ReadWithin(char* buffer, std::size_t length, uint32_t milliseconds) = 0;
+  // Ends the child at once (a script past its time, a reader that left).
+  // Later reads give the output still in the pipe, then end or an error.
+  virtual void Terminate() = 0;
   // Other modes: writes all bytes to the child's input; false on an error
   // (for example when the child has ended) or on a stream opened for reading.
   virtual bool Write(const char* bytes, std::size_t length) = 0;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <vector>
 
@@ -104,15 +105,32 @@ class PosixChildStream : public ChildProcessStream {
   }
 
   std::ptrdiff_t Read(char* buffer, std::size_t length) override {
+    return ReadWithin(buffer, length, kForever);
+  }
+
+  std::ptrdiff_t ReadWithin(char* buffer, std::size_t length, uint32_t milliseconds) override {
     if (!reading_ || streamFd_ < 0) return -1;
     if (length == 0) return 0;
     StopWaker waker([this] { Wake(); });
     for (;;) {
-      if (!WaitFor(streamFd_, POLLIN)) return -1;
+      switch (WaitFor(streamFd_, POLLIN, milliseconds)) {
+        case Ready::Yes:
+          break;
+        case Ready::TimedOut:
+          return kTimedOut;
+        case Ready::Stopped:
+          return -1;
+      }
       ssize_t got = read(streamFd_, buffer, length);
       if (got >= 0) return got;
       if (errno != EINTR && errno != EAGAIN) return -1;
     }
+  }
+
+  void Terminate() override {
+    if (reaped_) return;
+    abandoned_ = true;
+    kill(pid_, SIGKILL);
   }
 
   bool Write(const char* bytes, std::size_t length) override {
@@ -126,7 +144,7 @@ class PosixChildStream : public ChildProcessStream {
     pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
     bool ok = true;
     while (length > 0) {
-      if (!WaitFor(streamFd_, POLLOUT)) {
+      if (WaitFor(streamFd_, POLLOUT, kForever) != Ready::Yes) {
         ok = false;
         break;
       }
@@ -172,20 +190,33 @@ class PosixChildStream : public ChildProcessStream {
     (void)ignored;
   }
 
-  // Waits until `fd` is ready for `events`; false when woken by a stop.
-  bool WaitFor(int fd, short events) {
+  static constexpr uint32_t kForever = 0xFFFFFFFFu;
+  enum class Ready { Yes, TimedOut, Stopped };
+
+  // Waits until `fd` is ready for `events`, a stop wakes the wait, or
+  // `milliseconds` pass (kForever: no limit).
+  Ready WaitFor(int fd, short events, uint32_t milliseconds) {
     pollfd fds[2] = {{fd, events, 0}, {wakeFd_, POLLIN, 0}};
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
-      int ready = poll(fds, 2, -1);
+      int timeout = -1;
+      if (milliseconds != kForever) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        timeout = static_cast<int>(std::max<int64_t>(0, left.count()));
+      }
+      int ready = poll(fds, 2, timeout);
       if (ready < 0) {
         if (errno == EINTR) continue;
-        return false;
+        return Ready::Stopped;
       }
+      if (ready == 0) return Ready::TimedOut;
       if (fds[1].revents != 0) {
         abandoned_ = true;
-        return false;
+        return Ready::Stopped;
       }
-      if (fds[0].revents != 0) return true;
+      if (fds[0].revents != 0) return Ready::Yes;
     }
   }
 

@@ -28,6 +28,39 @@ void CloseIfOpen(HANDLE& handle) {
   handle = nullptr;
 }
 
+// A process attribute list naming the only handles a child may inherit.
+class HandleListAttribute {
+ public:
+  HandleListAttribute(HANDLE* handles, std::size_t count) {
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    storage_.resize(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+    if (size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+    initialised_ = true;
+    if (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles,
+                                  count * sizeof(HANDLE), nullptr, nullptr)) {
+      list_ = list;
+    }
+  }
+  ~HandleListAttribute() {
+    if (initialised_) {
+      DeleteProcThreadAttributeList(
+          reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data()));
+    }
+  }
+  HandleListAttribute(const HandleListAttribute&) = delete;
+  HandleListAttribute& operator=(const HandleListAttribute&) = delete;
+
+  // Nothing when the list could not be made.
+  LPPROC_THREAD_ATTRIBUTE_LIST List() const { return list_; }
+
+ private:
+  std::vector<char> storage_;
+  bool initialised_ = false;
+  LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
 class Win32ChildStream : public ChildProcessStream {
  public:
   Win32ChildStream(HANDLE process, HANDLE wakeEvent, bool reading, HANDLE streamPipe,
@@ -61,6 +94,32 @@ class Win32ChildStream : public ChildProcessStream {
     }
     if (abandoned_) return -1;
     return static_cast<std::ptrdiff_t>(got);
+  }
+
+  std::ptrdiff_t ReadWithin(char* buffer, std::size_t length, uint32_t milliseconds) override {
+    if (!reading_ || !streamPipe_) return -1;
+    if (length == 0) return 0;
+    // An anonymous pipe has no timed read: look for bytes, and between looks
+    // wait on the wake event, a little longer each time.
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    DWORD pause = 1;
+    for (;;) {
+      DWORD available = 0;
+      if (!PeekNamedPipe(streamPipe_, nullptr, 0, nullptr, &available, nullptr) || available > 0) {
+        return Read(buffer, length);  // bytes, or the end: neither blocks
+      }
+      const ULONGLONG now = GetTickCount64();
+      if (now >= deadline) return kTimedOut;
+      const DWORD left = static_cast<DWORD>(deadline - now);
+      StopWaker waker([this] { Wake(); });
+      if (WaitForSingleObject(wakeEvent_, pause < left ? pause : left) == WAIT_OBJECT_0) return -1;
+      if (pause < 50) pause *= 2;
+    }
+  }
+
+  void Terminate() override {
+    abandoned_ = true;
+    TerminateProcess(process_, 1);
   }
 
   bool Write(const char* bytes, std::size_t length) override {
@@ -130,16 +189,23 @@ std::unique_ptr<ChildProcessStream> OpenChildProcess(const std::string& commandL
         // The parent's ends stay behind.
         SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0) &&
         SetHandleInformation(outputRead, HANDLE_FLAG_INHERIT, 0)) {
-      STARTUPINFOA startup{};
-      startup.cb = sizeof startup;
-      startup.dwFlags = STARTF_USESTDHANDLES;
-      startup.hStdInput = inputRead;
-      startup.hStdOutput = outputWrite;
-      startup.hStdError = options.captureStandardError ? outputWrite : nullptr;
+      STARTUPINFOEXA startup{};
+      startup.StartupInfo.cb = sizeof startup;
+      startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+      startup.StartupInfo.hStdInput = inputRead;
+      startup.StartupInfo.hStdOutput = outputWrite;
+      startup.StartupInfo.hStdError = options.captureStandardError ? outputWrite : nullptr;
+      // The child inherits its two pipe ends and nothing else: not the
+      // sockets, logs or files other connections have open at this moment.
+      HANDLE inherited[2] = {inputRead, outputWrite};
+      HandleListAttribute attribute(inherited, 2);
+      startup.lpAttributeList = attribute.List();
       std::vector<char> line(commandLine.begin(), commandLine.end());
       line.push_back('\0');
-      started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS,
-                               nullptr, nullptr, &startup, &process) != 0;
+      started = startup.lpAttributeList &&
+                CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
+                               DETACHED_PROCESS | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                               &startup.StartupInfo, &process) != 0;
     }
     // The child's ends belong to the child now (or to nobody).
     CloseIfOpen(inputRead);

@@ -1,7 +1,8 @@
 #include "foundation/file_text.h"
 
 #include <cstring>
-#include <fstream>
+
+#include "foundation/file_open.h"
 
 namespace {
 
@@ -10,11 +11,13 @@ size_t TextLength(const std::string& text) {
   return std::strlen(text.c_str());
 }
 
-bool WriteWithMode(const std::string& path, const std::string& text, std::ios::openmode mode) {
-  std::ofstream file(path, std::ios::binary | mode);
+bool WriteWithMode(const std::string& path, const std::string& text, const char* mode) {
+  std::FILE* file = OpenFile(path, mode);
   if (!file) return false;
-  file.write(text.data(), static_cast<std::streamsize>(TextLength(text)));
-  return true;
+  const size_t length = TextLength(text);
+  bool ok = std::fwrite(text.data(), 1, length, file) == length;
+  ok = std::fclose(file) == 0 && ok;
+  return ok;
 }
 
 }  // namespace
@@ -22,16 +25,16 @@ bool WriteWithMode(const std::string& path, const std::string& text, std::ios::o
 // Read in chunks rather than by the reported size: a folder opens on some
 // systems and reports a nonsense size, but every read of it fails.
 std::string ReadFileText(const std::string& path, uint64_t offset) {
-  std::ifstream file(path, std::ios::binary);
+  std::FILE* file = OpenFile(path, "rb");
   if (!file) return std::string();
-  if (offset > 0 && !file.seekg(static_cast<std::streamoff>(offset), std::ios::beg)) {
-    return std::string();
-  }
   std::string text;
+  if (offset > 0 && !SeekFile(file, offset)) {
+    std::fclose(file);
+    return text;
+  }
   char chunk[65536];
   for (;;) {
-    file.read(chunk, sizeof(chunk));
-    size_t got = static_cast<size_t>(file.gcount());
+    size_t got = std::fread(chunk, 1, sizeof(chunk), file);
     if (got == 0) break;
     const char* nul = static_cast<const char*>(std::memchr(chunk, 0, got));
     if (nul) {
@@ -40,13 +43,14 @@ std::string ReadFileText(const std::string& path, uint64_t offset) {
     }
     text.append(chunk, got);
   }
+  std::fclose(file);
   return text;
 }
 
 bool WriteFileText(const std::string& path, const std::string& text) {
-  return WriteWithMode(path, text, std::ios::out | std::ios::trunc);
+  return WriteWithMode(path, text, "wb");
 }
 
 bool AppendFileText(const std::string& path, const std::string& text) {
-  return WriteWithMode(path, text, std::ios::out | std::ios::app);
+  return WriteWithMode(path, text, "ab");
 }

@@ -39,6 +39,9 @@ Response ErrorPage(int code, int port) {
     case 503:
       response.body = "503 Service unavailable";
       break;
+    case 504:
+      response.body = "504 Gateway timeout";
+      break;
     case 505:
       response.body = "505 HTTP version not supported";
       break;

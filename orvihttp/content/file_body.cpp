@@ -1,7 +1,9 @@
 #include "orvihttp/content/file_body.h"
 
+#include "foundation/file_open.h"
+
 std::unique_ptr<FileBody> FileBody::Open(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenFile(path, "rb");
   if (!file) return nullptr;
   return std::unique_ptr<FileBody>(new FileBody(file));
 }

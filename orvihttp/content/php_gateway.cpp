@@ -1,5 +1,9 @@
 #include "orvihttp/content/php_gateway.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
 #include <memory>
 
 #include "foundation/child_process.h"
@@ -8,6 +12,7 @@
 #include "foundation/thread.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/error_page.h"
+#include "orvihttp/content/php_child_slots.h"
 
 namespace {
 
@@ -18,6 +23,71 @@ bool IsSafeQuery(const std::string& query) {
   }
   return true;
 }
+
+std::atomic<uint32_t> phpTimeLimitMs{kPhpTimeLimitMs};
+
+// The wall-clock end of one script's run.
+class Deadline {
+ public:
+  explicit Deadline(uint32_t milliseconds)
+      : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds)) {}
+  // Milliseconds left, 0 once it has passed.
+  uint32_t Left() const {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end_ - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<uint32_t>(left.count()) : 0;
+  }
+
+ private:
+  std::chrono::steady_clock::time_point end_;
+};
+
+// The rest of a long script's output: first what was read ahead, then the
+// child's pipe as the sender asks for it, until the child ends or its time
+// is up. The child and its slot go when the response is done.
+class PhpOutput : public BodySource {
+ public:
+  PhpOutput(std::unique_ptr<ChildProcessStream> child, std::string readAhead, Deadline deadline,
+            std::unique_ptr<PhpChildSlot> slot)
+      : child_(std::move(child)),
+        readAhead_(std::move(readAhead)),
+        deadline_(deadline),
+        slot_(std::move(slot)) {}
+
+  ~PhpOutput() override {
+    // A client that left, or a HEAD request, stops the script: nobody will
+    // read what it prints.
+    if (!ended_) child_->Terminate();
+    CloseChildProcess(std::move(child_));
+  }
+
+  std::size_t Read(char* buffer, std::size_t length) override {
+    if (offset_ < readAhead_.size()) {
+      const std::size_t count = std::min(length, readAhead_.size() - offset_);
+      std::memcpy(buffer, readAhead_.data() + offset_, count);
+      offset_ += count;
+      if (offset_ == readAhead_.size()) {
+        std::string().swap(readAhead_);
+        offset_ = 0;
+      }
+      return count;
+    }
+    if (ended_) return 0;
+    std::ptrdiff_t got = child_->ReadWithin(buffer, length, deadline_.Left());
+    if (got > 0) return static_cast<std::size_t>(got);
+    if (got == ChildProcessStream::kTimedOut) child_->Terminate();
+    ended_ = got != ChildProcessStream::kTimedOut;
+    return 0;
+  }
+
+ private:
+  std::unique_ptr<ChildProcessStream> child_;
+  std::string readAhead_;
+  std::size_t offset_ = 0;
+  Deadline deadline_;
+  std::unique_ptr<PhpChildSlot> slot_;
+  bool ended_ = false;
+};
 
 }  // namespace
 
@@ -51,30 +121,48 @@ std::optional<Response> PhpGateway(const std::string& realPath, const std::strin
   std::optional<std::string> commandLine =
       BuildPhpCommandLine(GetSetting(kPhpPath), realPath, query);
   if (!commandLine) return ErrorPage(400, GetSetting(kPort));
+  std::unique_ptr<PhpChildSlot> slot = AcquirePhpChildSlot(kPhpSlotWaitMs);
+  if (!slot) {
+    if (Thread::CurrentStopRequested()) return std::nullopt;
+    return ErrorPage(503, GetSetting(kPort));
+  }
   std::unique_ptr<ChildProcessStream> child = OpenChildProcess(*commandLine, "rt");
   if (!child) return ErrorPage(500, GetSetting(kPort));
 
-  // The header block announces the output's length, so the output is read
-  // whole before anything is sent; the limit bounds what that may cost.
+  // Read ahead: a script that ends within kPhpReadAhead bytes is answered
+  // with its length, as every short page is. A longer one is streamed.
+  const Deadline deadline(phpTimeLimitMs.load());
   std::string output;
   char piece[4096];
-  bool tooLong = false;
   for (;;) {
-    std::ptrdiff_t got = child->Read(piece, sizeof piece);
-    if (got <= 0) break;
-    if (output.size() + static_cast<std::size_t>(got) > kMaxPhpOutput) {
-      tooLong = true;
-      break;
+    std::ptrdiff_t got = child->ReadWithin(piece, sizeof piece, deadline.Left());
+    if (got == ChildProcessStream::kTimedOut) {
+      child->Terminate();
+      CloseChildProcess(std::move(child));
+      return ErrorPage(504, GetSetting(kPort));
     }
+    if (got <= 0) break;
     output.append(piece, static_cast<std::size_t>(got));
+    if (output.size() >= kPhpReadAhead) {
+      Response response;
+      response.contentType = "text/html";
+      response.stream = std::make_unique<PhpOutput>(std::move(child), std::move(output), deadline,
+                                                    std::move(slot));
+      response.untilClose = true;
+      response.countsAsDownload = true;
+      return response;
+    }
   }
   CloseChildProcess(std::move(child));
   if (Thread::CurrentStopRequested()) return std::nullopt;
-  if (tooLong) return ErrorPage(500, GetSetting(kPort));
 
   Response response;
   response.contentType = "text/html";
   response.body = std::move(output);
   response.countsAsDownload = true;
   return response;
+}
+
+void SetPhpTimeLimitForTesting(uint32_t milliseconds) {
+  phpTimeLimitMs.store(milliseconds == 0 ? kPhpTimeLimitMs : milliseconds);
 }

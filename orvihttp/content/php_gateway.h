@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -9,9 +10,19 @@
 // Scripts run by the PHP CGI program: the request's query goes on its command
 // line, and whatever the program prints is the response body, unchanged.
 
-// The most output one run may produce; a script that goes on printing past
-// it is answered 500 instead of filling the server's memory.
-inline constexpr std::size_t kMaxPhpOutput = 64 * 1024 * 1024;
+// Output a script may print before the answer starts: a run that ends
+// within it is answered with a Content-Length like any page; a longer one
+// is streamed until the script ends, without a length, and the connection
+// closes after it. This bounds what one run holds in memory.
+inline constexpr std::size_t kPhpReadAhead = 1024 * 1024;
+
+// The wall-clock time a script may run. Past it the program is ended; the
+// client gets 504 when nothing was sent yet, else the connection closes.
+inline constexpr uint32_t kPhpTimeLimitMs = 60 * 1000;
+
+// How long a request waits for one of the PHP child slots
+// (php_child_slots.h) before it is answered 503.
+inline constexpr uint32_t kPhpSlotWaitMs = 5 * 1000;
 
 // `phpPath` -f "realPath", then " -- " and the query when there is one. The
 // request can only add words after " -- ": nothing (the request is to be
@@ -28,6 +39,11 @@ bool IsPhpScriptName(const std::string& name);
 
 // Runs the script at `realPath` with the request's `query` (or POST body) as
 // arguments: 200 with the output, 400 for a query the command line must not
-// carry, 500 when the program cannot be started. Nothing when the thread is
-// being stopped meanwhile, since nobody waits for the answer then.
+// carry, 500 when the program cannot be started, 503 when no child slot came
+// free in time, 504 when the script printed too little before its time was
+// up. Nothing when the thread is being stopped meanwhile, since nobody waits
+// for the answer then.
 std::optional<Response> PhpGateway(const std::string& realPath, const std::string& query);
+
+// For tests: the time limit of a script's run (0: the default again).
+void SetPhpTimeLimitForTesting(uint32_t milliseconds);

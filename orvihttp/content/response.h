@@ -26,6 +26,10 @@ struct Response {
   std::string body;
   std::unique_ptr<BodySource> stream;
   uint64_t streamSize = 0;
+  // A stream whose length is not known ahead (a script still printing): it
+  // goes out without Content-Length, with "Connection: close", and the body
+  // ends where the connection does. `streamSize` plays no part then.
+  bool untilClose = false;
   // A file or script output: once the body went out, the binary log records
   // it as downloaded under the connection's activity.
   bool countsAsDownload = false;

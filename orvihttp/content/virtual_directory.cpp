@@ -7,6 +7,7 @@
 #include <new>
 #include <system_error>
 
+#include "foundation/file_open.h"
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/singleton.h"
@@ -169,7 +170,7 @@ void VirtualDirectory::Clear() {
 }
 
 bool VirtualDirectory::LoadTree(const std::string& filePath) {
-  std::FILE* file = std::fopen(filePath.c_str(), "rb");
+  std::FILE* file = OpenFile(filePath, "rb");
   if (!file) return false;
   // Read to the end rather than trusting a seek: a folder opened as a file
   // reports a nonsense size.
@@ -185,8 +186,14 @@ bool VirtualDirectory::LoadTree(const std::string& filePath) {
   }
   std::fclose(file);
   if (!ok) return false;
-  std::optional<VirtualFolder> parsed =
-      ParseTree(reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size());
+  // A file that is valid but too big for the memory left is refused like a
+  // damaged one; the server goes on with its current tree.
+  std::optional<VirtualFolder> parsed;
+  try {
+    parsed = ParseTree(reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   if (!parsed) return false;
   {
     SingletonAccess<VirtualFolder> root(tree);
@@ -201,7 +208,7 @@ bool VirtualDirectory::SaveTree(const std::string& filePath) {
     SingletonAccess<VirtualFolder> root(tree);
     bytes = SerializeTree(*root);
   }
-  std::FILE* file = std::fopen(filePath.c_str(), "wb");
+  std::FILE* file = OpenFile(filePath, "wb");
   if (!file) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   ok = std::fclose(file) == 0 && ok;

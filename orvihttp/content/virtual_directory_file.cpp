@@ -26,6 +26,10 @@ bool Count(ByteReader& reader, uint32_t& count) {
 
 // Smallest records: a file is two empty names and a word, a folder an empty
 // name and two words. Counts beyond what the data can hold fail at once.
+// Nothing is reserved from a count: each level of a nested file could claim
+// as many children as the rest of the file might hold, and reserving that at
+// every level costs far more than the file. Records are added as they are
+// read, so memory grows with the bytes actually present.
 constexpr std::size_t kMinFileRecord = 6;
 constexpr std::size_t kMinFolderRecord = 9;
 
@@ -37,7 +41,6 @@ bool ParseFolder(ByteReader& reader, VirtualFolder& folder, int depth) {
     return false;
   }
   if (fileCount > reader.Remaining() / kMinFileRecord) return false;
-  folder.files.reserve(fileCount);
   for (uint32_t i = 0; i < fileCount; ++i) {
     VirtualFile file;
     if (!reader.CString(file.name) || !reader.CString(file.realPath) ||
@@ -47,7 +50,6 @@ bool ParseFolder(ByteReader& reader, VirtualFolder& folder, int depth) {
     folder.files.push_back(std::move(file));
   }
   if (folderCount > reader.Remaining() / kMinFolderRecord) return false;
-  folder.subfolders.reserve(folderCount);
   for (uint32_t i = 0; i < folderCount; ++i) {
     folder.subfolders.emplace_back();
     if (!ParseFolder(reader, folder.subfolders.back(), depth + 1)) return false;

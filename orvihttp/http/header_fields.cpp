@@ -89,7 +89,7 @@ std::string HeaderFields::BuildHeaderBlockWithDate(const std::string& dateText) 
   block += "Content-Type: " + contentType;
   if (contentType.compare(0, 4, "text") == 0) block += "; charset=ISO-8859-1";
   block += "\r\n";
-  block += "Content-Length: " + std::to_string(contentLength) + "\r\n";
+  if (contentLength >= 0) block += "Content-Length: " + std::to_string(contentLength) + "\r\n";
   if (!lastModified.empty()) block += "Last-Modified: " + lastModified + "\r\n";
   block += "\r\n";
   return block;

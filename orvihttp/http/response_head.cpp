@@ -11,5 +11,9 @@ std::string ResponseHead(const Response& response, const std::string& dateText) 
   fields.contentType = response.contentType;
   fields.lastModified = response.lastModified;
   fields.contentLength = response.ContentLength();
+  if (response.untilClose) {
+    fields.contentLength = -1;
+    fields.connectionMode = HeaderFields::kClose;
+  }
   return StatusLine(response.status) + fields.BuildHeaderBlockWithDate(dateText);
 }

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdint>
 
 #include "foundation/clock.h"
 #include "foundation/settings.h"
@@ -37,11 +38,14 @@ void Connection::SendResponse(Response response) {
     // The head of a streamed body travels with its first piece, which may be
     // long in coming under the cap, so the record is written before it.
     LogOutcome(response.status, peerAddress_);
+    // Without a length, closing the connection is what ends the body.
+    if (response.untilClose) closeAfterResponse_ = true;
+    const uint64_t size = response.untilClose ? UINT64_MAX : response.streamSize;
     if (headOnly) {
       socket_.Send(head);
       response.stream.reset();
     } else {
-      bodyBytes = TransferBody(*response.stream, response.streamSize, std::move(head));
+      bodyBytes = TransferBody(*response.stream, size, std::move(head));
       response.stream.reset();
       currentRate_.store(0, std::memory_order_relaxed);
     }

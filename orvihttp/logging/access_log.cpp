@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "foundation/file_open.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/logging/display_queue.h"
 #include "orvihttp/logging/local_time.h"
+#include "orvihttp/logging/log_escaping.h"
 #include "orvihttp/logging/log_lock.h"
 
 namespace {
@@ -51,7 +53,7 @@ void AppendAccessLog(const std::string& text) {
   if (!GetSetting(kLog)) return;
   std::string path = GetSetting(kLogPath);
   if (path.empty()) return;
-  std::FILE* file = std::fopen(path.c_str(), "ab");
+  std::FILE* file = OpenFile(path, "ab");
   if (!file) return;
   std::fwrite(text.data(), 1, text.size(), file);
   std::fclose(file);
@@ -63,7 +65,7 @@ std::string AccessLogLine(const std::string& peerAddress, const std::string& req
   line += " - - ";
   line += timestamp;
   line += " \"";
-  line += requestLine.empty() ? "Faulty request" : requestLine;
+  line += requestLine.empty() ? "Faulty request" : EscapeForLog(requestLine);
   line += "\" ";
   line += std::to_string(status);
   line += " ";
@@ -78,7 +80,8 @@ void LogResponse(const std::string& peerAddress, const std::string& requestLine,
   if (GetSetting(kLog)) {
     AppendAccessLog(AccessLogLine(peerAddress, requestLine, status, bodyBytes, LogTimestamp()));
   }
-  PostLogLine(status > 399 ? 3 : 2, LocalTimestamp() + " - " + peerAddress + " - " + requestLine);
+  PostLogLine(status > 399 ? 3 : 2,
+              LocalTimestamp() + " - " + peerAddress + " - " + EscapeForLog(requestLine));
 }
 
 void LogServerStarted() {

@@ -24,7 +24,8 @@ std::string LocalTimestampAt(std::time_t now);
 void AppendAccessLog(const std::string& text);
 
 // One access-log line: peer - - [stamp] "request line" status size\r\n.
-// An empty request line is logged as "Faulty request".
+// An empty request line is logged as "Faulty request"; any other is
+// escaped (log_escaping.h) so a client cannot forge lines.
 std::string AccessLogLine(const std::string& peerAddress, const std::string& requestLine,
                           int status, int64_t bodyBytes, const std::string& timestamp);
 

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "foundation/byte_codec.h"
+#include "foundation/file_open.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/logging/binary_log_reader.h"
@@ -96,7 +97,7 @@ void AppendBinaryLog(int32_t type, const std::string& first, const std::string& 
   LogLock lock;
   std::string path = GetSetting(kBinLogPath);
   if (path.empty()) return;
-  std::FILE* file = std::fopen(path.c_str(), "ab");
+  std::FILE* file = OpenFile(path, "ab");
   if (!file) return;
   std::string bytes =
       EncodeBinLogRecord(static_cast<int32_t>(std::time(nullptr)), type, first, second, value);

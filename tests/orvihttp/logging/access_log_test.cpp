@@ -103,6 +103,24 @@ TEST_F(AccessLogTest, ResponsesAreAppendedAndPosted) {
   EXPECT_EQ(lines[3].kind, 3u);
 }
 
+TEST_F(AccessLogTest, ClientBytesCannotForgeLinesOrReachTheTerminal) {
+  const std::string forged = std::string("GET /a\r\n10.0.0.9 - - \"x\\y\x1B[2J\x7F") +
+                             std::string(1, '\0') + "\xE9 HTTP/1.1";
+  const std::string shown =
+      "GET /a\\x0D\\x0A10.0.0.9 - - \\x22x\\x5Cy\\x1B[2J\\x7F\\x00\xE9 HTTP/1.1";
+  EXPECT_EQ(AccessLogLine("10.0.0.1", forged, 404, 7, "[S]"),
+            "10.0.0.1 - - [S] \"" + shown + "\" 404 7\r\n");
+
+  LogResponse("10.0.0.1", forged, 404, 7);
+  const std::string text = ReadFileBytes(log_path_);
+  EXPECT_EQ(text.find("\r\n"), text.size() - 2) << text;
+  EXPECT_NE(text.find("\"" + shown + "\" 404 7\r\n"), std::string::npos) << text;
+  std::vector<DisplayLine> lines = DisplayLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].text.substr(lines[0].text.size() - shown.size() - 14),
+            " - 10.0.0.1 - " + shown);
+}
+
 TEST_F(AccessLogTest, LogOffWritesNoFileButStillPosts) {
   SetBool("Log", false, true);
   LogResponse("10.0.0.1", "GET / HTTP/1.1", 200, 5);
