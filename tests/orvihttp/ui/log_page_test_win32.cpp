@@ -146,7 +146,10 @@ TEST(LogPage, ShowsRequestsInTheirColoursAndSavesAndCopiesThem) {
     HWND host = nullptr;
     ASSERT_TRUE(
         WaitUntil([&] { return (host = FindWindowA("Trellan", nullptr)) != nullptr; }, 20000));
-    Sleep(2000);
+    // The host loads its plugins after its window is made, slowly on a busy
+    // machine. A bare connection shows whether the server listens yet, and
+    // makes no line of its own.
+    ASSERT_TRUE(WaitUntil([&] { return HttpTestClient(port).IsConnected(); }, 20000));
     // Lines posted before the window opens are all shown when it opens.
     // A listing of the root (200) and a missing file (404).
     Get(port, "/");
