@@ -200,19 +200,15 @@ TEST(DirectoryPage, BuildsTheTreeTheServerPublishes) {
 
   std::thread desktop([&] {
     OnTestDesktop onDesktop;
-    HWND host = nullptr;
-    ASSERT_TRUE(
-        WaitUntil([&] { return (host = FindWindowA("Trellan", nullptr)) != nullptr; }, 20000));
+    HWND host = WaitForHostWindow();
+    ASSERT_NE(host, nullptr);
     Sleep(2000);
     ASSERT_TRUE(WaitUntil([&] { return StatusIs(Get(port, "/index.html"), "404"); }, 10000))
         << "the tree starts empty";
 
-    ASSERT_TRUE(ChooseSettings(host));
-    HWND window = WaitForSettingsWindow();
-    ASSERT_NE(window, nullptr);
-    HWND page = PageWith(window, IDC_DIRECTORY_TREE);
+    HWND window = nullptr;
+    HWND page = OpenPage(host, 2, IDC_DIRECTORY_TREE, &window);
     ASSERT_NE(page, nullptr);
-    ASSERT_TRUE(GoToTab(window, 2));
     EXPECT_TRUE(IsWindowVisible(page));
     HWND tree = GetDlgItem(page, IDC_DIRECTORY_TREE);
     EXPECT_EQ(Shown(tree), Lines{"/"});

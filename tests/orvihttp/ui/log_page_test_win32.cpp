@@ -143,9 +143,8 @@ TEST(LogPage, ShowsRequestsInTheirColoursAndSavesAndCopiesThem) {
 
   std::thread desktop([&] {
     OnTestDesktop onDesktop;
-    HWND host = nullptr;
-    ASSERT_TRUE(
-        WaitUntil([&] { return (host = FindWindowA("Trellan", nullptr)) != nullptr; }, 20000));
+    HWND host = WaitForHostWindow();
+    ASSERT_NE(host, nullptr);
     // The host loads its plugins after its window is made, slowly on a busy
     // machine. A bare connection shows whether the server listens yet, and
     // makes no line of its own.
@@ -155,12 +154,9 @@ TEST(LogPage, ShowsRequestsInTheirColoursAndSavesAndCopiesThem) {
     Get(port, "/");
     Get(port, "/missing.html");
 
-    ASSERT_TRUE(ChooseSettings(host));
-    HWND window = WaitForSettingsWindow();
-    ASSERT_NE(window, nullptr);
-    HWND page = PageWith(window, IDC_LOG_LIST);
+    HWND window = nullptr;
+    HWND page = OpenPage(host, 4, IDC_LOG_LIST, &window);
     ASSERT_NE(page, nullptr);
-    ASSERT_TRUE(GoToTab(window, 4));
     EXPECT_TRUE(IsWindowVisible(page));
     ASSERT_TRUE(WaitUntil([&] { return LineCount(page) == 3; }, 3000)) << LineCount(page);
     EXPECT_EQ(Colours(page), (std::vector<COLORREF>{kBlack, kGreen, kRed}))

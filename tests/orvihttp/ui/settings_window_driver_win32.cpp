@@ -108,6 +108,19 @@ bool ChooseSettings(HWND host) {
   return WaitUntil([] { return !IsWindowVisible(FindWindowA("#32768", nullptr)); }, 10000);
 }
 
+HWND WaitForHostWindow() {
+  HWND host = nullptr;
+  WaitUntil([&] { return (host = FindWindowA("Trellan", nullptr)) != nullptr; }, 20000);
+  return host;
+}
+
+HWND OpenPage(HWND host, int tab, int control, HWND* window) {
+  *window = ChooseSettings(host) ? WaitForSettingsWindow() : nullptr;
+  if (!*window) return nullptr;
+  HWND page = PageWith(*window, control);
+  return page && GoToTab(*window, tab) ? page : nullptr;
+}
+
 // The page of the settings window that holds control `id`.
 HWND PageWith(HWND window, int id) {
   HWND page = nullptr;

@@ -32,8 +32,15 @@ std::vector<HWND> Dialogs(bool settingsWindow);
 HWND WaitForSettingsWindow();
 // Answers the next question box with OK and gives its text.
 std::string AnswerQuestion();
+// The host's window on the test desktop, once the host has made it; null
+// after 20 s without one.
+HWND WaitForHostWindow();
 // Picks the server's "Settings..." from the tray menu of the host window.
 bool ChooseSettings(HWND host);
+// Opens the settings window through the tray menu and shows tab `tab`: gives
+// the page that holds control `control` (null when any step fails) and the
+// window in `window`.
+HWND OpenPage(HWND host, int tab, int control, HWND* window);
 // The page of the settings window that holds control `id`.
 HWND PageWith(HWND window, int id);
 std::string Text(HWND dialog, int id);

@@ -40,9 +40,8 @@ TEST(SettingsWindow, DrivesTheRealServerFromEveryPage) {
 
   std::thread desktop([&] {
     OnTestDesktop onDesktop;
-    HWND host = nullptr;
-    ASSERT_TRUE(
-        WaitUntil([&] { return (host = FindWindowA("Trellan", nullptr)) != nullptr; }, 20000));
+    HWND host = WaitForHostWindow();
+    ASSERT_NE(host, nullptr);
     // The host loads its plugins after its window is made.
     Sleep(2000);
 

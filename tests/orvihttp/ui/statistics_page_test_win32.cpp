@@ -73,9 +73,8 @@ TEST(StatisticsPage, CountsTheRequestsOfTheRealServer) {
   ASSERT_TRUE(server.Start(process));
   std::thread desktop([&] {
     OnTestDesktop onDesktop;
-    HWND host = nullptr;
-    ASSERT_TRUE(
-        WaitUntil([&] { return (host = FindWindowA("Trellan", nullptr)) != nullptr; }, 20000));
+    HWND host = WaitForHostWindow();
+    ASSERT_NE(host, nullptr);
     // The host loads its plugins after its window is made, slowly on a busy
     // machine: one bare connection shows when the server listens.
     ASSERT_TRUE(WaitUntil([&] { return HttpTestClient(port).IsConnected(); }, 20000));
@@ -86,12 +85,9 @@ TEST(StatisticsPage, CountsTheRequestsOfTheRealServer) {
     EXPECT_EQ(Ask(port, "GET /missing.html HTTP/1.0\r\n\r\n"), "404");
     EXPECT_EQ(Ask(port, "GET /page.html HTTP/1.0\r\n\r\n"), "200");
 
-    ASSERT_TRUE(ChooseSettings(host));
-    HWND window = WaitForSettingsWindow();
-    ASSERT_NE(window, nullptr);
-    HWND page = PageWith(window, IDC_STATS_PERIOD);
+    HWND window = nullptr;
+    HWND page = OpenPage(host, 1, IDC_STATS_PERIOD, &window);
     ASSERT_NE(page, nullptr);
-    ASSERT_TRUE(GoToTab(window, 1));
     EXPECT_TRUE(IsWindowVisible(page));
     EXPECT_EQ(Text(page, IDC_STATS_PERIOD), "Total");
     EXPECT_TRUE(WaitUntil([&] { return Text(page, IDC_STATS_CONNECTIONS) == "5"; }, 3000))
