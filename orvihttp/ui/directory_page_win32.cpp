@@ -144,10 +144,7 @@ class TreeControlItems final : public DirectoryItems {
 DirectoryPage::DirectoryPage(std::function<void()> markChanged)
     : markChanged_(std::move(markChanged)) {}
 
-DirectoryPage::~DirectoryPage() {
-  if (largeIcon_) DestroyIcon(largeIcon_);
-  if (smallIcon_) DestroyIcon(smallIcon_);
-}
+DirectoryPage::~DirectoryPage() = default;
 
 const VirtualFolder& DirectoryPage::workingTree() const {
   static const VirtualFolder kEmpty;
@@ -155,8 +152,6 @@ const VirtualFolder& DirectoryPage::workingTree() const {
 }
 
 void DirectoryPage::OnCreate() {
-  largeIcon_ = LoadUiIcon(ORVI_ICON_WINDOW, GetSystemMetrics(SM_CXICON));
-  smallIcon_ = LoadUiIcon(ORVI_ICON_WINDOW, GetSystemMetrics(SM_CXSMICON));
   items_ = std::make_unique<TreeControlItems>(GetDlgItem(window_, IDC_DIRECTORY_TREE));
   model_ = std::make_unique<DirectoryPageModel>(
       *items_, [this] { markChanged_(); }, [this](const std::string& text) { ShowError(text); });
@@ -215,15 +210,9 @@ void DirectoryPage::ImportFolder() {
 }
 
 void DirectoryPage::CreateFolder() {
-  FormDescription form;
-  form.caption = "New directory";
-  form.buttons = FormDescription::Buttons::OkCancel;
-  form.largeIcon = largeIcon_;
-  form.smallIcon = smallIcon_;
-  form.rows.push_back({IDC_NEW_DIRECTORY_FIELD, FormRow::Kind::Field, "Directory name:", ""});
-  ShowFormDialog(form);
+  std::string name = PromptForText("New directory", "Directory name:", IDC_NEW_DIRECTORY_FIELD);
   if (Thread::CurrentStopRequested()) return;
-  model_->CreateFolder(Selected(), form.rows[0].value);
+  model_->CreateFolder(Selected(), name);
 }
 
 void DirectoryPage::ShowError(const std::string& text) {

@@ -37,6 +37,4 @@ class DirectoryPage final : public PageWindow {
   std::function<void()> markChanged_;
   std::unique_ptr<TreeControlItems> items_;
   std::unique_ptr<DirectoryPageModel> model_;
-  HICON largeIcon_ = nullptr;
-  HICON smallIcon_ = nullptr;
 };

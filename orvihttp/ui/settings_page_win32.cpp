@@ -30,15 +30,10 @@ bool Checked(HWND page, int id) {
 SettingsPage::SettingsPage(std::function<void(bool)> markChanged)
     : markChanged_(std::move(markChanged)) {}
 
-SettingsPage::~SettingsPage() {
-  if (largeIcon_) DestroyIcon(largeIcon_);
-  if (smallIcon_) DestroyIcon(smallIcon_);
-}
+SettingsPage::~SettingsPage() = default;
 
 void SettingsPage::OnCreate() {
   working_ = WorkingSettings::CopyOfLive();
-  largeIcon_ = LoadUiIcon(ORVI_ICON_WINDOW, GetSystemMetrics(SM_CXICON));
-  smallIcon_ = LoadUiIcon(ORVI_ICON_WINDOW, GetSystemMetrics(SM_CXSMICON));
 
   // Filling sends change notifications that write the same values back.
   SetDlgItemTextA(window_, IDC_PORT, std::to_string(working_.Get(kPort)).c_str());
@@ -146,15 +141,9 @@ void SettingsPage::ChoosePhpFolder() {
 }
 
 void SettingsPage::AddToBlacklist() {
-  FormDescription form;
-  form.caption = "Blacklist IP";
-  form.buttons = FormDescription::Buttons::OkCancel;
-  form.largeIcon = largeIcon_;
-  form.smallIcon = smallIcon_;
-  form.rows.push_back({IDC_BLACKLIST_FIELD, FormRow::Kind::Field, "IP to add:", ""});
-  ShowFormDialog(form);
+  std::string address = PromptForText("Blacklist IP", "IP to add:", IDC_BLACKLIST_FIELD);
   if (Thread::CurrentStopRequested()) return;
-  AddTypedAddressToBlacklist(form.rows[0].value);
+  AddTypedAddressToBlacklist(address);
   RefreshBlacklist();
 }
 

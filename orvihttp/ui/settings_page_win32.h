@@ -35,6 +35,4 @@ class SettingsPage final : public PageWindow {
 
   std::function<void(bool)> markChanged_;
   WorkingSettings working_;
-  HICON largeIcon_ = nullptr;
-  HICON smallIcon_ = nullptr;
 };

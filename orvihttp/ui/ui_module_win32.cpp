@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "foundation/dialog_helpers.h"
 #include "foundation/this_module_win32.h"
+#include "orvihttp/ui/plugin_resources.h"
 
 HINSTANCE UiModule() {
   return ThisModule();
@@ -21,4 +23,19 @@ std::string ControlText(HWND dialog, int id, int limit) {
 
 void ShowText(HWND dialog, int id, const std::string& text) {
   if (ControlText(dialog, id) != text) SetDlgItemTextA(dialog, id, text.c_str());
+}
+
+std::string PromptForText(const std::string& caption, const std::string& label, int fieldId) {
+  HICON large = LoadUiIcon(ORVI_ICON_WINDOW, GetSystemMetrics(SM_CXICON));
+  HICON small = LoadUiIcon(ORVI_ICON_WINDOW, GetSystemMetrics(SM_CXSMICON));
+  FormDescription form;
+  form.caption = caption;
+  form.buttons = FormDescription::Buttons::OkCancel;
+  form.largeIcon = large;
+  form.smallIcon = small;
+  form.rows.push_back({fieldId, FormRow::Kind::Field, label, ""});
+  ShowFormDialog(form);
+  if (large) DestroyIcon(large);
+  if (small) DestroyIcon(small);
+  return form.rows[0].value;
 }

@@ -11,6 +11,11 @@ HINSTANCE UiModule();
 // An icon of the library's resources at `size` pixels; the caller destroys it.
 HICON LoadUiIcon(int resource, int size);
 
+// The pages' text prompt: a form with one empty field labelled `label`,
+// OK and Cancel, and the window's icons. Gives the typed text (at most 63
+// characters) after OK, and "" after Cancel or close.
+std::string PromptForText(const std::string& caption, const std::string& label, int fieldId);
+
 // Control texts, moved without flicker: a text that is already shown is not
 // set again.
 std::string ControlText(HWND dialog, int id, int limit = 1024);
