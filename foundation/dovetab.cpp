@@ -44,23 +44,60 @@ int32_t ParseInt(std::string_view text) {
                              : static_cast<int32_t>(magnitude);
 }
 
+// Decodes the characters of a quoted string up to its closing quote or the
+// end of `text`; returns where it stopped (text.size() when no quote closed).
+//
+// A backslash followed by a double quote is a quote. In front of r or n a run
+// of backslashes is read in pairs: each pair is one backslash, and a single
+// one left over makes the letter a carriage return or a line feed. So "\n"
+// is a line feed as it always was, and "\\n" is a backslash and the letter n,
+// which is how a folder name starting with n after a backslash is written.
+// Any other backslash stands for itself.
+size_t DecodeQuoted(std::string_view text, std::string& out) {
+  out.clear();
+  size_t at = 0;
+  while (at < text.size()) {
+    char c = text[at];
+    if (c == '"') return at;
+    if (c != '\\') {
+      out += c;
+      ++at;
+      continue;
+    }
+    size_t run = 0;
+    while (at + run < text.size() && text[at + run] == '\\') ++run;
+    char next = at + run < text.size() ? text[at + run] : '\0';
+    if (at + run < text.size() && (next == 'r' || next == 'n')) {
+      out.append(run / 2, '\\');
+      if (run % 2 == 1) {
+        out += next == 'r' ? '\r' : '\n';
+      } else {
+        out += next;
+      }
+      at += run + 1;
+    } else if (at + run < text.size() && next == '"') {
+      out.append(run - 1, '\\');
+      out += '"';
+      at += run + 1;
+    } else {
+      out.append(run, '\\');
+      at += run;
+    }
+  }
+  return at;
+}
+
 // The quoted string starting after the opening quote. False when the closing
 // quote is missing: such a line is dropped rather than kept half-read.
+// A string ending in a backslash used to be written with that backslash right
+// before the closing quote, which then reads as an escaped quote and leaves
+// the string open. A line whose open string ends with that quote is therefore
+// read as closed there, its last backslash belonging to the string.
 bool ParseQuoted(std::string_view text, std::string& out) {
-  out.clear();
-  for (size_t at = 0; at < text.size(); ++at) {
-    char c = text[at];
-    if (c == '"') return true;
-    if (c == '\\' && at + 1 < text.size()) {
-      char next = text[at + 1];
-      if (next == 'r' || next == 'n' || next == '"') {
-        out += next == 'r' ? '\r' : next == 'n' ? '\n' : '"';
-        ++at;
-        continue;
-      }
-    }
-    // Any other backslash stands for itself; what follows is read normally.
-    out += c;
+  if (DecodeQuoted(text, out) < text.size()) return true;
+  if (text.size() >= 2 && text.back() == '"' && text[text.size() - 2] == '\\') {
+    DecodeQuoted(text.substr(0, text.size() - 1), out);
+    return true;
   }
   return false;
 }
@@ -119,10 +156,12 @@ std::string FormatValue(const Setting& entry) {
     case Setting::Type::String:
       break;
   }
+  const std::string& text = entry.stringValue;
   std::string out;
-  out.reserve(entry.stringValue.size() + 2);
+  out.reserve(text.size() + 2);
   out += '"';
-  for (char c : entry.stringValue) {
+  for (size_t at = 0; at < text.size(); ++at) {
+    char c = text[at];
     switch (c) {
       case '"':
         out += "\\\"";
@@ -133,8 +172,21 @@ std::string FormatValue(const Setting& entry) {
       case '\n':
         out += "\\n";
         break;
+      case '\\': {
+        // A backslash run is written as is, unless an r or n (or a carriage
+        // return or line feed, written as \r and \n) follows it: then every
+        // backslash of the run is doubled, so the reader does not take the
+        // letter for an escape.
+        size_t end = at;
+        while (end < text.size() && text[end] == '\\') ++end;
+        bool escapeLetterFollows = end < text.size() && (text[end] == 'r' || text[end] == 'n' ||
+                                                         text[end] == '\r' || text[end] == '\n');
+        out.append(escapeLetterFollows ? 2 * (end - at) : end - at, '\\');
+        at = end - 1;
+        break;
+      }
       default:
-        out += c;  // the backslash too: "C:\new" reads back with a line feed
+        out += c;
         break;
     }
   }

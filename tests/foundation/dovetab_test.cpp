@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -135,10 +136,15 @@ TEST(DovetabParse, QuotedStringEscapes) {
   // A backslash before anything else is itself, and what follows is read
   // normally, even another backslash that starts an escape.
   EXPECT_EQ(ParseOne("Name = \"C:\\Web\\x\"").stringValue, "C:\\Web\\x");
-  EXPECT_EQ(ParseOne("Name = \"a\\\\r\"").stringValue, "a\\\r");
-  // Backslash pairs do not collapse.
+  // In front of r or n backslashes pair up: a pair is one backslash, a
+  // single one left over makes the escape.
+  EXPECT_EQ(ParseOne("Name = \"a\\\\r\"").stringValue, "a\\r");
+  EXPECT_EQ(ParseOne("Name = \"a\\\\\\r\"").stringValue, "a\\\r");
+  EXPECT_EQ(ParseOne("Name = \"\\\\nas\\share\"").stringValue, "\\nas\\share");
+  // Elsewhere backslash pairs do not collapse.
   EXPECT_EQ(ParseOne("Name = \"a\\\\\\\"\"").stringValue, "a\\\\\"");
-  // A folder starting with n after a backslash turns into a line feed.
+  EXPECT_EQ(ParseOne("Name = \"\\\\server\\share\"").stringValue, "\\\\server\\share");
+  // A single backslash before n is still a line feed.
   EXPECT_EQ(ParseOne("Name = \"C:\\new\"").stringValue, "C:\new");
   EXPECT_EQ(ParseOne("Name = \"\"").stringValue, "");
   // The string ends at the first unescaped quote; the rest is ignored.
@@ -146,11 +152,19 @@ TEST(DovetabParse, QuotedStringEscapes) {
 }
 
 TEST(DovetabParse, UnterminatedQuoteDropsOnlyItsLine) {
-  std::vector<Setting> entries =
-      ParseAll(kHead + "A = \"open\r\nB = \"ends in escape\\\"\r\nC = \"ok\"\r\n");
+  std::vector<Setting> entries = ParseAll(kHead +
+                                          "A = \"open\r\n"
+                                          "B = \"escaped quote\\\" then more\r\n"
+                                          "C = \"ok\"\r\n");
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, "C");
   EXPECT_EQ(entries[0].stringValue, "ok");
+}
+
+TEST(DovetabParse, OpenStringEndingInEscapedQuoteIsAFolderWithTrailingBackslash) {
+  // What earlier versions wrote for "C:\Logs\" (and "a\"b\\").
+  EXPECT_EQ(ParseOne("LogPath = \"C:\\Logs\\\"").stringValue, "C:\\Logs\\");
+  EXPECT_EQ(ParseOne("Name = \"a\\\"b\\\\\"").stringValue, "a\"b\\\\");
 }
 
 TEST(DovetabParse, MalformedLinesAreSkipped) {
@@ -203,14 +217,12 @@ TEST(DovetabWrite, WritesHeaderAndLines) {
                       "LogPath = \"C:\\Logs\\OrviHTTP.log\"\r\n");
 }
 
-TEST(DovetabWrite, BackslashBeforeEscapeLetterIsWrittenAsIs) {
-  // Such a backslash is not doubled, so the pair reads back as the escaped
-  // character: the format cannot carry "\n" literally.
+TEST(DovetabWrite, BackslashBeforeEscapeLetterIsDoubled) {
   std::string text = dovetab::Write({String("Root", "C:\\new\\rates\\\"q\"")});
-  EXPECT_EQ(text, kHead + "Root = \"C:\\new\\rates\\\\\"q\\\"\"\r\n");
+  EXPECT_EQ(text, kHead + "Root = \"C:\\\\new\\\\rates\\\\\"q\\\"\"\r\n");
   std::vector<Setting> back = ParseAll(text);
   ASSERT_EQ(back.size(), 1u);
-  EXPECT_EQ(back[0].stringValue, "C:\new\rates\\\"q\"");
+  EXPECT_EQ(back[0].stringValue, "C:\\new\\rates\\\"q\"");
 }
 
 TEST(DovetabWrite, ParsedEntriesWriteBackUnchanged) {
@@ -228,6 +240,73 @@ TEST(DovetabWrite, ParsedEntriesWriteBackUnchanged) {
     EXPECT_EQ(back[i].stringValue, entries[i].stringValue);
   }
   EXPECT_EQ(dovetab::Write(back), text);
+}
+
+// The string value as earlier versions wrote it: only quotes, carriage returns
+// and line feeds escaped, every backslash as is.
+std::string FormerlyWritten(const std::string& value) {
+  std::string out = "\"";
+  for (char c : value) {
+    out += c == '"' ? "\\\"" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+  }
+  return out + "\"";
+}
+
+bool BackslashBeforeEscapeLetter(const std::string& value) {
+  for (size_t at = 0; at + 1 < value.size(); ++at) {
+    char next = value[at + 1];
+    if (value[at] == '\\' && (next == 'r' || next == 'n' || next == '\r' || next == '\n')) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Every string reads back as written; and a string that earlier versions
+// already wrote and read correctly is written byte for byte as before, so
+// their files read the same.
+void CheckRoundTrip(const std::string& value) {
+  std::string text = dovetab::Write({String("Key", value)});
+  std::vector<Setting> back = ParseAll(text);
+  ASSERT_EQ(back.size(), 1u) << testing::PrintToString(value);
+  ASSERT_EQ(back[0].stringValue, value) << "written as " << testing::PrintToString(text);
+  std::string written = text.substr(kHead.size() + 6, text.size() - kHead.size() - 8);
+  if (!BackslashBeforeEscapeLetter(value)) {
+    ASSERT_EQ(written, FormerlyWritten(value)) << testing::PrintToString(value);
+  } else {
+    ASSERT_NE(written, FormerlyWritten(value)) << testing::PrintToString(value);
+  }
+}
+
+TEST(DovetabRoundTrip, EveryShortStringOfTheTrickyCharacters) {
+  const std::string alphabet = "\\rn\"\r\nx";
+  std::vector<std::string> level = {""};
+  for (int length = 0; length <= 6; ++length) {
+    std::vector<std::string> longer;
+    for (const std::string& value : level) {
+      CheckRoundTrip(value);
+      if (HasFatalFailure()) return;
+      if (length == 6) continue;
+      for (char c : alphabet) longer.push_back(value + c);
+    }
+    level = std::move(longer);
+  }
+}
+
+TEST(DovetabRoundTrip, RandomStringsOfAnyByteAndPaths) {
+  std::mt19937 random(20240611);
+  std::uniform_int_distribution<int> byte(0, 255);
+  std::uniform_int_distribution<int> length(0, 40);
+  for (int i = 0; i < 3000; ++i) {
+    std::string value;
+    for (int n = length(random); n > 0; --n) value += static_cast<char>(byte(random));
+    CheckRoundTrip(value);
+    if (HasFatalFailure()) return;
+  }
+  for (const char* path : {"C:\\Users\\nick\\AppData\\Local\\Programs\\Orvi HTTP Server",
+                           "C:\\Users\\rob\\", "\\\\nas\\share\\", "D:\\web\\"}) {
+    CheckRoundTrip(path);
+  }
 }
 
 }  // namespace
