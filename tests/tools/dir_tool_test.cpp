@@ -9,6 +9,7 @@
 #include "foundation/file_system.h"
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
+#include "orvihttp/config/product_version.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "tests/support/child_program.h"
 #include "tests/support/test_support.h"
@@ -147,6 +148,9 @@ TEST_F(DirTool, WrongArgumentsShowTheUsage) {
   EXPECT_FALSE(IsFile(dir_));
   int code = -1;
   EXPECT_NE(Tool({"--help"}, &code).find("usage: orvihttp-dir"), std::string::npos);
+  EXPECT_EQ(code, 0);
+  code = -1;
+  EXPECT_EQ(Tool({"--version"}, &code), "orvihttp-dir (Orvi HTTP Server) " ORVI_VERSION_TEXT "\n");
   EXPECT_EQ(code, 0);
 }
 

@@ -5,6 +5,7 @@
 
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
+#include "orvihttp/config/product_identity.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "tools/orvihttp_dir/latin1_names.h"
 
@@ -24,6 +25,8 @@ const char kDirToolUsage[] =
     "  remove <path>                         removes a folder (with everything in\n"
     "                                        it) or else a file\n"
     "  clear                                 empties the tree\n"
+    "\n"
+    "--version shows the version; --help this text.\n"
     "\n"
     "Folders and paths are virtual: / is the root, /docs a folder in it.\n"
     "--latin1-names stores UTF-8 names of characters up to U+00FF in Latin-1, as\n"
@@ -138,6 +141,9 @@ int Run(const std::vector<std::string>& arguments, std::string& out) {
       latin1 = true;
     } else if (argument == "--help" || argument == "-h") {
       out += kDirToolUsage;
+      return 0;
+    } else if (argument == "--version") {
+      out += std::string("orvihttp-dir (") + kProductName + ") " ORVI_VERSION_TEXT "\n";
       return 0;
     } else if (argument.size() > 2 && argument.compare(0, 2, "--") == 0) {
       throw Usage("unknown option " + argument);

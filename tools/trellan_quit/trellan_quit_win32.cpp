@@ -3,10 +3,16 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
+#include "orvihttp/config/product_identity.h"
 #include "plugin_api/plugin_api.h"
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("trellan-quit (%s) %s\n", kProductName, ORVI_VERSION_TEXT);
+    return 0;
+  }
   constexpr DWORD kWaitMs = 15000;
   DWORD started = GetTickCount();
   while (HWND host = FindWindowA("Trellan", nullptr)) {
