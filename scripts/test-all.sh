@@ -2,8 +2,10 @@
 # Builds and tests every flavour: native Linux, the acceptance run with real
 # clients against the server the run command installs and starts, Linux with
 # AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build under Wine
-# and the same acceptance run against it, and a short run of every libFuzzer
-# target, and the naming rules of CONTRIBUTING.md. Prints the summary per
+# and the same acceptance run against it, the packages (Windows installer and
+# portable zip under Wine, Linux archive) built and checked as a user gets
+# them, a short run of every libFuzzer target, and the naming rules of
+# CONTRIBUTING.md. Prints the summary per
 # flavour; fails when any flavour fails.
 # ORVI_FLAVOURS picks flavours.
 set -uo pipefail
@@ -32,6 +34,13 @@ flavour() {
     naming)
       # Needs the compile commands of the native and the Windows builds.
       scripts/check-naming.sh build/linux build/windows
+      rc=$?
+      if [ $rc -eq 0 ]; then results[$preset]="passed"; else results[$preset]="FAILED"; status=1; fi
+      return
+      ;;
+    packages)
+      # Packages from the linux and windows build folders, then their checks.
+      tests/packages/run-package-tests.sh
       rc=$?
       if [ $rc -eq 0 ]; then results[$preset]="passed"; else results[$preset]="FAILED"; status=1; fi
       return
@@ -70,13 +79,13 @@ flavour() {
   if [ $rc -eq 0 ]; then results[$preset]="passed"; else results[$preset]="FAILED"; status=1; fi
 }
 
-for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows acceptance-windows naming linux-fuzz}; do
+for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows acceptance-windows packages naming linux-fuzz}; do
   flavour "$preset"
 done
 
 echo
 echo "=== summary ==="
-for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows acceptance-windows naming linux-fuzz}; do
+for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows acceptance-windows packages naming linux-fuzz}; do
   printf '%-18s %s\n' "$preset" "${results[$preset]:-not run}"
 done
 exit $status
