@@ -11,6 +11,8 @@
 #   --windows     the Windows build, run under Wine (private prefix inside
 #                 the install folder; a virtual display when DISPLAY is unset)
 #   --fresh       rebuild OrviHTTP.dir from the sample site even if it exists
+#   --publish F   also publish the file F at the top of the site (may be
+#                 given more than once)
 #
 # OrviHTTP.ini keeps any settings you changed; the script only sets Active,
 # FirstTime, Port and the PHP settings.
@@ -21,13 +23,15 @@ port=8080
 folder=""
 windows=0
 fresh=0
+published=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --port) port="${2:?--port needs a number}"; shift 2 ;;
     --folder) folder="${2:?--folder needs a path}"; shift 2 ;;
     --windows) windows=1; shift ;;
     --fresh) fresh=1; shift ;;
-    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --publish) published+=("$(realpath "${2:?--publish needs a file}")"); shift 2 ;;
+    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run.sh: unknown argument: $1 (try --help)" >&2; exit 2 ;;
   esac
 done
@@ -88,6 +92,10 @@ if [ "$windows" -eq 1 ]; then
     rm -f "$plugin/OrviHTTP.dir"
     wine "$folder/orvihttp-dir.exe" "$win_plugin\\OrviHTTP.dir" import / "$(winepath -w "$root/sample-site")" > /dev/null
   fi
+  for file in "${published[@]}"; do
+    wine "$folder/orvihttp-dir.exe" "$win_plugin\\OrviHTTP.dir" remove "/$(basename "$file")" > /dev/null 2>&1 || true
+    wine "$folder/orvihttp-dir.exe" "$win_plugin\\OrviHTTP.dir" add-file / "$(winepath -w "$file")" > /dev/null
+  done
 else
   config="${XDG_CONFIG_HOME:-$HOME/.config}/Quintarvo"
   mkdir -p "$config/Trellan" "$config/Orvi HTTP Server"
@@ -98,6 +106,10 @@ else
     # Linux file names are UTF-8; the server's names are Latin-1, as it decodes URLs.
     "$folder/orvihttp-dir" --latin1-names "$plugin/OrviHTTP.dir" import / "$root/sample-site" > /dev/null
   fi
+  for file in "${published[@]}"; do
+    "$folder/orvihttp-dir" "$plugin/OrviHTTP.dir" remove "/$(basename "$file")" > /dev/null 2>&1 || true
+    "$folder/orvihttp-dir" "$plugin/OrviHTTP.dir" add-file / "$file" > /dev/null
+  done
 fi
 
 echo

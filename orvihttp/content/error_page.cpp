@@ -33,6 +33,9 @@ Response ErrorPage(int code, int port) {
     case 500:
       response.body = "500 Internal server error";
       break;
+    case 416:
+      response.body = "416 Range not satisfiable";
+      break;
     case 501:
       response.body = "501 Not implemented";
       break;

@@ -3,6 +3,6 @@
 #include "orvihttp/content/response.h"
 
 // The answer of a status-only response: the small fixed page of 400, 403,
-// 404, 500, 501, 503 and 505, an empty body for any other code. The 403 and 404
+// 404, 416, 500, 501, 503 and 505, an empty body for any other code. The 403 and 404
 // pages name `port`, the port the server is set to.
 Response ErrorPage(int code, int port);

@@ -12,6 +12,10 @@ FileBody::~FileBody() {
   std::fclose(file_);
 }
 
+bool FileBody::Seek(uint64_t offset) {
+  return SeekFile(file_, offset);
+}
+
 std::size_t FileBody::Read(char* buffer, std::size_t length) {
   return std::fread(buffer, 1, length, file_);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -17,6 +18,9 @@ class FileBody : public BodySource {
   FileBody& operator=(const FileBody&) = delete;
 
   std::size_t Read(char* buffer, std::size_t length) override;
+  // Reading goes on from `offset` bytes into the file; false when the file
+  // cannot get there.
+  bool Seek(uint64_t offset);
 
  private:
   explicit FileBody(std::FILE* file) : file_(file) {}

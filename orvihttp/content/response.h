@@ -21,6 +21,10 @@ struct Response {
   int status = 200;
   std::string contentType;   // "" goes out as text/plain
   std::string lastModified;  // no Last-Modified line when ""
+  // A file, which a client may ask for in parts.
+  bool acceptsRanges = false;
+  // No Content-Range line when "".
+  std::string contentRange;
   // The body is `body`, or, when `stream` is set, the `streamSize` bytes it
   // yields.
   std::string body;

@@ -1,5 +1,6 @@
 #include "orvihttp/http/header_fields.h"
 
+#include <cctype>
 #include <cstdlib>
 
 #include "orvihttp/config/product_identity.h"
@@ -27,6 +28,26 @@ int64_t LeadingInteger(const std::string& text) {
   return negative ? -value : value;
 }
 
+bool SameNameIgnoringCase(const std::string& name, const char* known) {
+  std::size_t i = 0;
+  for (; i < name.size() && known[i] != '\0'; ++i) {
+    if (std::tolower(static_cast<unsigned char>(name[i])) !=
+        std::tolower(static_cast<unsigned char>(known[i]))) {
+      return false;
+    }
+  }
+  return i == name.size() && known[i] == '\0';
+}
+
+// The value of a "Name: value" line without the blanks around it.
+std::string FieldValue(const std::string& line, std::size_t colon) {
+  std::size_t start = colon + 1;
+  std::size_t end = line.size();
+  while (start < end && (line[start] == ' ' || line[start] == '\t')) ++start;
+  while (end > start && (line[end - 1] == ' ' || line[end - 1] == '\t')) --end;
+  return line.substr(start, end - start);
+}
+
 }  // namespace
 
 void SplitWords(const std::string& line, std::size_t maxWords, std::string* words,
@@ -49,9 +70,30 @@ void HeaderFields::Clear() {
   host.clear();
   lastModified.clear();
   date.clear();
+  range.clear();
+  ifRange.clear();
+  ifModifiedSince.clear();
+  acceptRanges = false;
+  contentRange.clear();
 }
 
 void HeaderFields::ParseHeaderLine(const std::string& line) {
+  const std::size_t colon = line.find(':');
+  if (colon != std::string::npos) {
+    const std::string name = line.substr(0, colon);
+    if (SameNameIgnoringCase(name, "Range")) {
+      range = FieldValue(line, colon);
+      return;
+    }
+    if (SameNameIgnoringCase(name, "If-Range")) {
+      ifRange = FieldValue(line, colon);
+      return;
+    }
+    if (SameNameIgnoringCase(name, "If-Modified-Since")) {
+      ifModifiedSince = FieldValue(line, colon);
+      return;
+    }
+  }
   std::string words[2];
   std::size_t count = 0;
   SplitWords(line, 2, words, &count);
@@ -91,6 +133,8 @@ std::string HeaderFields::BuildHeaderBlockWithDate(const std::string& dateText) 
   block += "\r\n";
   if (contentLength >= 0) block += "Content-Length: " + std::to_string(contentLength) + "\r\n";
   if (!lastModified.empty()) block += "Last-Modified: " + lastModified + "\r\n";
+  if (acceptRanges) block += "Accept-Ranges: bytes\r\n";
+  if (!contentRange.empty()) block += "Content-Range: " + contentRange + "\r\n";
   block += "\r\n";
   return block;
 }

@@ -4,8 +4,9 @@
 #include <string>
 
 // The header fields the server reads from a request (connection mode, host,
-// content length) and writes into a response (content length, content type,
-// last modified, date). Every instance starts cleared.
+// content length, and the range and date conditions of a file request) and
+// writes into a response (content length, content type, last modified, date,
+// byte ranges). Every instance starts cleared.
 class HeaderFields {
  public:
   enum ConnectionMode : int { kClose = 0, kKeepAlive = 1, kNotStated = 2 };
@@ -16,9 +17,10 @@ class HeaderFields {
   HeaderFields& operator=(const HeaderFields&) = default;
 
   void Clear();
-  // One request header line without its line end. Only "Connection:",
-  // "Host:" and "Content-Length:" (exact spelling) are understood, and only
-  // their second word counts.
+  // One request header line without its line end. "Connection:", "Host:"
+  // and "Content-Length:" are understood in exactly this spelling, and only
+  // their second word counts. "Range", "If-Range" and "If-Modified-Since"
+  // are matched in any case, as HTTP has it, and keep their whole value.
   void ParseHeaderLine(const std::string& line);
 
   // The response's header lines and the empty line that ends them; sets
@@ -38,6 +40,15 @@ class HeaderFields {
   std::string host;
   std::string lastModified;
   std::string date;
+  // Request side: the values of the conditional and range headers, "" when
+  // absent.
+  std::string range;
+  std::string ifRange;
+  std::string ifModifiedSince;
+  // Response side: an "Accept-Ranges: bytes" line, and a "Content-Range:"
+  // line when not "".
+  bool acceptRanges = false;
+  std::string contentRange;
 };
 
 // Splits a line into words separated by runs of spaces (tab is an ordinary

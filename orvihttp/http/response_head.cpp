@@ -11,6 +11,10 @@ std::string ResponseHead(const Response& response, const std::string& dateText) 
   fields.contentType = response.contentType;
   fields.lastModified = response.lastModified;
   fields.contentLength = response.ContentLength();
+  fields.acceptRanges = response.acceptsRanges;
+  fields.contentRange = response.contentRange;
+  // "Not modified" has no body; a length would only mislead.
+  if (response.status == 304) fields.contentLength = -1;
   if (response.untilClose) {
     fields.contentLength = -1;
     fields.connectionMode = HeaderFields::kClose;

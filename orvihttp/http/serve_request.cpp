@@ -1,3 +1,4 @@
+#include <memory>
 #include <optional>
 
 #include "foundation/file_system.h"
@@ -9,22 +10,66 @@
 #include "orvihttp/content/http_date.h"
 #include "orvihttp/content/php_gateway.h"
 #include "orvihttp/content/virtual_directory.h"
+#include "orvihttp/http/byte_range.h"
 #include "orvihttp/http/connection.h"
 #include "orvihttp/http/mime_table.h"
 
 namespace {
 
-// A file of the tree as it is: 200 with the file streamed, or 404 when it
-// cannot be found or opened.
-Response FileResponse(const VirtualFile& file) {
+// True when the client's copy, dated by its If-Modified-Since, is as new as
+// the file: the file was not written in a later second. A date the server
+// cannot read asks nothing.
+bool ClientCopyIsCurrent(const Request& request, const FileStatus& status) {
+  if (request.method != Request::Method::Get && request.method != Request::Method::Head) {
+    return false;
+  }
+  if (request.headers.ifModifiedSince.empty()) return false;
+  std::optional<int64_t> since = ParseHttpDate(request.headers.ifModifiedSince);
+  return since && status.lastWrite.seconds <= *since;
+}
+
+// The part of the file a GET asks for. An If-Range naming another date than
+// the file's own means the client's earlier parts belong to an older file,
+// so it gets the whole new one.
+ByteRange RequestedRange(const Request& request, const FileStatus& status) {
+  if (request.method != Request::Method::Get || request.headers.range.empty()) return {};
+  if (!request.headers.ifRange.empty()) {
+    std::optional<int64_t> date = ParseHttpDate(request.headers.ifRange);
+    if (!date || *date != status.lastWrite.seconds) return {};
+  }
+  return ResolveByteRange(request.headers.range, status.size);
+}
+
+// A file of the tree as it is: 200 with the file streamed, 206 with the part
+// of it the client asked for, 304 when the client's copy is current, 416 for
+// a part outside the file, or 404 when it cannot be found or opened.
+Response FileResponse(const VirtualFile& file, const Request& request) {
   std::optional<FileStatus> status = QueryFileStatus(file.realPath);
   if (!status) return ErrorPage(404, GetSetting(kPort));
   Response response;
   response.lastModified = FormatHttpDate(status->lastWrite.seconds);
-  response.streamSize = status->size;
-  response.stream = FileBody::Open(file.realPath);
-  if (!response.stream) return ErrorPage(404, GetSetting(kPort));
   response.contentType = ContentTypeForName(file.name);
+  if (ClientCopyIsCurrent(request, *status)) {
+    response.status = 304;
+    return response;
+  }
+  const ByteRange range = RequestedRange(request, *status);
+  if (range.kind == ByteRange::Kind::Unsatisfiable) {
+    Response refusal = ErrorPage(416, GetSetting(kPort));
+    refusal.contentRange = ContentRangeText(range, status->size);
+    return refusal;
+  }
+  std::unique_ptr<FileBody> body = FileBody::Open(file.realPath);
+  if (!body) return ErrorPage(404, GetSetting(kPort));
+  response.acceptsRanges = true;
+  response.streamSize = status->size;
+  if (range.kind == ByteRange::Kind::Part) {
+    if (!body->Seek(range.first)) return ErrorPage(500, GetSetting(kPort));
+    response.status = 206;
+    response.streamSize = range.length;
+    response.contentRange = ContentRangeText(range, status->size);
+  }
+  response.stream = std::move(body);
   response.countsAsDownload = true;
   return response;
 }
@@ -78,5 +123,5 @@ void Connection::ServeRequest() {
     }
     return;
   }
-  SendResponse(FileResponse(*file));
+  SendResponse(FileResponse(*file, request_));
 }

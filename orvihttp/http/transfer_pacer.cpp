@@ -47,6 +47,10 @@ void TransferPacer::SetAllowedRate(int32_t allowedRate) {
   if (allowedRate == rateSeen_) return;
   rateSeen_ = allowedRate > 0 ? allowedRate : 0;
   budget_ = SlotBudget(rateSeen_);
+  // A steep cut (a new download joined) would otherwise keep this transfer
+  // asleep for a long time on a share that is re-shared meanwhile; at most
+  // one second of the new share is repaid, then it measures again.
+  slotUsed_ = std::min(slotUsed_, budget_ * kMaxCarriedSlots);
 }
 
 bool TransferPacer::WaitForSlot() {

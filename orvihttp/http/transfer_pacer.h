@@ -12,6 +12,8 @@
 class TransferPacer {
  public:
   static constexpr uint32_t kSlotMs = 100;
+  // How many slots of a shrunk share the bytes already sent may fill.
+  static constexpr uint64_t kMaxCarriedSlots = 10;
   // Milliseconds of a clock that wraps at 32 bits.
   using Clock = std::function<uint32_t()>;
   // Sleeps that many milliseconds; false when woken instead.

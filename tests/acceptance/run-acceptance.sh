@@ -114,7 +114,21 @@ trap 'exit 130' INT TERM HUP
 
 # --- start ----------------------------------------------------------------
 
-run_args=(--port "$port" --folder "$server_folder" --fresh)
+# Large files for resumed and segmented downloads, published beside the
+# sample site, and a download cap under which 100 MiB take a few seconds.
+big="$work/big.bin"
+big_size=$((100 * 1024 * 1024))
+head -c "$big_size" /dev/urandom > "$big"
+resumable="$work/resumable.bin"
+resumable_size=$((8 * 1024 * 1024))
+head -c "$resumable_size" /dev/urandom > "$resumable"
+max_down=20480
+plugin_folder="$server_folder/Plugins/Orvi HTTP Server"
+access_log="$plugin_folder/OrviHTTP.log"
+mkdir -p "$plugin_folder"
+python3 "$root/scripts/set-ini-values.py" "$plugin_folder/OrviHTTP.ini" "MaxDown=$max_down" "Log=Yes"
+
+run_args=(--port "$port" --folder "$server_folder" --fresh --publish "$big" --publish "$resumable")
 [ "$windows" -eq 1 ] && run_args+=(--windows)
 echo "Starting: scripts/run.sh ${run_args[*]}"
 # Job control gives the run command its own process group, so SIGINT reaches
@@ -252,6 +266,109 @@ check_wget_mirror() {
   fi
 }
 
+# --- resumed and segmented downloads -------------------------------------
+
+# The status and size of the last access-log line for a GET of PATH, once
+# the line is there (it is written after the body went out).
+last_logged() {
+  local path="$1" line="" tries=20
+  while [ "$tries" -gt 0 ]; do
+    line="$(grep -aF "\"GET $path " "$access_log" 2> /dev/null | tail -n 1 | tr -d '\r')"
+    [ -n "$line" ] && [ "$line" != "${2:-}" ] && break
+    sleep 0.1
+    tries=$((tries - 1))
+  done
+  echo "${line##*\" }"
+}
+
+# The first attempt breaks off in the middle (the reader goes away after half
+# the file, so the client fails mid-transfer); the second resumes it where it
+# broke off.
+check_curl_resume() {
+  local out="$work/curl-resume.bin" cut code before logged
+  curl -sS "$base/resumable.bin" 2> /dev/null | head -c $((resumable_size / 2)) > "$out"
+  cut="$(stat -c %s "$out" 2> /dev/null || echo 0)"
+  if [ "$cut" -le 0 ] || [ "$cut" -ge "$resumable_size" ]; then
+    fail "curl -C - resumes a cut download" "the cut attempt got $cut of $resumable_size bytes"
+    return
+  fi
+  sleep 0.2
+  before="$(grep -aF '"GET /resumable.bin ' "$access_log" | tail -n 1 | tr -d '\r')"
+  code="$(curl -sS -C - -o "$out" -w '%{http_code}' "$base/resumable.bin")" || code="curl failed"
+  logged="$(last_logged /resumable.bin "$before")"
+  if [ "$code" != 206 ]; then
+    fail "curl -C - resumes a cut download" "status $code"
+  elif ! cmp -s "$out" "$resumable"; then
+    fail "curl -C - resumes a cut download" "the joined bytes differ from the file"
+  elif [ "$logged" != "206 $((resumable_size - cut))" ]; then
+    fail "curl -C - resumes a cut download" "access log says \"$logged\", not 206 $((resumable_size - cut))"
+  else
+    pass "curl -C - resumes a download cut after $cut of $resumable_size bytes: 206, byte-identical, logged"
+  fi
+}
+
+check_wget_resume() {
+  local folder="$work/wget-resume" cut before logged
+  mkdir -p "$folder"
+  wget -q -O - "$base/resumable.bin" 2> /dev/null | head -c $((resumable_size / 2 + 12345)) \
+    > "$folder/resumable.bin"
+  sleep 0.2
+  cut="$(stat -c %s "$folder/resumable.bin" 2> /dev/null || echo 0)"
+  if [ "$cut" -le 0 ] || [ "$cut" -ge "$resumable_size" ]; then
+    fail "wget -c resumes a cut download" "the cut attempt got $cut of $resumable_size bytes"
+    return
+  fi
+  before="$(grep -aF '"GET /resumable.bin ' "$access_log" | tail -n 1 | tr -d '\r')"
+  if ! wget -q -c -P "$folder" "$base/resumable.bin"; then
+    fail "wget -c resumes a cut download" "wget failed"
+    return
+  fi
+  logged="$(last_logged /resumable.bin "$before")"
+  if ! cmp -s "$folder/resumable.bin" "$resumable"; then
+    fail "wget -c resumes a cut download" "the joined bytes differ from the file"
+  elif [ "$logged" != "206 $((resumable_size - cut))" ]; then
+    fail "wget -c resumes a cut download" "access log says \"$logged\", not 206 $((resumable_size - cut))"
+  else
+    pass "wget -c resumes a download cut after $cut of $resumable_size bytes: 206, byte-identical, logged"
+  fi
+}
+
+# A download manager's way: 8 parallel range requests for the segments of
+# the 100 MiB file, joined afterwards; together they stay under MaxDown.
+check_segments() {
+  local segments=8 part=$((big_size / 8)) i first last pids=() codes="" started ended
+  started="$(date +%s%N)"
+  for ((i = 0; i < segments; i++)); do
+    first=$((i * part))
+    last=$(((i + 1) * part - 1))
+    [ "$i" -eq $((segments - 1)) ] && last=$((big_size - 1))
+    curl -sS -r "$first-$last" -o "$work/segment$i" -w '%{http_code}' "$base/big.bin" \
+      > "$work/segment$i.code" 2> /dev/null &
+    pids+=($!)
+  done
+  wait "${pids[@]}"
+  ended="$(date +%s%N)"
+  for ((i = 0; i < segments; i++)); do codes+="$(cat "$work/segment$i.code") "; done
+  local joined="$work/segments.bin"
+  for ((i = 0; i < segments; i++)); do cat "$work/segment$i"; done > "$joined"
+  local ms=$(((ended - started) / 1000000))
+  [ "$ms" -gt 0 ] || ms=1
+  local rate=$((big_size / 1024 * 1000 / ms))
+  local logged
+  logged="$(grep -acF '"GET /big.bin ' "$access_log")"
+  if [ "$codes" != "$(printf '206 %.0s' $(seq 1 $segments))" ]; then
+    fail "8 parallel segments of a 100 MiB file" "statuses $codes"
+  elif ! cmp -s "$joined" "$big"; then
+    fail "8 parallel segments of a 100 MiB file" "the joined segments differ from the file"
+  elif [ "$rate" -gt $((max_down * 105 / 100)) ]; then
+    fail "8 parallel segments of a 100 MiB file" "$rate KB/s over the cap of $max_down KB/s"
+  elif [ "$logged" -lt "$segments" ]; then
+    fail "8 parallel segments of a 100 MiB file" "$logged access-log lines for them"
+  else
+    pass "8 parallel segments of a 100 MiB file join byte-identical in ${ms} ms: $rate KB/s under MaxDown $max_down KB/s"
+  fi
+}
+
 # --- headless Chromium ----------------------------------------------------
 
 chromium_run() {
@@ -291,6 +408,28 @@ rendered() {
   fi
 }
 
+# The player page plays the clip and jumps near its end; the browser fetches
+# the clip with range requests, which the access log shows answered 206.
+check_video() {
+  local before after
+  before="$(grep -acF '"GET /media/clip.webm ' "$access_log")"
+  chromium_run --autoplay-policy=no-user-gesture-required --virtual-time-budget=15000 \
+    --dump-dom "$base/media/player.html" > "$artifacts/video.dom.html"
+  local state
+  state="$(sed -n 's/.*<p id="state">\([^<]*\)<.*/\1/p' "$artifacts/video.dom.html")"
+  after="$(grep -aF '"GET /media/clip.webm ' "$access_log" | tail -n +$((before + 1)) | tr -d '\r')"
+  echo "$after" > "$artifacts/video-requests.log"
+  if [[ "$state" != "played to "*", seeked to 8 of 10 seconds" ]]; then
+    fail "Chromium plays a video and seeks in it" "the page says \"$state\" (see video.dom.html)"
+  elif ! grep -q '" 206 ' <<< "$after"; then
+    fail "Chromium plays a video and seeks in it" "no 206 answer in the access log: $after"
+  else
+    local ranged
+    ranged="$(grep -c '" 206 ' <<< "$after")"
+    pass "Chromium plays a video and seeks in it ($state; $ranged range requests answered 206)"
+  fi
+}
+
 check_chromium() {
   if ! command -v chromium > /dev/null; then
     fail "Chromium" "chromium is not installed (scripts/setup-debian.sh installs it)"
@@ -307,6 +446,7 @@ check_chromium() {
     screenshot hello-php "$base/hello.php"
     rendered hello-php "$base/hello.php?name=Orvi" "Hello, Orvi!" "6 times 7 is 42"
   fi
+  check_video
   cp "$work/chromium.log" "$artifacts/chromium.log" 2> /dev/null
 }
 
@@ -387,6 +527,9 @@ check_start_page
 check_listing_links
 check_wget_mirror
 check_chromium
+check_curl_resume
+check_wget_resume
+check_segments
 check_http_client
 check_stop
 

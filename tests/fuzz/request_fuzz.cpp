@@ -3,8 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
+#include "orvihttp/content/http_date.h"
+#include "orvihttp/http/byte_range.h"
 #include "orvihttp/http/header_fields.h"
 #include "orvihttp/http/request.h"
 #include "orvihttp/http/uri_decoding.h"
@@ -16,6 +19,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Decoding never adds bytes, and the query is taken as it came.
   if (uri.path.size() > input.size() || uri.query.size() > input.size()) std::abort();
   if (!uri.query.empty() && input.find(uri.query) == std::string::npos) std::abort();
+
+  // A part always lies inside the body and holds at least one byte.
+  for (uint64_t bodySize : {uint64_t{0}, uint64_t{1}, uint64_t{1000}, UINT64_MAX}) {
+    const ByteRange range = ResolveByteRange(input, bodySize);
+    if (range.kind == ByteRange::Kind::Part &&
+        (range.length == 0 || range.first >= bodySize || range.length > bodySize - range.first)) {
+      std::abort();
+    }
+  }
+  // A date that reads back is one the server could have written.
+  if (std::optional<int64_t> date = ParseHttpDate(input)) {
+    if (ParseHttpDate(FormatHttpDate(*date)) != date) std::abort();
+  }
 
   Request request;
   std::size_t start = 0;

@@ -31,6 +31,7 @@ std::string FileResponse(const std::string& contentType, const std::string& body
          std::to_string(body.size()) +
          "\r\n"
          "Last-Modified: Tue, 14 Nov 2023 22:13:20 GMT\r\n"
+         "Accept-Ranges: bytes\r\n"
          "\r\n" +
          (withBody ? body : "");
 }

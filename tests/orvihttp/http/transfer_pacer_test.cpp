@@ -121,6 +121,16 @@ TEST(TransferPacer, ShrunkShareCarriesTheOvershootIntoLaterSlots) {
   EXPECT_EQ(pacer.StepSize(64 * 1024), 1024u);
 }
 
+TEST(TransferPacer, SteepCutRepaysAtMostOneSecondOfTheNewShare) {
+  FakeTime time;
+  TransferPacer pacer = time.Pacer(20480);  // 2 MiB per slot
+  pacer.Sent(pacer.StepSize(4 * 1024 * 1024));
+  pacer.SetAllowedRate(1);  // 102 bytes per slot: 2 MiB would take an hour
+  EXPECT_TRUE(pacer.WaitForSlot());
+  EXPECT_EQ(time.sleeps, std::vector<uint32_t>(10, 100u));
+  EXPECT_EQ(pacer.StepSize(64 * 1024), 102u);
+}
+
 TEST(TransferPacer, WakeEndsTheWaitAndClockMayWrap) {
   FakeTime time;
   time.now = 0xFFFFFFF0u;  // the 32-bit clock wraps 16 ms from here
