@@ -1,10 +1,10 @@
 #include "host/plugin_manager.h"
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <thread>
 
+#include "foundation/file_open.h"
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"
@@ -38,11 +38,17 @@ std::string TempFolderOf(const std::string& install) {
 // Reads the whole source as bytes and writes them to the target, truncating
 // it. Nothing is written when the source cannot be opened.
 void CopyWholeFile(const std::string& source, const std::string& target) {
-  std::ifstream in(source, std::ios::binary);
+  std::FILE* in = OpenFile(source, "rb");
   if (!in) return;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::ofstream out(target, std::ios::binary | std::ios::trunc);
-  if (out) out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::string bytes;
+  char chunk[64 * 1024];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, in)) > 0;)
+    bytes.append(chunk, got);
+  std::fclose(in);
+  std::FILE* out = OpenFile(target, "wb");
+  if (!out) return;
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  std::fclose(out);
 }
 
 }  // namespace

@@ -61,7 +61,9 @@ void Connection::Run() {
   alive_ = !socket_.IsClosed();
   if (alive_) peerAddress_ = PeerAddressOf(connectionId_);
   int64_t lastActivity = NowMs();
-  idleSince_.store(lastActivity, std::memory_order_relaxed);
+  // A new connection counts as idle only once a wait has found nothing: its
+  // first request may already be in the socket, unread because this thread
+  // has only just started, and it must not be the one to give way.
   while (alive_) {
     if (socket_.IsClosed() || wakeup_.IsWoken()) break;
     // A request head sent a line at a time, each just inside the idle time,
@@ -78,6 +80,9 @@ void Connection::Run() {
       SocketWait wait = socket_.WaitReadable(waitMs);
       if (wait == SocketWait::Woken || wait == SocketWait::Failed) break;
       if (wait == SocketWait::TimedOut) {
+        if (headStartMs_ < 0 && idleSince_.load(std::memory_order_relaxed) < 0) {
+          idleSince_.store(lastActivity, std::memory_order_relaxed);
+        }
         if (NowMs() > lastActivity + kIdleTimeoutSeconds * 1000) break;
         continue;
       }

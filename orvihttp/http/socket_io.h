@@ -29,15 +29,18 @@ class SocketWakeup {
   // Sleeps up to `milliseconds`; false when woken instead.
   bool Sleep(uint32_t milliseconds);
 
-  // The handle a wait adds to its set (an eventfd on Linux, a loopback UDP
-  // socket on Windows); invalid when none could be made, in which case waits
-  // fall back to short slices that look at the flag.
+  // What a wait watches besides its socket (an eventfd on Linux, a
+  // manual-reset event on Windows); invalid when none could be made, in which
+  // case waits fall back to short slices that look at the flag.
   SocketHandle handle() const { return handle_; }
+  // Windows: the event a wait ties its socket's readiness to, so that one
+  // wait covers the socket and the wake without a second socket.
+  SocketHandle readiness() const { return readiness_; }
 
  private:
   std::atomic<bool> woken_{false};
   SocketHandle handle_ = kInvalidSocket;
-  [[maybe_unused]] uint16_t port_ = 0;  // Windows: where the wake datagram goes
+  SocketHandle readiness_ = kInvalidSocket;
 };
 
 enum class SocketWait { Ready, TimedOut, Woken, Failed };
@@ -48,8 +51,9 @@ SocketWait WaitForSocket(SocketHandle socket, bool forWriting, uint32_t millisec
                          SocketWakeup* wakeup);
 
 enum class ListenResult { Listening, NoSocket, BindFailed, ListenFailed };
-// An IPv4 TCP socket on every local address at `port`, listening with a
-// backlog of 5; on failure `*result` is invalid.
+// An IPv4 TCP socket on every local address at `port`, listening with the
+// system's largest backlog, so a burst of clients is queued rather than
+// refused; on failure `*result` is invalid.
 ListenResult OpenListeningSocket(int port, SocketHandle* result);
 // A client connection to 127.0.0.1 at `port` (blocking connect, then
 // non-blocking like the rest), or invalid.

@@ -112,7 +112,7 @@ ListenResult OpenListeningSocket(int port, SocketHandle* result) {
     close(fd);
     return ListenResult::BindFailed;
   }
-  if (listen(fd, 5) != 0) {
+  if (listen(fd, SOMAXCONN) != 0) {
     close(fd);
     return ListenResult::ListenFailed;
   }

@@ -33,39 +33,61 @@ timeval Timeout(uint32_t milliseconds) {
 
 }  // namespace
 
-// A UDP socket bound to the loopback address: a wake is one datagram sent to
-// itself, which is never read, so the socket stays readable from then on.
+namespace {
+
+HANDLE EventOf(SocketHandle handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+// Waits with select alone: for callers without a wakeup, or when the wakeup's
+// events could not be made (then in short slices that look at its flag).
+SocketWait SelectWait(SOCKET socket, bool forWriting, uint32_t milliseconds, SocketWakeup* wakeup) {
+  while (true) {
+    fd_set read{};
+    fd_set write{};
+    fd_set error{};
+    FD_ZERO(&read);
+    FD_ZERO(&write);
+    FD_ZERO(&error);
+    FD_SET(socket, forWriting ? &write : &read);
+    // A refused non-blocking operation shows up here rather than as readable.
+    FD_SET(socket, &error);
+    uint32_t wait = wakeup && milliseconds > 50 ? 50 : milliseconds;
+    timeval timeout = Timeout(wait);
+    int result = select(0, &read, &write, &error, &timeout);
+    if (result == SOCKET_ERROR) return SocketWait::Failed;
+    if (wakeup && wakeup->IsWoken()) return SocketWait::Woken;
+    if (result > 0) return SocketWait::Ready;
+    if (!wakeup || milliseconds <= wait) return SocketWait::TimedOut;
+    milliseconds -= wait;
+  }
+}
+
+}  // namespace
+
+// Two kernel events, not sockets: a wake must not spend an ephemeral port or
+// a socket of the machine for every connection.
 SocketWakeup::SocketWakeup() {
-  SOCKET socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  if (socket == INVALID_SOCKET) return;
-  Prepare(socket);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  int length = sizeof address;
-  if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    closesocket(socket);
+  HANDLE wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  WSAEVENT readiness = WSACreateEvent();
+  if (wake == nullptr || readiness == WSA_INVALID_EVENT) {
+    if (wake != nullptr) CloseHandle(wake);
+    if (readiness != WSA_INVALID_EVENT) WSACloseEvent(readiness);
     return;
   }
-  port_ = ntohs(address.sin_port);
-  handle_ = Handle(socket);
+  handle_ = reinterpret_cast<SocketHandle>(wake);
+  readiness_ = reinterpret_cast<SocketHandle>(readiness);
 }
 
 SocketWakeup::~SocketWakeup() {
-  if (handle_ != kInvalidSocket) closesocket(Sock(handle_));
+  if (handle_ != kInvalidSocket) CloseHandle(EventOf(handle_));
+  if (readiness_ != kInvalidSocket) WSACloseEvent(EventOf(readiness_));
 }
 
 void SocketWakeup::Wake() {
   if (woken_.exchange(true, std::memory_order_acq_rel)) return;
-  if (handle_ == kInvalidSocket) return;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port_);
-  char byte = 1;
-  sendto(Sock(handle_), &byte, 1, 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  // Manual reset: once set it stays set, so every later wait returns at once.
+  if (handle_ != kInvalidSocket) SetEvent(EventOf(handle_));
 }
 
 bool SocketWakeup::Sleep(uint32_t milliseconds) {
@@ -78,46 +100,42 @@ bool SocketWakeup::Sleep(uint32_t milliseconds) {
     }
     return !IsWoken();
   }
-  fd_set read{};
-  FD_ZERO(&read);
-  FD_SET(Sock(handle_), &read);
-  timeval timeout = Timeout(milliseconds);
-  select(0, &read, nullptr, nullptr, &timeout);
+  WaitForSingleObject(EventOf(handle_), milliseconds);
   return !IsWoken();
 }
 
 SocketWait WaitForSocket(SocketHandle socket, bool forWriting, uint32_t milliseconds,
                          SocketWakeup* wakeup) {
   if (socket == kInvalidSocket) return SocketWait::Failed;
-  if (wakeup && wakeup->IsWoken()) return SocketWait::Woken;
-  bool sliced = wakeup && wakeup->handle() == kInvalidSocket;
-  while (true) {
-    fd_set read{};
-    fd_set write{};
-    fd_set error{};
-    FD_ZERO(&read);
-    FD_ZERO(&write);
-    FD_ZERO(&error);
-    if (forWriting) {
-      FD_SET(Sock(socket), &write);
-    } else {
-      FD_SET(Sock(socket), &read);
-    }
-    // A refused non-blocking operation shows up here rather than as readable.
-    FD_SET(Sock(socket), &error);
-    if (wakeup && !sliced) FD_SET(Sock(wakeup->handle()), &read);
-    uint32_t wait = sliced && milliseconds > 50 ? 50 : milliseconds;
-    timeval timeout = Timeout(wait);
-    int result = select(0, &read, &write, &error, &timeout);
-    if (result == SOCKET_ERROR) return SocketWait::Failed;
-    if (wakeup && wakeup->IsWoken()) return SocketWait::Woken;
-    if (result > 0 && (FD_ISSET(Sock(socket), &read) || FD_ISSET(Sock(socket), &write) ||
-                       FD_ISSET(Sock(socket), &error))) {
-      return SocketWait::Ready;
-    }
-    if (!sliced || milliseconds <= wait) return SocketWait::TimedOut;
-    milliseconds -= wait;
+  if (!wakeup) return SelectWait(Sock(socket), forWriting, milliseconds, nullptr);
+  if (wakeup->IsWoken()) return SocketWait::Woken;
+  if (wakeup->handle() == kInvalidSocket) {
+    return SelectWait(Sock(socket), forWriting, milliseconds, wakeup);
   }
+  HANDLE readiness = EventOf(wakeup->readiness());
+  // Reading also watches for queued clients, so a listening socket waits the
+  // same way.
+  const long events = (forWriting ? FD_WRITE : FD_READ | FD_ACCEPT) | FD_CLOSE;
+  if (WSAEventSelect(Sock(socket), readiness, events) == SOCKET_ERROR) {
+    return SocketWait::Failed;
+  }
+  // The event records only what happens from now on (Wine does not record a
+  // client already queued or data already waiting, nor does Windows record
+  // room to send that came back earlier), so look once before waiting.
+  DWORD result = WAIT_TIMEOUT;
+  if (SelectWait(Sock(socket), forWriting, 0, nullptr) == SocketWait::Ready) {
+    result = WAIT_OBJECT_0;
+  } else {
+    HANDLE handles[2] = {readiness, EventOf(wakeup->handle())};
+    result = WaitForMultipleObjects(2, handles, FALSE, milliseconds);
+  }
+  // Clears what was recorded and the event, so the next wait starts afresh.
+  WSANETWORKEVENTS happened{};
+  WSAEnumNetworkEvents(Sock(socket), readiness, &happened);
+  if (wakeup->IsWoken()) return SocketWait::Woken;
+  if (result == WAIT_OBJECT_0) return SocketWait::Ready;
+  if (result == WAIT_TIMEOUT) return SocketWait::TimedOut;
+  return SocketWait::Failed;
 }
 
 ListenResult OpenListeningSocket(int port, SocketHandle* result) {
@@ -133,7 +151,7 @@ ListenResult OpenListeningSocket(int port, SocketHandle* result) {
     closesocket(socket);
     return ListenResult::BindFailed;
   }
-  if (listen(socket, 5) != 0) {
+  if (listen(socket, SOMAXCONN) != 0) {
     closesocket(socket);
     return ListenResult::ListenFailed;
   }

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
+#include <memory>
 #include <vector>
+
+#include "foundation/file_open.h"
 
 namespace {
 
@@ -11,32 +13,33 @@ constexpr std::size_t kChunk = 64 * 1024;
 constexpr uint64_t kMarkBytes = 32;
 
 // `count` bytes at `at`, or "" when the file holds fewer there.
-std::string BytesAt(std::ifstream& file, uint64_t at, std::size_t count) {
+std::string BytesAt(std::FILE* file, uint64_t at, std::size_t count) {
   std::string bytes(count, '\0');
-  file.clear();
-  file.seekg(static_cast<std::streamoff>(at));
-  file.read(bytes.data(), static_cast<std::streamsize>(count));
-  if (static_cast<std::size_t>(file.gcount()) != count) return {};
+  if (!file || !SeekFile(file, at)) return {};
+  if (std::fread(bytes.data(), 1, count, file) != count) return {};
   return bytes;
 }
+
+// Closes the file when the reading is done, whichever way it ends.
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using OpenedFile = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
 std::optional<uint64_t> ReadBinLogFrom(const std::string& path, uint64_t offset,
                                        const BinLogVisitor& record) {
-  std::ifstream file(path, std::ios::binary);
+  OpenedFile file(OpenFile(path, "rb"));
   if (!file) return std::nullopt;
-  file.seekg(static_cast<std::streamoff>(offset));
-  if (!file) return offset;
+  if (!SeekFile(file.get(), offset)) return offset;
   // The buffer holds one chunk plus the unread start of a record; a record
   // is bounded by the longest strings the parser accepts.
   std::vector<uint8_t> buffer;
   std::size_t filled = 0;
   for (;;) {
     if (buffer.size() - filled < kChunk) buffer.resize(filled + kChunk);
-    file.read(reinterpret_cast<char*>(buffer.data() + filled),
-              static_cast<std::streamsize>(buffer.size() - filled));
-    std::size_t got = static_cast<std::size_t>(file.gcount());
+    std::size_t got = std::fread(buffer.data() + filled, 1, buffer.size() - filled, file.get());
     if (got == 0) break;
     filled += got;
     std::size_t consumed = ParseBinLog(buffer.data(), filled, record);
@@ -54,11 +57,11 @@ BinLogFollower::Pass BinLogFollower::ReadNew(const std::string& path,
                                              const BinLogVisitor& record) {
   bool restarted = false;
   {
-    std::ifstream file(path, std::ios::binary);
+    OpenedFile file(OpenFile(path, "rb"));
     if (!file) return Pass::Unreadable;
     if (offset_ > 0) {
-      std::string head = BytesAt(file, 0, head_.size());
-      std::string tail = BytesAt(file, offset_ - tail_.size(), tail_.size());
+      std::string head = BytesAt(file.get(), 0, head_.size());
+      std::string tail = BytesAt(file.get(), offset_ - tail_.size(), tail_.size());
       if (head != head_ || tail != tail_) {
         Reset();
         restarted = true;
@@ -70,10 +73,10 @@ BinLogFollower::Pass BinLogFollower::ReadNew(const std::string& path,
   if (!end) return Pass::Unreadable;
   if (*end != offset_) {
     offset_ = *end;
-    std::ifstream file(path, std::ios::binary);
-    head_ = BytesAt(file, 0, static_cast<std::size_t>(std::min(offset_, kMarkBytes)));
+    OpenedFile file(OpenFile(path, "rb"));
+    head_ = BytesAt(file.get(), 0, static_cast<std::size_t>(std::min(offset_, kMarkBytes)));
     uint64_t tailSize = std::min(offset_, kMarkBytes);
-    tail_ = BytesAt(file, offset_ - tailSize, static_cast<std::size_t>(tailSize));
+    tail_ = BytesAt(file.get(), offset_ - tailSize, static_cast<std::size_t>(tailSize));
   }
   return restarted ? Pass::Restarted : Pass::Continued;
 }

@@ -1,7 +1,8 @@
 #include "orvihttp/ui/settings_page_model.h"
 
-#include <fstream>
+#include <cstdio>
 
+#include "foundation/file_open.h"
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "orvihttp/http/ip_blacklist.h"
@@ -25,7 +26,8 @@ std::optional<std::string> PhpProgramIn(const std::string& folder) {
   if (folder.empty()) return std::nullopt;
   std::string candidate = JoinPath(folder, "php-cgi.exe");
   if (!IsFile(candidate)) return std::nullopt;
-  std::ifstream file(candidate, std::ios::binary);
+  std::FILE* file = OpenFile(candidate, "rb");
   if (!file) return std::nullopt;
+  std::fclose(file);
   return candidate;
 }
