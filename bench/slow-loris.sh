@@ -1,34 +1,6 @@
 #!/bin/bash
-# Starts the installed Linux build in a private folder (through scripts/run.sh),
-# opens slow-loris connections against it and reports normal-client latency,
-# the server's thread count and when the slow connections were closed.
+# Opens slow-loris connections against the installed Linux build and reports
+# normal-client latency, the server's thread count and when the slow
+# connections were closed.
 #   bench/slow-loris.sh [connections, default 1000] [seconds, default 30]
-# Not for CI: the figures only mean something on an otherwise idle machine.
-set -eu
-root="$(cd "$(dirname "$0")/.." && pwd)"
-connections="${1:-1000}"
-seconds="${2:-30}"
-work="$(mktemp -d)"
-port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
-
-set -m
-XDG_CONFIG_HOME="$work/config" "$root/scripts/run.sh" --port "$port" --folder "$work/server" \
-  --fresh > "$work/server.log" 2>&1 &
-run_pid=$!
-set +m
-group="$(ps -o pgid= -p "$run_pid" | tr -d ' ')"
-stop() {
-  kill -INT -- "-$group" 2> /dev/null || true
-  for _ in $(seq 50); do kill -0 "$run_pid" 2> /dev/null || break; sleep 0.1; done
-  kill -KILL -- "-$group" 2> /dev/null || true
-  rm -rf "$work"
-}
-trap stop EXIT
-
-for _ in $(seq 900); do
-  curl -s -o /dev/null "http://127.0.0.1:$port/" && break
-  sleep 1
-done
-server_pid="$(pgrep -g "$group" -x Trellan | head -1)"
-echo "server pid $server_pid on port $port, descriptor limit $(awk '/open files/{print $4}' /proc/$server_pid/limits)"
-python3 "$root/bench/slow_loris.py" "$port" "$server_pid" "$connections" "$seconds"
+exec "$(dirname "$0")/with-installed-server.sh" "$(dirname "$0")/slow_loris.py" "${1:-1000}" "${2:-30}"
