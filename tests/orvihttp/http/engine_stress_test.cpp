@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "foundation/settings.h"
+#include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/client_registry.h"
+#include "orvihttp/http/ip_blacklist.h"
 #include "orvihttp/http/listener.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/open_descriptors.h"
@@ -65,7 +67,17 @@ void RunClient(int port, int seed, const std::vector<std::string>& bodies,
 
 using EngineStress = ServerTest;
 
-TEST_F(EngineStress, ManyKeepAliveClientsWithKicksAndAStopInTheMiddle) {
+// What the settings window and the tray do to a live server: bans, a reloaded
+// directory and a changed bandwidth cap, none of which may disturb a transfer.
+void ChangeWhileServing(int round) {
+  BanAddress("192.0.2." + std::to_string(round + 1));
+  if (round > 0) UnbanAddress("192.0.2." + std::to_string(round));
+  VirtualDirectory::ReplaceTree(VirtualDirectory::CopyTree());
+  SetInt("MaxDown", round % 2 == 0 ? 1000000 : 0, true);
+  RebalanceBandwidth();
+}
+
+TEST_F(EngineStress, ManyKeepAliveClientsWithKicksBansReloadsAndAStopInTheMiddle) {
   const int descriptorsBefore = OpenDescriptorCount();
   std::vector<std::string> bodies;
   for (int i = 0; i < 6; ++i) {
@@ -90,6 +102,7 @@ TEST_F(EngineStress, ManyKeepAliveClientsWithKicksAndAStopInTheMiddle) {
     for (int kick = 0; kick < 10 && !live.empty(); ++kick) {
       KickClient(live[random() % live.size()].connectionId);
     }
+    ChangeWhileServing(round);
   }
   const int goodBeforeStop = tally.good;
   EXPECT_GT(goodBeforeStop, kClients);
