@@ -59,8 +59,10 @@ void DeleteEntries(std::vector<ClientEntry>& entries) {
 }  // namespace
 
 void AddClient(SocketHandle socket) {
-  SingletonAccess<ClientRegistry> list(registry);
+  // Written before the registry is locked: connection threads that need the
+  // registry do not wait for the disk.
   LogConnectionAccepted();
+  SingletonAccess<ClientRegistry> list(registry);
   const uint32_t number = list->nextConnectionId;
   Connection* connection = nullptr;
   try {
