@@ -1,22 +1,29 @@
 #!/bin/bash
-# Compares the server with nginx and lighttpd on loopback, with wrk: requests
-# per second for a 1 KiB file and MB/s for a 100 MiB file. Our Linux build,
-# nginx, lighttpd and our Windows build under Wine are measured in the same
-# run; the closing table gives the ratios of our Linux build to nginx and to
-# lighttpd, and of the Wine build to the Linux build. Installs nginx,
-# lighttpd and wrk with apt when missing, without starting their services.
-#   bench/run-bench.sh [linux build dir, default build/bench-linux]
-#                      [seconds per run, default 10]
-#                      [windows build dir, default build/bench-windows]
-# Not for CI: the numbers only mean something on an otherwise idle machine.
+# Measures the server as users run it: the installed host with the plugin,
+# its default logging on (access log and binary log), beside nginx and
+# lighttpd with their access logs on, with wrk on loopback. Also the Windows
+# build of the same program under Wine, the headless harness orvihttp_serve
+# (no host, no logs: a lower bound of the cost, not what users run), the
+# memory of idle connections and a tiny PHP script against php-cgi alone.
+#
+#   bench/run-bench.sh [seconds per run, default 5] [--no-wine]
+#
+# Builds the presets `linux` and `windows` (in build/linux and build/windows,
+# or where ORVI_BENCH_LINUX_BUILD and ORVI_BENCH_WINDOWS_BUILD say) and
+# installs them into a temporary folder. Prints a
+# Markdown report on standard output. Installs nginx, lighttpd and wrk with
+# apt when missing, without starting their services. Not for CI: the figures
+# only mean something side by side in one run; note how idle the machine was.
 set -eu
 
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$source_dir/build/bench-linux}"
-seconds="${2:-10}"
-win_build="${3:-$source_dir/build/bench-windows}"
-connections=50
+seconds="${1:-5}"
+with_wine=1
+[ "${2:-}" = "--no-wine" ] && with_wine=0
+build="${ORVI_BENCH_LINUX_BUILD:-$source_dir/build/linux}"
+win_build="${ORVI_BENCH_WINDOWS_BUILD:-$source_dir/build/windows}"
 threads=2
+small_counts=(8 64 512 2000)
 
 need=()
 command -v wrk > /dev/null || need+=(wrk)
@@ -39,40 +46,61 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 nginx_bin="$(command -v nginx || echo /usr/sbin/nginx)"
 lighttpd_bin="$(command -v lighttpd || echo /usr/sbin/lighttpd)"
-
-cmake --preset linux -B "$build" > /dev/null
-cmake --build "$build" --target orvihttp_serve -j2 > /dev/null
-cmake --preset windows -B "$win_build" > /dev/null
-cmake --build "$win_build" --target orvihttp_serve -j2 > /dev/null
-
-# The Windows build runs in the build tree's private Wine prefix.
-export WINEPREFIX="$(realpath -m "$win_build/wineprefix")"
-export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+php_cgi="$(command -v php-cgi || true)"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/orvi-bench.XXXXXX")"
+# The other servers' workers run as unprivileged users: files must be readable.
+chmod 755 "$work"
+
+build_and_install() {  # preset build-dir install-dir targets...
+  local preset="$1" dir="$2" prefix="$3"
+  shift 3
+  cmake --preset "$preset" -B "$dir" > /dev/null
+  cmake --build "$dir" --target "$@" -j2 > /dev/null
+  cmake --install "$dir" --prefix "$prefix" > /dev/null
+}
+echo "Building..." >&2
+build_and_install linux "$build" "$work/linux" Trellan OrviHTTP orvihttp-dir orvihttp_serve
+if [ "$with_wine" -eq 1 ]; then
+  build_and_install windows "$win_build" "$work/windows" Trellan OrviHTTP orvihttp-dir \
+    trellan-quit
+fi
+
+export WINEPREFIX="$win_build/bench-wineprefix"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export XDG_CONFIG_HOME="$work/config"
+
 pids=()
-wine_started=0
+linux_host=""
+wine_host=""
+xvfb_pid=""
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2> /dev/null || true; done
-  # Wine's own services live on after the program; end the prefix's server
-  # and wait until everything in it is gone.
-  if [ "$wine_started" -eq 1 ]; then
-    wineserver -k > /dev/null 2>&1 || true
-    wineserver -w > /dev/null 2>&1 || true
+  set +e
+  # The hosts end as a user ends them, so they close their logs and files.
+  if [ -n "$linux_host" ]; then kill -TERM "$linux_host" 2> /dev/null; fi
+  if [ -n "$wine_host" ]; then wine "$work/windows/trellan-quit.exe" > /dev/null 2>&1; fi
+  for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null; done
+  for pid in "${pids[@]}" $linux_host $wine_host; do wait "$pid" 2> /dev/null; done
+  if [ "$with_wine" -eq 1 ]; then
+    wineserver -k > /dev/null 2>&1
+    wineserver -w > /dev/null 2>&1
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2> /dev/null
+    wait "$xvfb_pid" 2> /dev/null
   fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# The other servers' workers run as unprivileged users: the files must be
-# readable.
-chmod 755 "$work"
-head -c 1024 /dev/urandom > "$work/small.bin"
-head -c $((100 * 1024 * 1024)) /dev/urandom > "$work/large.bin"
-chmod 644 "$work/small.bin" "$work/large.bin"
+site="$work/site"
+mkdir -p "$site"
+head -c 1024 /dev/urandom > "$site/small.bin"
+head -c $((100 * 1024 * 1024)) /dev/urandom > "$site/large.bin"
+printf '<?php echo "hello";\n' > "$site/tiny.php"
+chmod 644 "$site"/*
 
 free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
@@ -81,10 +109,27 @@ ours_port="$(free_port)"
 nginx_port="$(free_port)"
 lighttpd_port="$(free_port)"
 wine_port="$(free_port)"
+serve_port="$(free_port)"
 
-"$build/bin/orvihttp_serve" "$ours_port" "$work/small.bin" "$work/large.bin" > "$work/ours.log" 2>&1 &
+# --- our installed host, Linux build: defaults plus Active, port and PHP ---
+plugin="$work/linux/Plugins/Orvi HTTP Server"
+mkdir -p "$XDG_CONFIG_HOME/Quintarvo/Trellan" "$XDG_CONFIG_HOME/Quintarvo/Orvi HTTP Server"
+printf '%s' "$work/linux" > "$XDG_CONFIG_HOME/Quintarvo/Trellan/Path"
+printf '%s' "$plugin" > "$XDG_CONFIG_HOME/Quintarvo/Orvi HTTP Server/Path"
+php_enable=No
+[ -n "$php_cgi" ] && php_enable=Yes
+python3 "$source_dir/scripts/set-ini-values.py" "$plugin/OrviHTTP.ini" FirstTime=No Active=Yes \
+  "Port=$ours_port" "PHPEnable=$php_enable" "PHPPath=\"$php_cgi\""
+"$work/linux/orvihttp-dir" "$plugin/OrviHTTP.dir" import / "$site" > /dev/null
+"$work/linux/Trellan" > "$work/linux.out" 2>&1 &
+linux_host=$!
+
+# --- the harness, for the lower bound ---
+"$build/bin/orvihttp_serve" "$serve_port" "$site/small.bin" "$site/large.bin" \
+  > "$work/serve.log" 2>&1 &
 pids+=($!)
 
+# --- nginx and lighttpd, access logs on ---
 mkdir -p "$work/nginx"
 cat > "$work/nginx/nginx.conf" << CONF
 daemon off;
@@ -92,9 +137,9 @@ master_process on;
 worker_processes auto;
 pid $work/nginx/nginx.pid;
 error_log $work/nginx/error.log;
-events { worker_connections 1024; }
+events { worker_connections 4096; }
 http {
-  access_log off;
+  access_log $work/nginx/access.log;
   sendfile on;
   keepalive_requests 1000000;
   client_body_temp_path $work/nginx;
@@ -103,93 +148,182 @@ http {
   uwsgi_temp_path $work/nginx;
   scgi_temp_path $work/nginx;
   server {
-    listen 127.0.0.1:$nginx_port;
-    root $work;
+    listen 127.0.0.1:$nginx_port backlog=4096;
+    root $site;
   }
 }
 CONF
 "$nginx_bin" -c "$work/nginx/nginx.conf" -p "$work/nginx" &
 pids+=($!)
 
-# lighttpd in its usual single-process form, in the foreground (-D).
 mkdir -p "$work/lighttpd"
 cat > "$work/lighttpd/lighttpd.conf" << CONF
-server.document-root = "$work"
+server.modules = ("mod_accesslog")
+server.document-root = "$site"
 server.bind = "127.0.0.1"
 server.port = $lighttpd_port
 server.errorlog = "$work/lighttpd/error.log"
+accesslog.filename = "$work/lighttpd/access.log"
 server.max-keep-alive-requests = 1000000
 server.max-keep-alive-idle = 30
+server.max-fds = 8192
+server.max-connections = 4000
 CONF
 "$lighttpd_bin" -D -f "$work/lighttpd/lighttpd.conf" > "$work/lighttpd/out.log" 2>&1 &
 pids+=($!)
 
-# The Windows build gets Windows paths to the same files.
-"$source_dir/scripts/wine-prefix-init.sh" "$WINEPREFIX"
-wine_started=1
-# A server may still be finishing the prefix's first boot; that one will do.
-wineserver -p > /dev/null 2>&1 || true
-# Wine's services start with the first program and keep what they inherit
-# open; start them here, away from the server's output.
-wine cmd /c exit < /dev/null > /dev/null 2>&1 || true
-small_win="$(winepath -w "$work/small.bin")"
-large_win="$(winepath -w "$work/large.bin")"
-wine "$win_build/bin/orvihttp_serve.exe" "$wine_port" "$small_win" "$large_win" \
-  < /dev/null > "$work/wine.log" 2>&1 &
-pids+=($!)
+# --- our installed host, Windows build under Wine ---
+if [ "$with_wine" -eq 1 ]; then
+  if [ -z "${DISPLAY:-}" ]; then
+    for number in $(seq 90 140); do
+      if [ ! -e "/tmp/.X${number}-lock" ] && [ ! -e "/tmp/.X11-unix/X${number}" ]; then
+        Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
+        xvfb_pid=$!
+        for _ in $(seq 1 100); do
+          [ -e "/tmp/.X11-unix/X${number}" ] && break
+          sleep 0.1
+        done
+        if [ -e "/tmp/.X11-unix/X${number}" ]; then
+          export DISPLAY=":$number"
+          break
+        fi
+        kill "$xvfb_pid" 2> /dev/null || true
+        xvfb_pid=""
+      fi
+    done
+  fi
+  "$source_dir/scripts/wine-prefix-init.sh" "$WINEPREFIX"
+  wineserver -p > /dev/null 2>&1 || true
+  wine cmd /c exit < /dev/null > /dev/null 2>&1 || true
+  win_plugin="$work/windows/Plugins/Orvi HTTP Server"
+  wine reg add 'HKLM\SOFTWARE\Quintarvo\Trellan' /v Path /d "$(winepath -w "$work/windows")" \
+    /f > /dev/null 2>&1
+  wine reg add 'HKLM\SOFTWARE\Quintarvo\Orvi HTTP Server' /v Path \
+    /d "$(winepath -w "$win_plugin")" /f > /dev/null 2>&1
+  python3 "$source_dir/scripts/set-ini-values.py" "$win_plugin/OrviHTTP.ini" FirstTime=No \
+    Active=Yes "Port=$wine_port"
+  wine "$work/windows/orvihttp-dir.exe" "$(winepath -w "$win_plugin")\\OrviHTTP.dir" import / \
+    "$(winepath -w "$site")" > /dev/null 2>&1
+  wine "$work/windows/Trellan.exe" < /dev/null > "$work/wine.out" 2>&1 &
+  wine_host=$!
+fi
 
 wait_for_port() {
-  for _ in $(seq 300); do
+  for _ in $(seq 600); do
     if curl -s -o /dev/null "http://127.0.0.1:$1/small.bin"; then return 0; fi
     sleep 0.1
   done
   echo "nothing answers on port $1" >&2
   exit 1
 }
-all_ports=("$ours_port" "$nginx_port" "$lighttpd_port" "$wine_port")
-for port in "${all_ports[@]}"; do wait_for_port "$port"; done
-# Every server must serve the files themselves, not error pages.
-for port in "${all_ports[@]}"; do
+ports=("$ours_port" "$nginx_port" "$lighttpd_port" "$serve_port")
+[ "$with_wine" -eq 1 ] && ports+=("$wine_port")
+for port in "${ports[@]}"; do wait_for_port "$port"; done
+for port in "${ports[@]}"; do
   for file in small.bin large.bin; do
-    if ! curl -s "http://127.0.0.1:$port/$file" | cmp -s - "$work/$file"; then
+    if ! curl -s "http://127.0.0.1:$port/$file" | cmp -s - "$site/$file"; then
       echo "port $port does not serve $file correctly" >&2
       exit 1
     fi
   done
 done
 
-# wrk's "Requests/sec:" and "Transfer/sec:" (converted to MB/s).
-requests_per_second() { awk '/^Requests\/sec:/ { print $2 }'; }
+# wrk's "Requests/sec:", "Transfer/sec:" (as MB/s) and timeouts.
+# wrk needs at least one connection per thread.
+run_wrk() {
+  local t="$threads"
+  [ "$1" -lt "$t" ] && t="$1"
+  wrk -t"$t" -c"$1" -d"${seconds}s" "$2" 2>&1 || true
+}
+requests_per_second() { awk '/^Requests\/sec:/ { printf "%d", $2 }'; }
 megabytes_per_second() {
   awk '/^Transfer\/sec:/ {
     v = $2; unit = v; sub(/[0-9.]+/, "", unit); sub(/[A-Za-z]+$/, "", v);
     f = 1 / (1024 * 1024);
     if (unit == "KB") f = 1 / 1024; else if (unit == "MB") f = 1; else if (unit == "GB") f = 1024;
-    printf "%.1f\n", v * f }'
+    printf "%.0f", v * f }'
 }
-run_wrk() { wrk -t"$threads" -c"$1" -d"${seconds}s" "$2"; }
-small() { run_wrk "$connections" "http://127.0.0.1:$1/small.bin" | requests_per_second; }
-large() { run_wrk 4 "http://127.0.0.1:$1/large.bin" | megabytes_per_second; }
-
-echo "wrk: $threads threads, ${seconds}s per run, on $(nproc) cores"
-ours_small="$(small "$ours_port")"
-nginx_small="$(small "$nginx_port")"
-lighttpd_small="$(small "$lighttpd_port")"
-wine_small="$(small "$wine_port")"
-ours_large="$(large "$ours_port")"
-nginx_large="$(large "$nginx_port")"
-lighttpd_large="$(large "$lighttpd_port")"
-wine_large="$(large "$wine_port")"
-
+timeouts() { awk '/Socket errors/ { for (i = 1; i <= NF; i++) if ($i == "timeout") t = $(i - 1) } END { print t + 0 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
-row() {
-  printf '%-24s %12s %12s %12s %12s %9s %9s %9s\n' "$@"
+small() {  # port connections -> "req/s timeouts"
+  local out
+  out="$(run_wrk "$2" "http://127.0.0.1:$1/small.bin")"
+  echo "$(echo "$out" | requests_per_second) $(echo "$out" | timeouts)"
 }
-row "" "orvihttp" "nginx" "lighttpd" "orvihttp" "ours/" "ours/" "Wine/"
-row "" "(Linux)" "" "" "(Wine)" "nginx" "lighttpd" "Linux"
-row "1 KiB file, requests/s" "$ours_small" "$nginx_small" "$lighttpd_small" "$wine_small" \
-  "$(ratio "$ours_small" "$nginx_small")" "$(ratio "$ours_small" "$lighttpd_small")" \
-  "$(ratio "$wine_small" "$ours_small")"
-row "100 MiB file, MB/s" "$ours_large" "$nginx_large" "$lighttpd_large" "$wine_large" \
-  "$(ratio "$ours_large" "$nginx_large")" "$(ratio "$ours_large" "$lighttpd_large")" \
-  "$(ratio "$wine_large" "$ours_large")"
+large() { run_wrk "$2" "http://127.0.0.1:$1/large.bin" | megabytes_per_second; }
+rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+thread_count() { ls "/proc/$1/task" | wc -l; }
+
+echo "# Run of $(date '+%Y-%m-%d %H:%M'), $(uname -srm), $(nproc) cores, load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "# commit $(git -C "$source_dir" rev-parse --short HEAD 2> /dev/null || echo unknown); wrk -t$threads, ${seconds}s per figure"
+echo
+# Memory of the Linux host before any load, with 2,000 idle keep-alive
+# connections (measured within the server's 5 s idle time), and 10 s after
+# they closed.
+base="$(rss_kib "$linux_host")"
+base_threads="$(thread_count "$linux_host")"
+coproc clients { python3 "$source_dir/bench/idle_clients.py" "$ours_port" 2000 /small.bin 2; }
+read -r _ opened <&"${clients[0]}" || opened=0
+loaded="$(rss_kib "$linux_host")"
+# Connections the server still held when it was measured (one thread each).
+held=$(($(thread_count "$linux_host") - base_threads))
+wait "$clients_PID" 2> /dev/null || true
+peak="$loaded"
+sleep 10
+after="$(rss_kib "$linux_host")"
+per="$(awk -v a="$loaded" -v b="$base" -v n="$held" 'BEGIN { if (n > 0) printf "%.1f", (a - b) / n; else print "n/a" }')"
+echo "| host RSS | KiB |"
+echo "|---|---|"
+echo "| idle | $base |"
+echo "| $opened idle keep-alive connections answered, $held held at the measurement | $peak ($per KiB per held connection) |"
+echo "| 10 s after they closed | $after ($(ratio "$after" "$base") of idle) |"
+echo
+
+echo "| 1 KiB file, keep-alive connections | ours req/s (timeouts) | nginx req/s (timeouts) | lighttpd req/s (timeouts) | ours / nginx | ours / lighttpd |"
+echo "|---|---|---|---|---|---|"
+for count in "${small_counts[@]}"; do
+  read -r o ot <<< "$(small "$ours_port" "$count")"
+  read -r n nt <<< "$(small "$nginx_port" "$count")"
+  read -r l lt <<< "$(small "$lighttpd_port" "$count")"
+  echo "| $count | $o ($ot) | $n ($nt) | $l ($lt) | $(ratio "$o" "$n") | $(ratio "$o" "$l") |"
+done
+echo
+echo "| 100 MiB file, connections | ours MB/s | nginx MB/s | lighttpd MB/s | ours / nginx | ours / lighttpd |"
+echo "|---|---|---|---|---|---|"
+for count in 1 8; do
+  o="$(large "$ours_port" "$count")"
+  n="$(large "$nginx_port" "$count")"
+  l="$(large "$lighttpd_port" "$count")"
+  echo "| $count | $o | $n | $l | $(ratio "$o" "$n") | $(ratio "$o" "$l") |"
+done
+echo
+read -r h ht <<< "$(small "$serve_port" 64)"
+hl="$(large "$serve_port" 1)"
+read -r o ot <<< "$(small "$ours_port" 64)"
+echo "Harness orvihttp_serve (no host, no logs; a lower bound of the cost): $h req/s at 64 connections ($ht timeouts), $hl MB/s on 100 MiB over 1 connection; the installed host in the same minute: $o req/s."
+
+if [ "$with_wine" -eq 1 ]; then
+  echo
+  echo "| Windows build under Wine | Wine | Linux build | Wine / Linux |"
+  echo "|---|---|---|---|"
+  read -r w wt <<< "$(small "$wine_port" 64)"
+  read -r o ot <<< "$(small "$ours_port" 64)"
+  echo "| 1 KiB, 64 connections, req/s (timeouts) | $w ($wt) | $o ($ot) | $(ratio "$w" "$o") |"
+  w="$(large "$wine_port" 1)"
+  o="$(large "$ours_port" 1)"
+  echo "| 100 MiB, 1 connection, MB/s | $w | $o | $(ratio "$w" "$o") |"
+fi
+
+if [ -n "$php_cgi" ]; then
+  echo
+  o="$(run_wrk 8 "http://127.0.0.1:$ours_port/tiny.php" | requests_per_second)"
+  runs=200
+  start="$(date +%s.%N)"
+  for _ in $(seq "$runs"); do
+    REDIRECT_STATUS=200 GATEWAY_INTERFACE=CGI/1.1 REQUEST_METHOD=GET SCRIPT_FILENAME="$site/tiny.php" \
+      "$php_cgi" < /dev/null > /dev/null 2>&1
+  done
+  end="$(date +%s.%N)"
+  alone="$(awk -v n="$runs" -v s="$start" -v e="$end" 'BEGIN { printf "%d", n / (e - s) }')"
+  echo "PHP: tiny script through the server, 8 connections: $o req/s; the same php-cgi started $runs times in a shell loop, one at a time: $alone runs/s (ratio $(ratio "$o" "$alone"))."
+fi

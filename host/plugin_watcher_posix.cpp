@@ -9,13 +9,16 @@
 #include "foundation/file_system.h"
 #include "foundation/message_box.h"
 #include "foundation/paths.h"
+#include "host/plugin_file_name.h"
 #include "host/plugin_watcher.h"
 
 namespace {
 
-// Name changes (create, delete, rename) and writes, also a bare time change.
+// Name changes (create, delete, rename), a file closed after writing, also a
+// bare time change. Not each single write: files kept open and written all
+// the time (a server's logs) would wake the watcher for every line.
 constexpr uint32_t kWatchedEvents =
-    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB;
+    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE | IN_ATTRIB;
 
 }  // namespace
 
@@ -82,20 +85,26 @@ void PluginWatcher::Run() {
     if (!(waits[0].revents & POLLIN)) return;
     // Drain everything queued; one rescan request covers the whole batch.
     alignas(inotify_event) char buffer[4096];
-    bool any = false;
+    bool relevant = false;
     for (;;) {
       ssize_t got = read(notification.inotify, buffer, sizeof buffer);
       if (got <= 0) break;
-      any = true;
       for (ssize_t at = 0; at < got;) {
         auto* event = reinterpret_cast<inotify_event*>(buffer + at);
         at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        // Only a plugin file, a folder or lost events can change what is
+        // loaded. A plugin's own files beside it (a server's logs, written
+        // for every request) must not make the host rescan each time.
+        if (event->len == 0 || (event->mask & (IN_ISDIR | IN_Q_OVERFLOW)) ||
+            IsPluginFileName(event->name)) {
+          relevant = true;
+        }
         bool newFolder = (event->mask & IN_ISDIR) && (event->mask & (IN_CREATE | IN_MOVED_TO));
         if (newFolder && event->wd == notification.top && event->len > 0) {
           notification.WatchSubFolder(JoinPath(folder_, event->name));
         }
       }
     }
-    if (any) onChange_();
+    if (relevant) onChange_();
   }
 }

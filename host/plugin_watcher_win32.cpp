@@ -12,6 +12,13 @@
 namespace {
 // A wait takes at most 64 handles: the subtree, the wake-up, the sub-folders.
 constexpr size_t kMostSubFolders = MAXIMUM_WAIT_OBJECTS - 2;
+// The notification cannot tell a plugin file from any other: a plugin's own
+// files beside it (a server's logs, written for every request) signal it all
+// the time. After a notice the watcher lets changes settle this long before
+// it asks for a rescan and waits again, so a busy folder costs a couple of
+// rescans a second rather than one per write, and a file copied in several
+// steps is rescanned once it is whole.
+constexpr uint32_t kSettleMs = 500;
 }  // namespace
 
 // A change notification on the folder's whole subtree, and an event that wakes
@@ -78,6 +85,7 @@ void PluginWatcher::Run() {
     DWORD woken =
         WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE, INFINITE);
     if (woken == WAIT_OBJECT_0 + 1 || StopRequested()) break;
+    if (woken != WAIT_FAILED && !Pause(kSettleMs)) break;
     if (woken == WAIT_OBJECT_0) {
       onChange_();
       if (!FindNextChangeNotification(notification.change)) break;

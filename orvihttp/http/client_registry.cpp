@@ -1,9 +1,12 @@
 #include "orvihttp/http/client_registry.h"
 
+#include <chrono>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <new>
 
+#include "foundation/free_memory.h"
 #include "foundation/settings.h"
 #include "foundation/singleton.h"
 #include "orvihttp/config/server_keys.h"
@@ -56,11 +59,31 @@ void DeleteEntries(std::vector<ClientEntry>& entries) {
   for (ClientEntry& entry : entries) entry.connection.reset();
 }
 
+// Gives freed memory back once a burst of connections has ended: many at
+// once, and at most once a second.
+void ReturnMemoryAfterBurst(std::size_t ended) {
+  constexpr std::size_t kBurst = 64;
+  static std::mutex mutex;
+  static std::size_t endedSince = 0;
+  static auto last = std::chrono::steady_clock::time_point();
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    endedSince += ended;
+    const auto now = std::chrono::steady_clock::now();
+    if (endedSince < kBurst || now - last < std::chrono::seconds(1)) return;
+    endedSince = 0;
+    last = now;
+  }
+  ReturnFreeMemory();
+}
+
 }  // namespace
 
 void AddClient(SocketHandle socket) {
-  SingletonAccess<ClientRegistry> list(registry);
+  // Written before the registry is locked: connection threads that need the
+  // registry do not wait for the disk.
   LogConnectionAccepted();
+  SingletonAccess<ClientRegistry> list(registry);
   const uint32_t number = list->nextConnectionId;
   Connection* connection = nullptr;
   try {
@@ -102,6 +125,7 @@ void PurgeClients() {
     finished = TakeFinished(*list);
   }
   DeleteEntries(finished);
+  ReturnMemoryAfterBurst(finished.size());
 }
 
 std::vector<ClientInfo> GetClients() {

@@ -35,6 +35,19 @@ bool ClientSocket::HasBufferedLine() const {
   return buffer_.find('\n') != std::string::npos;
 }
 
+bool ClientSocket::ReceiveArrived() {
+  if (handle_ == kInvalidSocket) return false;
+  char chunk[kReceiveSize];
+  const SocketTransfer received = ReceiveSome(handle_, chunk, kReceiveSize);
+  if (received.result == SocketResult::WouldBlock) return false;
+  if (received.result != SocketResult::Done) {
+    connected_ = false;
+    return true;
+  }
+  buffer_.append(chunk, static_cast<std::size_t>(received.bytes));
+  return true;
+}
+
 std::string ClientSocket::ReadLine() {
   auto refuse = [this] {
     connected_ = false;

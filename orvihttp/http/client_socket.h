@@ -38,6 +38,9 @@ class ClientSocket {
   std::string ReadLine();
   // True when the buffer already holds a whole line.
   bool HasBufferedLine() const;
+  // Takes into the buffer what has already arrived, without waiting: true
+  // when bytes came or the connection ended, false when there was nothing.
+  bool ReceiveArrived();
   // Takes up to `length` bytes from the front of the receive buffer.
   std::size_t TakeBuffered(char* buffer, std::size_t length);
   // Waits up to `milliseconds` for readable data, then one recv: Done with

@@ -70,8 +70,9 @@ void Connection::Run() {
     // would otherwise hold the connection and its thread for hours.
     if (headStartMs_ >= 0 && NowMs() - headStartMs_ > limits.headDeadlineMs) break;
     // Lines of a following request that came with the previous one are
-    // taken at once rather than after the next packet.
-    if (!socket_.HasBufferedLine()) {
+    // taken at once rather than after the next packet, and a request that
+    // is already waiting is taken without asking the system to wait for it.
+    if (!socket_.HasBufferedLine() && !socket_.ReceiveArrived()) {
       uint32_t waitMs = 1000;
       if (headStartMs_ >= 0) {
         const int64_t left = headStartMs_ + limits.headDeadlineMs - NowMs() + 1;

@@ -91,7 +91,6 @@ class Connection : public Thread {
   int64_t headStartMs_ = -1;  // when the current request's first byte came
   int malformedInARow_ = 0;
   std::atomic<int64_t> idleSince_{-1};
-  std::vector<char> transferBuffer_;
 
   mutable std::mutex activityMutex_;
   std::string currentActivity_;

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 
 #include "foundation/clock.h"
 #include "foundation/settings.h"
@@ -71,8 +72,11 @@ uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string
   allowedRate_.store(maxDown, std::memory_order_relaxed);
   TransferPacer pacer(maxDown, TimeMs, [this](uint32_t ms) { return wakeup_.Sleep(ms); });
 
-  if (transferBuffer_.empty()) transferBuffer_.resize(kTransferChunk);
-  char* buffer = transferBuffer_.data();
+  // Sized for this body and given back after it: thousands of idle
+  // keep-alive connections must not each hold a chunk of memory.
+  const std::size_t bufferSize = static_cast<std::size_t>(std::min<uint64_t>(kTransferChunk, size));
+  std::unique_ptr<char[]> bufferOwner(new char[bufferSize == 0 ? 1 : bufferSize]);
+  char* buffer = bufferOwner.get();
   uint64_t sent = 0;
   bool ok = true;
   while (ok && sent < size) {

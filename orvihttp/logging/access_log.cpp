@@ -1,16 +1,14 @@
 #include "orvihttp/logging/access_log.h"
 
-#include <cstdio>
 #include <cstdlib>
 
-#include "foundation/file_open.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/logging/display_queue.h"
 #include "orvihttp/logging/local_time.h"
 #include "orvihttp/logging/log_escaping.h"
-#include "orvihttp/logging/log_lock.h"
+#include "orvihttp/logging/log_file.h"
 
 namespace {
 
@@ -49,14 +47,10 @@ std::string LocalTimestamp() {
 }
 
 void AppendAccessLog(const std::string& text) {
-  LogLock lock;
   if (!GetSetting(kLog)) return;
   std::string path = GetSetting(kLogPath);
   if (path.empty()) return;
-  std::FILE* file = OpenFile(path, "ab");
-  if (!file) return;
-  std::fwrite(text.data(), 1, text.size(), file);
-  std::fclose(file);
+  AppendToLog(&OpenLogs::access, path, text);
 }
 
 std::string AccessLogLine(const std::string& peerAddress, const std::string& requestLine,
@@ -76,7 +70,6 @@ std::string AccessLogLine(const std::string& peerAddress, const std::string& req
 
 void LogResponse(const std::string& peerAddress, const std::string& requestLine, int status,
                  int64_t bodyBytes) {
-  // Composed before the lock is taken; the lock covers only the write.
   if (GetSetting(kLog)) {
     AppendAccessLog(AccessLogLine(peerAddress, requestLine, status, bodyBytes, LogTimestamp()));
   }

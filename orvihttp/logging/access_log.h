@@ -19,7 +19,7 @@ std::string ZoneSuffix(int32_t biasMinutes);
 std::string LocalTimestamp();
 std::string LocalTimestampAt(std::time_t now);
 
-// Appends `text` to `LogPath` under the log lock when `Log` is on and the path
+// Appends `text` to `LogPath` in one write when `Log` is on and the path
 // is not empty. Lost silently when the file cannot be written.
 void AppendAccessLog(const std::string& text);
 

@@ -1,16 +1,14 @@
 #include "orvihttp/logging/binary_log.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include "foundation/byte_codec.h"
-#include "foundation/file_open.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/logging/binary_log_reader.h"
-#include "orvihttp/logging/log_lock.h"
+#include "orvihttp/logging/log_file.h"
 
 namespace {
 
@@ -94,15 +92,11 @@ std::string EncodeBinLogRecord(int32_t time, int32_t type, const std::string& fi
 
 void AppendBinaryLog(int32_t type, const std::string& first, const std::string& second,
                      uint32_t value) {
-  LogLock lock;
   std::string path = GetSetting(kBinLogPath);
   if (path.empty()) return;
-  std::FILE* file = OpenFile(path, "ab");
-  if (!file) return;
-  std::string bytes =
-      EncodeBinLogRecord(static_cast<int32_t>(std::time(nullptr)), type, first, second, value);
-  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
+  AppendToLog(
+      &OpenLogs::binary, path,
+      EncodeBinLogRecord(static_cast<int32_t>(std::time(nullptr)), type, first, second, value));
 }
 
 void LogConnectionAccepted() {

@@ -34,9 +34,9 @@ bool IsWritableBinLogType(int32_t type);
 std::string EncodeBinLogRecord(int32_t time, int32_t type, const std::string& first,
                                const std::string& second, uint32_t value);
 
-// Appends one record with the current time under the log lock, when
-// `BinLogPath` is not empty. A type outside 0 to 4, 8 and 9 opens and closes
-// the file without writing. Failures are silent.
+// Appends one record with the current time in one write, when `BinLogPath`
+// is not empty. A type outside 0 to 4, 8 and 9 opens (creates) the file
+// without writing. Failures are silent.
 void AppendBinaryLog(int32_t type, const std::string& first, const std::string& second,
                      uint32_t value);
 

@@ -1,15 +1,13 @@
 #include "orvihttp/logging/log_lock.h"
 
+#include "foundation/append_file.h"
 #include "foundation/singleton.h"
 
 namespace {
-struct LogLockState {};
-Singleton<LogLockState> holder;
+Singleton<OpenLogs> holder;
 }  // namespace
 
-LogLock::LogLock() {
-  holder.Lock();
-}
+LogLock::LogLock() : logs_(holder.Lock()) {}
 
 LogLock::~LogLock() {
   holder.Unlock();

@@ -2,9 +2,13 @@
 // body bytes sent, the Log page's line and the binary-log records.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "foundation/append_file.h"
+#include "foundation/file_system.h"
 #include "foundation/settings.h"
 #include "orvihttp/logging/binary_log.h"
 #include "orvihttp/logging/display_queue.h"
@@ -93,6 +97,60 @@ TEST_F(ResponseLogging, EachResponseIsLoggedOnceWithTheBodyBytesSent) {
   const std::vector<DisplayLine> lines = DisplayLines();
   const std::vector<uint32_t> kinds = {0, 2, 2, 2, 2, 3, 3, 3};
   for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].kind, kinds[i]) << i;
+}
+
+// A user deletes the access log and rotates the binary log away while the
+// server runs: the server goes on writing, each log into a fresh file at its
+// configured path, and a changed path takes effect with the next line.
+TEST_F(ResponseLogging, DeletedOrMovedLogsStartAfreshAtTheirPath) {
+  Publish("/a.txt", "abc");
+  const std::string accessLog = files_.File("access.log");
+  const std::string binlog = files_.File("events.binlog");
+  const std::string rotated = files_.File("events.binlog.1");
+  SetBool("Log", true, true);
+  SetString("LogPath", accessLog, true);
+  SetString("BinLogPath", binlog, false);
+  StartServer();
+
+  HttpTestClient client(port_);
+  auto ask = [&](const std::string& path) {
+    client.Send("GET " + path + " HTTP/1.1\r\nHost: t\r\n\r\n");
+    EXPECT_EQ(BodyOf(client.ReadResponse()), "abc") << path;
+  };
+  auto types = [](const std::string& path) {
+    std::vector<int32_t> found;
+    ReadBinLogFile(path, [&](const BinLogRecord& record) { found.push_back(record.type); });
+    return found;
+  };
+  // Lines and records are written just after the response went out.
+  auto logged = [&](const std::string& log, const std::vector<std::string>& lines,
+                    const std::string& events, const std::vector<int32_t>& records) {
+    return WaitFor(
+               [&] {
+                 return LoggedRequests(ReadFileBytes(log)).size() >= lines.size() &&
+                        types(events).size() >= records.size();
+               },
+               2000) &&
+           LoggedRequests(ReadFileBytes(log)) == lines && types(events) == records;
+  };
+  ask("/a.txt?1");
+  ASSERT_TRUE(logged(accessLog, {"\"GET /a.txt?1 HTTP/1.1\" 200 3"}, binlog, {0, 3, 8}));
+
+  ASSERT_TRUE(RemoveFile(accessLog));
+  ASSERT_TRUE(RenameFile(binlog, rotated));
+  std::this_thread::sleep_for(std::chrono::milliseconds(AppendFileNoticeDelayMs() + 100));
+  ask("/a.txt?2");
+  EXPECT_TRUE(logged(accessLog, {"\"GET /a.txt?2 HTTP/1.1\" 200 3"}, binlog, {3, 8}))
+      << ReadFileBytes(accessLog);
+  // The rotated file keeps what was written before the move, nothing after.
+  EXPECT_EQ(types(rotated), (std::vector<int32_t>{0, 3, 8}));
+
+  const std::string moved = files_.File("elsewhere.log");
+  SetString("LogPath", moved, true);
+  ask("/a.txt?3");
+  EXPECT_TRUE(logged(moved, {"\"GET /a.txt?3 HTTP/1.1\" 200 3"}, binlog, {3, 8, 3, 8}))
+      << ReadFileBytes(moved);
+  EXPECT_EQ(LoggedRequests(ReadFileBytes(accessLog)).size(), 1u);
 }
 
 }  // namespace

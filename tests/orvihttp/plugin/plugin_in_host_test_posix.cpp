@@ -7,16 +7,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <thread>
+#include <vector>
 
 #include "foundation/dovetab.h"
 #include "foundation/paths.h"
 #include "foundation/registry.h"
 #include "orvihttp/http/socket_io.h"
+#include "orvihttp/logging/binary_log.h"
 #include "tests/support/test_support.h"
 
 extern char** environ;
@@ -48,6 +52,15 @@ class HostChild {
 
   // SIGTERM, as the desktop's Exit; the exit code, or -1 when it did not end
   // in time.
+  // SIGKILL, as a crash or a power cut would end it: nothing of the host runs
+  // afterwards.
+  void Kill() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
   int Exit(int timeoutMs) {
     if (pid_ <= 0) return -1;
     kill(pid_, SIGTERM);
@@ -74,6 +87,28 @@ bool WaitForText(const std::string& path, const std::string& text, int timeoutMs
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
+}
+
+// Reads one response (head and Content-Length body) from a non-blocking
+// socket; what came beyond it stays in `pending`.
+bool ReadOneResponse(SocketHandle socket, std::string& pending) {
+  char buffer[4096];
+  for (;;) {
+    std::size_t headEnd = pending.find("\r\n\r\n");
+    if (headEnd != std::string::npos) {
+      std::size_t field = pending.find("Content-Length: ");
+      if (field == std::string::npos || field > headEnd) return false;
+      std::size_t total = headEnd + 4 + std::stoul(pending.substr(field + 16));
+      if (pending.size() >= total) {
+        pending.erase(0, total);
+        return true;
+      }
+    }
+    if (WaitForSocket(socket, false, 2000, nullptr) != SocketWait::Ready) return false;
+    SocketTransfer got = ReceiveSome(socket, buffer, sizeof buffer);
+    if (got.result != SocketResult::Done) return false;
+    pending.append(buffer, static_cast<std::size_t>(got.bytes));
+  }
 }
 
 class PluginInHost : public testing::Test {
@@ -144,6 +179,84 @@ TEST_F(PluginInHost, ExitWhileAClientIsConnected) {
   EXPECT_EQ(Output().find("Welcome"), std::string::npos);
   EXPECT_NE(ReadFileBytes(JoinPath(folder_, "OrviHTTP.ini")).find("Port = " + std::to_string(port)),
             std::string::npos);
+}
+
+// The host is killed while clients keep it busy: both logs hold only whole
+// lines and records, one for every response the clients saw before the kill.
+TEST_F(PluginInHost, KilledUnderLoadLeavesWholeLogs) {
+  SocketHandle probe = kInvalidSocket;
+  ASSERT_EQ(OpenListeningSocket(0, &probe), ListenResult::Listening);
+  int port = SocketLocalPort(probe);
+  CloseSocket(probe);
+  {
+    std::ofstream ini(JoinPath(folder_, "OrviHTTP.ini"), std::ios::binary);
+    ini << dovetab::kHeader << "FirstTime = No\r\nActive = Yes\r\nPort = " << port << "\r\n";
+  }
+  HostChild host;
+  ASSERT_TRUE(host.Start(program_, output_));
+  ASSERT_TRUE(WaitForText(output_, "tip=Orvi HTTP Server: Online", 20000)) << Output();
+
+  // Keep-alive clients asking as fast as they can, with a long request line
+  // so that a torn line would show.
+  const std::string path = "/" + std::string(500, 'x');
+  std::atomic<bool> go{true};
+  std::atomic<int> answered{0};
+  std::vector<std::thread> clients;
+  constexpr int kClients = 4;
+  for (int c = 0; c < kClients; ++c) {
+    clients.emplace_back([&] {
+      SocketHandle socket = ConnectToLoopback(port);
+      if (socket == kInvalidSocket) return;
+      const std::string request = "GET " + path + " HTTP/1.1\r\nHost: t\r\n\r\n";
+      std::string pending;
+      while (go) {
+        if (SendSome(socket, request.data(), static_cast<int>(request.size())).bytes !=
+            static_cast<int>(request.size())) {
+          break;
+        }
+        if (!ReadOneResponse(socket, pending)) break;
+        ++answered;
+      }
+      CloseSocket(socket);
+    });
+  }
+  ASSERT_TRUE(WaitForText(JoinPath(folder_, "OrviHTTP.log"), "\r\n127.0.0.1", 10000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  host.Kill();
+  const int seen = answered;
+  go = false;
+  for (std::thread& client : clients) client.join();
+  ASSERT_GT(seen, 20);
+
+  const std::string log = ReadFileBytes(JoinPath(folder_, "OrviHTTP.log"));
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
+  const std::regex line(
+      R"(#|# Started Orvi HTTP Server \[.*\]|127\.0\.0\.1 - - \[[^\]]*\] "GET /x{500} HTTP/1\.1" 404 \d+)");
+  int lines = 0;
+  std::size_t start = 0;
+  for (std::size_t end; (end = log.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    const std::string one = log.substr(start, end - start);
+    ASSERT_TRUE(std::regex_match(one, line)) << one.substr(0, 100);
+    if (one[0] != '#') ++lines;
+  }
+  EXPECT_EQ(start, log.size());
+  // A response is logged just after it went out: the kill may come between
+  // the two for the one response each client was last given.
+  EXPECT_GE(lines, seen - kClients);
+
+  const std::string events = ReadFileBytes(JoinPath(folder_, "OrviHTTP.binlog"));
+  int accepted = 0;
+  int failed = 0;
+  std::size_t consumed = ParseBinLog(reinterpret_cast<const uint8_t*>(events.data()), events.size(),
+                                     [&](const BinLogRecord& record) {
+                                       if (record.type == 0) ++accepted;
+                                       if (record.type == 4) ++failed;
+                                       EXPECT_TRUE(record.type == 0 || record.type == 4);
+                                     });
+  EXPECT_EQ(consumed, events.size());
+  EXPECT_EQ(accepted, kClients);
+  EXPECT_GE(failed, seen - kClients);
 }
 
 }  // namespace
