@@ -186,7 +186,11 @@ def check_linux(dist, work):
 
 
 def port_free(port):
+    # Connections the server closed linger in TIME_WAIT on its port; like the
+    # server itself on its next start, reuse the address, so only a socket
+    # still listening makes the port busy.
     with socket.socket() as s:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
         try:
             s.bind(("127.0.0.1", port))
             return True
