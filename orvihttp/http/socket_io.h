@@ -14,6 +14,8 @@
 using SocketHandle = uintptr_t;
 inline constexpr SocketHandle kInvalidSocket = ~static_cast<SocketHandle>(0);
 
+enum class SocketWait { Ready, TimedOut, Woken, Failed };
+
 // Wakes a worker out of its socket waits and sleeps from another thread. Once
 // woken it stays woken: every later wait on it returns at once.
 class SocketWakeup {
@@ -41,14 +43,26 @@ class SocketWakeup {
   std::atomic<bool> woken_{false};
   SocketHandle handle_ = kInvalidSocket;
   SocketHandle readiness_ = kInvalidSocket;
-};
+  // Windows: the socket and events the readiness event is tied to. Waits on
+  // the same socket in the same direction keep the tie, which saves a call
+  // per wait.
+  [[maybe_unused]] SocketHandle tiedSocket_ = kInvalidSocket;
+  [[maybe_unused]] long tiedEvents_ = 0;
 
-enum class SocketWait { Ready, TimedOut, Woken, Failed };
+  friend SocketWait WaitForSocket(SocketHandle socket, bool forWriting, uint32_t milliseconds,
+                                  SocketWakeup* wakeup);
+  friend SocketWait WaitForClient(SocketHandle listening, uint32_t milliseconds,
+                                  SocketWakeup* wakeup);
+};
 
 // Waits until the socket is readable (or writable), the time runs out, or the
 // wakeup fires. A null wakeup waits plainly.
 SocketWait WaitForSocket(SocketHandle socket, bool forWriting, uint32_t milliseconds,
                          SocketWakeup* wakeup);
+
+// Waits until a client is queued on a listening socket, the time runs out or
+// the wakeup fires.
+SocketWait WaitForClient(SocketHandle listening, uint32_t milliseconds, SocketWakeup* wakeup);
 
 enum class ListenResult { Listening, NoSocket, BindFailed, ListenFailed };
 // An IPv4 TCP socket on every local address at `port`, listening with the

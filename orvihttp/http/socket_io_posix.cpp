@@ -96,6 +96,10 @@ SocketWait WaitForSocket(SocketHandle socket, bool forWriting, uint32_t millisec
   }
 }
 
+SocketWait WaitForClient(SocketHandle listening, uint32_t milliseconds, SocketWakeup* wakeup) {
+  return WaitForSocket(listening, false, milliseconds, wakeup);
+}
+
 ListenResult OpenListeningSocket(int port, SocketHandle* result) {
   *result = kInvalidSocket;
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);

@@ -116,26 +116,43 @@ SocketWait WaitForSocket(SocketHandle socket, bool forWriting, uint32_t millisec
   // Reading also watches for queued clients, so a listening socket waits the
   // same way.
   const long events = (forWriting ? FD_WRITE : FD_READ | FD_ACCEPT) | FD_CLOSE;
-  if (WSAEventSelect(Sock(socket), readiness, events) == SOCKET_ERROR) {
-    return SocketWait::Failed;
+  const bool tyingAnew = wakeup->tiedSocket_ != socket || wakeup->tiedEvents_ != events;
+  if (tyingAnew) {
+    if (WSAEventSelect(Sock(socket), readiness, events) == SOCKET_ERROR) {
+      wakeup->tiedSocket_ = kInvalidSocket;
+      return SocketWait::Failed;
+    }
+    wakeup->tiedSocket_ = socket;
+    wakeup->tiedEvents_ = events;
   }
-  // The event records only what happens from now on (Wine does not record a
+  // A new tie records only what happens from then on (Wine does not record a
   // client already queued or data already waiting, nor does Windows record
-  // room to send that came back earlier), so look once before waiting.
+  // room to send that came back earlier), so look once before waiting. A kept
+  // tie has recorded everything since the last wait.
   DWORD result = WAIT_TIMEOUT;
-  if (SelectWait(Sock(socket), forWriting, 0, nullptr) == SocketWait::Ready) {
+  if (tyingAnew && SelectWait(Sock(socket), forWriting, 0, nullptr) == SocketWait::Ready) {
     result = WAIT_OBJECT_0;
   } else {
     HANDLE handles[2] = {readiness, EventOf(wakeup->handle())};
     result = WaitForMultipleObjects(2, handles, FALSE, milliseconds);
   }
   // Clears what was recorded and the event, so the next wait starts afresh.
+  // What was recorded may be older than what the caller has since read; a
+  // wait that returns for it costs one receive that would block.
   WSANETWORKEVENTS happened{};
   WSAEnumNetworkEvents(Sock(socket), readiness, &happened);
   if (wakeup->IsWoken()) return SocketWait::Woken;
   if (result == WAIT_OBJECT_0) return SocketWait::Ready;
   if (result == WAIT_TIMEOUT) return SocketWait::TimedOut;
   return SocketWait::Failed;
+}
+
+SocketWait WaitForClient(SocketHandle listening, uint32_t milliseconds, SocketWakeup* wakeup) {
+  // Wine records a queued client only as the queue fills from empty, not
+  // again after an accept leaves others waiting, so a listening socket is
+  // tied anew, and looked at, for every wait.
+  if (wakeup) wakeup->tiedSocket_ = kInvalidSocket;
+  return WaitForSocket(listening, false, milliseconds, wakeup);
 }
 
 ListenResult OpenListeningSocket(int port, SocketHandle* result) {
