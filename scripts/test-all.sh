@@ -20,6 +20,11 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 # point at objects owned elsewhere, so not scanning them hides no leak.
 export LSAN_OPTIONS="${LSAN_OPTIONS:-use_tls=0}"
 
+# The Windows acceptance run comes before the Windows test programs: run
+# right after them, its host twice missed the request to exit (an
+# interaction not yet understood; a run on its own has never shown it).
+default_flavours="linux acceptance linux-asan acceptance-windows windows packages naming linux-fuzz"
+
 declare -A results
 status=0
 
@@ -85,13 +90,13 @@ flavour() {
   if [ $rc -eq 0 ]; then results[$preset]="passed"; else results[$preset]="FAILED"; status=1; fi
 }
 
-for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows acceptance-windows packages naming linux-fuzz}; do
+for preset in ${ORVI_FLAVOURS:-$default_flavours}; do
   flavour "$preset"
 done
 
 echo
 echo "=== summary ==="
-for preset in ${ORVI_FLAVOURS:-linux acceptance linux-asan windows acceptance-windows packages naming linux-fuzz}; do
+for preset in ${ORVI_FLAVOURS:-$default_flavours}; do
   printf '%-18s %s\n' "$preset" "${results[$preset]:-not run}"
 done
 exit $status
