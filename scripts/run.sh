@@ -128,13 +128,18 @@ if [ "$windows" -eq 1 ]; then
   # its plugins and saves its settings before Wine is shut down.
   host_pid=""
   stop_host() {
-    if [ -n "$host_pid" ] && kill -0 "$host_pid" 2> /dev/null; then
-      wine "$folder/trellan-quit.exe" > /dev/null 2>&1 || true
-      for _ in $(seq 1 100); do
-        kill -0 "$host_pid" 2> /dev/null || break
+    # Asked again while it still runs: a request that did not reach the host
+    # (seen now and then on a fresh prefix) must not leave it running.
+    local attempt
+    for attempt in 1 2 3 4; do
+      [ -n "$host_pid" ] && kill -0 "$host_pid" 2> /dev/null || return 0
+      timeout 10 wine "$folder/trellan-quit.exe" > /dev/null 2>&1 ||
+        echo "run.sh: trellan-quit attempt $attempt ended with status $?" >&2
+      for _ in $(seq 1 15); do
+        kill -0 "$host_pid" 2> /dev/null || return 0
         sleep 0.2
       done
-    fi
+    done
   }
   trap 'stop_host; exit 0' INT TERM
   if [ -z "${DISPLAY:-}" ]; then
