@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,16 @@ struct FileTime {
 struct FileStatus {
   uint64_t size = 0;
   FileTime lastWrite;
+  // Tells a file replaced, or rewritten with its size and last-write time
+  // kept, from the one seen before: the inode and the time of its last change
+  // on Linux, the creation time on Windows.
+  uint64_t identity = 0;
+  FileTime changed{};
+
+  bool SameFileAs(const FileStatus& other) const {
+    return size == other.size && lastWrite == other.lastWrite && identity == other.identity &&
+           changed == other.changed;
+  }
 };
 
 // One entry of a folder. An entry that is neither a folder nor a file is a
@@ -53,6 +64,9 @@ bool CanReadFile(const std::string& path);
 
 // Nothing for a path that does not name a file (missing, or a folder).
 std::optional<FileStatus> QueryFileStatus(const std::string& path);
+// The same for a file already open: one open answers what a look at the path
+// and then an open would.
+std::optional<FileStatus> QueryOpenFileStatus(std::FILE* file);
 
 bool IsFolder(const std::string& path);
 bool IsFile(const std::string& path);

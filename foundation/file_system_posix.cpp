@@ -18,6 +18,17 @@ FileTime LastWriteOf(const struct stat& info) {
   return time;
 }
 
+std::optional<FileStatus> StatusOf(const struct stat& info) {
+  if (S_ISDIR(info.st_mode)) return std::nullopt;
+  FileStatus status;
+  status.size = static_cast<uint64_t>(info.st_size);
+  status.lastWrite = LastWriteOf(info);
+  status.identity = static_cast<uint64_t>(info.st_ino) ^ (static_cast<uint64_t>(info.st_dev) << 48);
+  status.changed.seconds = static_cast<int64_t>(info.st_ctim.tv_sec);
+  status.changed.nanoseconds = static_cast<uint32_t>(info.st_ctim.tv_nsec);
+  return status;
+}
+
 }  // namespace
 
 std::optional<std::vector<FolderEntry>> TryListFolder(const std::string& folder) {
@@ -56,11 +67,14 @@ std::string RealPath(const std::string& path) {
 
 std::optional<FileStatus> QueryFileStatus(const std::string& path) {
   struct stat info {};
-  if (stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return std::nullopt;
-  FileStatus status;
-  status.size = static_cast<uint64_t>(info.st_size);
-  status.lastWrite = LastWriteOf(info);
-  return status;
+  if (stat(path.c_str(), &info) != 0) return std::nullopt;
+  return StatusOf(info);
+}
+
+std::optional<FileStatus> QueryOpenFileStatus(std::FILE* file) {
+  struct stat info {};
+  if (!file || fstat(fileno(file), &info) != 0) return std::nullopt;
+  return StatusOf(info);
 }
 
 bool IsFolder(const std::string& path) {

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <io.h>
+
 #include <cstring>
 
 #include "foundation/file_system.h"
@@ -69,6 +71,24 @@ std::optional<FileStatus> QueryFileStatus(const std::string& path) {
   FileStatus status;
   status.size = SizeOf(data.nFileSizeHigh, data.nFileSizeLow);
   status.lastWrite = FromFileTime(data.ftLastWriteTime);
+  status.changed = FromFileTime(data.ftCreationTime);
+  return status;
+}
+
+std::optional<FileStatus> QueryOpenFileStatus(std::FILE* file) {
+  if (!file) return std::nullopt;
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  BY_HANDLE_FILE_INFORMATION data{};
+  if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &data)) {
+    return std::nullopt;
+  }
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+  FileStatus status;
+  status.size = SizeOf(data.nFileSizeHigh, data.nFileSizeLow);
+  status.lastWrite = FromFileTime(data.ftLastWriteTime);
+  // The path's attributes carry no file index, so the creation time alone
+  // stands for the identity, the same from both queries.
+  status.changed = FromFileTime(data.ftCreationTime);
   return status;
 }
 

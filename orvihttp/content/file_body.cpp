@@ -2,10 +2,14 @@
 
 #include "foundation/file_open.h"
 
-std::unique_ptr<FileBody> FileBody::Open(const std::string& path) {
+std::unique_ptr<FileBody> FileBody::Open(const std::string& path, FileStatus* status) {
   std::FILE* file = OpenFile(path, "rb");
   if (!file) return nullptr;
-  return std::unique_ptr<FileBody>(new FileBody(file));
+  std::unique_ptr<FileBody> body(new FileBody(file));
+  std::optional<FileStatus> found = QueryOpenFileStatus(file);
+  if (!found) return nullptr;
+  *status = *found;
+  return body;
 }
 
 FileBody::~FileBody() {

@@ -12,6 +12,12 @@ class BodySource {
   virtual ~BodySource() = default;
   // Up to `length` bytes into `buffer`; 0 at the end or when reading fails.
   virtual std::size_t Read(char* buffer, std::size_t length) = 0;
+  // Reading goes on from `offset` bytes into the body; false when the body
+  // cannot get there (or cannot move at all).
+  virtual bool Seek(uint64_t offset) {
+    (void)offset;
+    return false;
+  }
 };
 
 // What to answer one request with. The handlers (file, listing, PHP script,

@@ -27,7 +27,7 @@ class Connection : public Thread {
   // How long a closing connection reads what the client still sends.
   static constexpr uint32_t kGracefulCloseMs = 2000;
   // The most a transfer reads and sends in one step.
-  static constexpr std::size_t kTransferChunk = 64 * 1024;
+  static constexpr std::size_t kTransferChunk = 256 * 1024;
 
   Connection(SocketHandle socket, uint32_t connectionId);
   ~Connection() override;

@@ -8,7 +8,9 @@
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/file_body.h"
 #include "orvihttp/content/http_date.h"
+#include "orvihttp/content/memory_body.h"
 #include "orvihttp/content/php_gateway.h"
+#include "orvihttp/content/small_file_cache.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/byte_range.h"
 #include "orvihttp/http/connection.h"
@@ -40,34 +42,52 @@ ByteRange RequestedRange(const Request& request, const FileStatus& status) {
   return ResolveByteRange(request.headers.range, status.size);
 }
 
+// The file at `path`, opened or from the cache, with its status; null when
+// it cannot be found or opened. A small file is read whole and kept.
+std::unique_ptr<BodySource> OpenFileBody(const std::string& path, FileStatus* status) {
+  SmallFileCache& cache = SmallFileCache::Shared();
+  if (std::shared_ptr<const std::string> held = cache.Find(path, status)) {
+    return std::make_unique<MemoryBody>(std::move(held), 0);
+  }
+  std::unique_ptr<FileBody> file = FileBody::Open(path, status);
+  if (!file || status->size > SmallFileCache::kLargestFile) return file;
+  auto bytes = std::make_shared<std::string>(static_cast<std::size_t>(status->size), '\0');
+  // A file written to while it is read is served as read, but not kept.
+  bytes->resize(file->Read(bytes->data(), bytes->size()));
+  char beyond;
+  if (bytes->size() == status->size && file->Read(&beyond, 1) == 0) {
+    cache.Keep(path, *status, bytes);
+  }
+  return std::make_unique<MemoryBody>(std::move(bytes), 0);
+}
+
 // A file of the tree as it is: 200 with the file streamed, 206 with the part
 // of it the client asked for, 304 when the client's copy is current, 416 for
 // a part outside the file, or 404 when it cannot be found or opened.
 Response FileResponse(const VirtualFile& file, const Request& request) {
-  std::optional<FileStatus> status = QueryFileStatus(file.realPath);
-  if (!status) return ErrorPage(404, GetSetting(kPort));
+  FileStatus status;
+  std::unique_ptr<BodySource> body = OpenFileBody(file.realPath, &status);
+  if (!body) return ErrorPage(404, GetSetting(kPort));
   Response response;
-  response.lastModified = FormatHttpDate(status->lastWrite.seconds);
+  response.lastModified = FormatHttpDate(status.lastWrite.seconds);
   response.contentType = ContentTypeForName(file.name);
-  if (ClientCopyIsCurrent(request, *status)) {
+  if (ClientCopyIsCurrent(request, status)) {
     response.status = 304;
     return response;
   }
-  const ByteRange range = RequestedRange(request, *status);
+  const ByteRange range = RequestedRange(request, status);
   if (range.kind == ByteRange::Kind::Unsatisfiable) {
     Response refusal = ErrorPage(416, GetSetting(kPort));
-    refusal.contentRange = ContentRangeText(range, status->size);
+    refusal.contentRange = ContentRangeText(range, status.size);
     return refusal;
   }
-  std::unique_ptr<FileBody> body = FileBody::Open(file.realPath);
-  if (!body) return ErrorPage(404, GetSetting(kPort));
   response.acceptsRanges = true;
-  response.streamSize = status->size;
+  response.streamSize = status.size;
   if (range.kind == ByteRange::Kind::Part) {
     if (!body->Seek(range.first)) return ErrorPage(500, GetSetting(kPort));
     response.status = 206;
     response.streamSize = range.length;
-    response.contentRange = ContentRangeText(range, status->size);
+    response.contentRange = ContentRangeText(range, status.size);
   }
   response.stream = std::move(body);
   response.countsAsDownload = true;

@@ -203,6 +203,10 @@ SocketHandle AcceptConnection(SocketHandle listening, bool* failed) {
     return kInvalidSocket;
   }
   Prepare(socket);
+  // An accepted socket inherits the listening socket's event tie: every
+  // request on it would wake the listener for nothing until its own
+  // connection ties it anew, which one that never waits never does.
+  WSAEventSelect(socket, nullptr, 0);
   // The header block and the body go out in separate sends; without this
   // the body of a small file waits for the client's delayed ACK.
   BOOL on = TRUE;

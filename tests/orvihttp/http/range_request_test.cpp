@@ -217,6 +217,33 @@ TEST_F(Ranges, UnchangedFileIsNotSentAgainUntilItIsRewritten) {
   EXPECT_EQ(failed, 0);
 }
 
+// Small files are answered from memory, but only while the path still shows
+// the file they were read from: one put in its place with the same size and
+// date, or one that a writer has cut short, goes out as it is now.
+TEST_F(Ranges, AFileReplacedUnderTheSameSizeAndDateGoesOutAsItIsNow) {
+  const std::string realPath = Publish("/v/movie.webm", "first version");
+  StartServer();
+  ASSERT_TRUE(client_.Connect(port_));
+  EXPECT_EQ(Ask("").body, "first version");
+  EXPECT_EQ(Ask("Range: bytes=6-12\r\n").body, "version");
+
+  const std::string replacement = files_.File("replacement");
+  WriteFileBytes(replacement, "other version");
+  using namespace std::chrono;
+  std::filesystem::last_write_time(replacement,
+                                   file_clock::from_sys(sys_seconds{seconds{kFileTime}}));
+  std::filesystem::rename(replacement, realPath);
+  const Exchanged replaced = Ask("");
+  EXPECT_EQ(replaced.body, "other version");
+  EXPECT_EQ(HeaderOf(replaced.response, "Last-Modified"), kFileTimeText);
+
+  std::filesystem::resize_file(realPath, 5);
+  std::filesystem::last_write_time(realPath, file_clock::from_sys(sys_seconds{seconds{kFileTime}}));
+  EXPECT_EQ(Ask("").body, "other");
+  std::filesystem::remove(realPath);
+  EXPECT_EQ(Ask("").status, "HTTP/1.1 404");
+}
+
 // A download manager's pattern: the file in segments over parallel
 // connections, under the download cap, shown as downloads while they run.
 TEST_F(Ranges, ParallelSegmentsReassembleUnderTheCap) {
