@@ -5,3 +5,7 @@
 void ReturnFreeMemory() {
   _heapmin();
 }
+
+void LimitMemoryPools() {
+  // The Windows heap already serves every thread from the one process heap.
+}

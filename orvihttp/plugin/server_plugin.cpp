@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "foundation/debug_output.h"
+#include "foundation/free_memory.h"
 #include "foundation/message_box.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
@@ -43,6 +44,7 @@ ServerPlugin::~ServerPlugin() {
 void ServerPlugin::Start() try {
   if (started_.exchange(true)) return;
   InitialisePluginPlatform();
+  LimitMemoryPools();
 
   std::string folder = FindInstallFolder();
   LoadServerConfiguration(folder);
