@@ -14,7 +14,8 @@ Then the newcomer case, for each count above 1: count - 1 downloads run for
 SETTLE + 1 seconds, one more starts, and its own bytes are counted in 100 ms
 slices. It reports when the newcomer first reached 90 % of its fair share
 (cap / count, averaged over the last 300 ms), its rate over the seconds after,
-and the aggregate rate in the first second after it joined.
+what each of the others still gets, and the aggregate rate in the first
+second after it joined.
 """
 import selectors
 import socket
@@ -97,8 +98,9 @@ def aggregate(port, cap, path, count, settle, seconds):
     for d in downloads:
         d.close()
     selector.close()
-    spread = (max(each) - min(each)) / (sum(each) / len(each)) if count > 1 else 0.0
-    return rate, spread
+    # Each download's bytes over the whole case against an even share.
+    even = sum(each) / len(each)
+    return rate, min(each) / even, max(each) / even
 
 
 def newcomer(port, cap, path, count, settle, seconds):
@@ -126,6 +128,10 @@ def newcomer(port, cap, path, count, settle, seconds):
     first = int(offset / SLICE)
     others_1s = sum(sum(d.slices.get(i, 0) for i in range(first, first + 10)) for d in others)
     all_1s = (others_1s + sum(slices[:10])) / 1024
+    # The others' mean rate from 3 s after the newcomer's request on.
+    late = range(first + 30, first + last)
+    others_late = sum(sum(d.slices.get(i, 0) for i in late) for d in others)
+    others_late /= max(1, len(others)) * (seconds - 3) * 1024
     result = {
         "fair": fair / 1024,
         "reached": reached,
@@ -133,6 +139,7 @@ def newcomer(port, cap, path, count, settle, seconds):
         "second_two": rate(1, 3),
         "after": rate(3, seconds),
         "aggregate_first_second": all_1s,
+        "others_after": others_late,
     }
     for d in others + [joined]:
         d.close()
@@ -150,12 +157,12 @@ def main():
     print(f"cap {cap} KB/s ({cap * 1024} bytes/s)")
     worst = 0.0
     for count in counts:
-        rate, spread = aggregate(port, cap, path, count, settle, seconds)
+        rate, slowest, fastest = aggregate(port, cap, path, count, settle, seconds)
         off = (rate - cap) / cap * 100
         worst = max(worst, abs(off))
         print(
-            f"  {count:3d} downloads: {rate:9.1f} KB/s over {seconds:g} s, "
-            f"{off:+.2f} % of the cap; slowest to fastest download {spread * 100:.1f} % apart"
+            f"  {count:3d} downloads: {rate:9.1f} KB/s over {seconds:g} s, {off:+.2f} % of the cap; "
+            f"the slowest got {slowest * 100:.0f} % of an even share, the fastest {fastest * 100:.0f} %"
         )
         time.sleep(1)
     for count in counts:
@@ -166,7 +173,8 @@ def main():
         print(
             f"  newcomer beside {count - 1:2d}: fair share {r['fair']:.1f} KB/s, 90 % reached after {reached}; "
             f"its rate {r['first_second']:.1f} KB/s in s 0-1, {r['second_two']:.1f} in s 1-3, "
-            f"{r['after']:.1f} in s 3-{seconds:g}; all downloads in s 0-1: {r['aggregate_first_second']:.1f} KB/s"
+            f"{r['after']:.1f} in s 3-{seconds:g}; each of the others {r['others_after']:.1f} in s 3-{seconds:g}; "
+            f"all downloads in s 0-1: {r['aggregate_first_second']:.1f} KB/s"
         )
         time.sleep(1)
     print(f"worst aggregate deviation {worst:.2f} %")
