@@ -8,7 +8,8 @@ PATH, a file large enough for every download to last the whole run. For each
 count of COUNTS (default "1,4,32") it starts that many downloads at once,
 lets them settle for SETTLE seconds (default 2) and counts the bytes of all
 of them over the next SECONDS (default 10): the aggregate rate against the
-cap.
+cap, as the client read it and as the kernel counted the bytes the client's
+side took (`ss`), which a client slowed by a loaded machine cannot skew.
 
 Then the newcomer case, for each count above 1: count - 1 downloads run for
 SETTLE + 1 seconds, one more starts, and its own bytes are counted in 100 ms
@@ -17,8 +18,10 @@ slices. It reports when the newcomer first reached 90 % of its fair share
 what each of the others still gets, and the aggregate rate in the first
 second after it joined.
 """
+import re
 import selectors
 import socket
+import subprocess
 import sys
 import time
 
@@ -61,6 +64,26 @@ class Download:
         self.sock.close()
 
 
+def acked(port, clients):
+    """Bytes the kernel saw the client take (bytes_acked) on the server's
+    sockets to `clients` (their local ports): what the server sent, whether
+    or not the client has read it yet."""
+    out = subprocess.run(
+        ["ss", "-tinH", "state", "established", f"( sport = :{port} )"],
+        capture_output=True, text=True, check=False,
+    ).stdout
+    total = 0
+    # A socket's line, then its details on the next line.
+    for head, info in zip(out.splitlines()[::2], out.splitlines()[1::2]):
+        peer = head.split()[-1]
+        if int(peer.rsplit(":", 1)[1]) not in clients:
+            continue
+        found = re.search(r"bytes_acked:(\d+)", info)
+        if found:
+            total += int(found.group(1))
+    return total
+
+
 def pump(selector, until, on_tick=None):
     """Reads every download until `until` (monotonic seconds)."""
     while True:
@@ -88,11 +111,14 @@ def aggregate(port, cap, path, count, settle, seconds):
     downloads = [start(selector, port, path) for _ in range(count)]
     begin = time.monotonic()
     pump(selector, begin + settle)
+    ports = {d.sock.getsockname()[1] for d in downloads}
+    sent_before = acked(port, ports)
     before = sum(d.body for d in downloads)
     t0 = time.monotonic()
     pump(selector, t0 + seconds)
     t1 = time.monotonic()
     after = sum(d.body for d in downloads)
+    sent = (acked(port, ports) - sent_before) / (t1 - t0) / 1024
     rate = (after - before) / (t1 - t0) / 1024
     each = [d.body for d in downloads]
     for d in downloads:
@@ -100,7 +126,7 @@ def aggregate(port, cap, path, count, settle, seconds):
     selector.close()
     # Each download's bytes over the whole case against an even share.
     even = sum(each) / len(each)
-    return rate, min(each) / even, max(each) / even
+    return rate, sent, min(each) / even, max(each) / even
 
 
 def newcomer(port, cap, path, count, settle, seconds):
@@ -157,11 +183,12 @@ def main():
     print(f"cap {cap} KB/s ({cap * 1024} bytes/s)")
     worst = 0.0
     for count in counts:
-        rate, slowest, fastest = aggregate(port, cap, path, count, settle, seconds)
+        rate, sent, slowest, fastest = aggregate(port, cap, path, count, settle, seconds)
         off = (rate - cap) / cap * 100
         worst = max(worst, abs(off))
         print(
-            f"  {count:3d} downloads: {rate:9.1f} KB/s over {seconds:g} s, {off:+.2f} % of the cap; "
+            f"  {count:3d} downloads: {rate:9.1f} KB/s over {seconds:g} s, {off:+.2f} % of the cap "
+            f"(acked by the kernel: {sent:.1f} KB/s, {(sent - cap) / cap * 100:+.2f} %); "
             f"the slowest got {slowest * 100:.0f} % of an even share, the fastest {fastest * 100:.0f} %"
         )
         time.sleep(1)
