@@ -4,6 +4,9 @@
 #   bench/with-installed-server.sh SCRIPT.py [ARGS...]
 # The script is called as SCRIPT.py PORT SERVER_PID [ARGS...]; its exit status
 # is this script's. Not for CI: figures only mean something on an idle machine.
+# SERVER_SETTINGS="Key=Value ..." sets those keys in OrviHTTP.ini before the
+# start (every other setting keeps its default). SERVER_PUBLISH="FILE ..."
+# publishes those files at the top of the site.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 script="$1"
@@ -11,9 +14,18 @@ shift
 work="$(mktemp -d)"
 port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
 
+if [ -n "${SERVER_SETTINGS:-}" ]; then
+  mkdir -p "$work/server/Plugins/Orvi HTTP Server"
+  # shellcheck disable=SC2086 # one word per Key=Value
+  python3 "$root/scripts/set-ini-values.py" "$work/server/Plugins/Orvi HTTP Server/OrviHTTP.ini" \
+    $SERVER_SETTINGS
+fi
+publish=()
+for file in ${SERVER_PUBLISH:-}; do publish+=(--publish "$file"); done
+
 set -m
 XDG_CONFIG_HOME="$work/config" "$root/scripts/run.sh" --port "$port" --folder "$work/server" \
-  --fresh > "$work/server.log" 2>&1 &
+  --fresh "${publish[@]}" > "$work/server.log" 2>&1 &
 run_pid=$!
 set +m
 group="$(ps -o pgid= -p "$run_pid" | tr -d ' ')"

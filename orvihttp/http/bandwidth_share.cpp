@@ -17,6 +17,10 @@ void ShareBandwidth(int32_t maxDown, std::vector<BandwidthShare>& entries) {
       if (entry.currentRate == 0) continue;
       int64_t allowed = entry.currentRate / 1024 + spare;
       if (entry.rateCeiling >= 1 && allowed > entry.rateCeiling) allowed = entry.rateCeiling;
+      // A download measured below 1 KB/s, with less spare than one KB/s for
+      // each, would get 0, which its transfer reads as no cap at all: it
+      // would take the whole line and starve everyone else.
+      if (allowed < 1) allowed = 1;
       entry.allowedRate = static_cast<int32_t>(allowed);
     }
     return;

@@ -50,6 +50,18 @@ TEST(ShareBandwidth, NoOneGoesBelowOneKilobyteWhenOverTheLimit) {
   EXPECT_EQ(shares[2].allowedRate, 1);
 }
 
+TEST(ShareBandwidth, NoDownloadGetsAZeroShareUnderTheLimit) {
+  // 31 downloads at 64 KB/s and one measured at 900 B/s (0 whole KB): 1,984
+  // of 2,000, so 16 KB/s spare, which is less than one KB/s for each.
+  std::vector<BandwidthShare> shares(31, Downloading(64, 2000));
+  BandwidthShare slow = Downloading(0, 2000);
+  slow.currentRate = 900;
+  shares.push_back(slow);
+  ShareBandwidth(2000, shares);
+  EXPECT_EQ(shares[0].allowedRate, 64);
+  EXPECT_EQ(shares[31].allowedRate, 1);  // 0 would lift its cap
+}
+
 TEST(ShareBandwidth, NothingChangesWithoutCapOrDownloads) {
   std::vector<BandwidthShare> shares = {Downloading(50, 0), BandwidthShare{}};
   ShareBandwidth(0, shares);
