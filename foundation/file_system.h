@@ -25,7 +25,7 @@ struct FileStatus {
   FileTime lastWrite;
   // Tells a file replaced, or rewritten with its size and last-write time
   // kept, from the one seen before: the inode and the time of its last change
-  // on Linux, the creation time on Windows.
+  // on Linux, the time of its last change on Windows.
   uint64_t identity = 0;
   FileTime changed{};
 

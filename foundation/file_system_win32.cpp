@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <io.h>
+#include <winternl.h>
 
 #include <cstring>
 
@@ -20,6 +21,64 @@ FileTime FromFileTime(const FILETIME& written) {
 
 uint64_t SizeOf(DWORD high, DWORD low) {
   return (static_cast<uint64_t>(high) << 32) | low;
+}
+
+FileTime FromLargeTime(const LARGE_INTEGER& time) {
+  FILETIME split;
+  split.dwLowDateTime = time.LowPart;
+  split.dwHighDateTime = static_cast<DWORD>(time.HighPart);
+  return FromFileTime(split);
+}
+
+typedef LONG(WINAPI* QueryFullAttributes)(POBJECT_ATTRIBUTES, PFILE_NETWORK_OPEN_INFORMATION);
+
+// The system's own query by path is the one that also tells the time of a
+// file's last change (a rename or rewrite in place changes it), which the
+// documented calls by path leave out.
+QueryFullAttributes FullAttributesQuery() {
+  static const QueryFullAttributes query =
+      reinterpret_cast<QueryFullAttributes>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryFullAttributesFile")));
+  return query;
+}
+
+// The path in the system's own form: \\??\C:\... or \\??\UNC\server\share\...
+std::wstring SystemPathOf(const std::string& path) {
+  int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  if (length <= 0) return L"";
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), length);
+  DWORD fullLength = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (fullLength == 0) return L"";
+  std::wstring full(fullLength, L'\0');
+  fullLength = GetFullPathNameW(wide.c_str(), fullLength, full.data(), nullptr);
+  full.resize(fullLength);
+  if (full.rfind(L"\\\\?\\", 0) == 0) return L"\\??\\" + full.substr(4);
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\??\\UNC\\" + full.substr(2);
+  return L"\\??\\" + full;
+}
+
+std::optional<FileStatus> QueryByFullAttributes(const std::string& path, bool* answered) {
+  *answered = false;
+  QueryFullAttributes query = FullAttributesQuery();
+  if (!query) return std::nullopt;
+  std::wstring systemPath = SystemPathOf(path);
+  if (systemPath.empty() || systemPath.size() * sizeof(wchar_t) > 0xfffe) return std::nullopt;
+  UNICODE_STRING name;
+  name.Buffer = systemPath.data();
+  name.Length = static_cast<USHORT>(systemPath.size() * sizeof(wchar_t));
+  name.MaximumLength = name.Length;
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
+  FILE_NETWORK_OPEN_INFORMATION information{};
+  *answered = true;
+  if (query(&attributes, &information) < 0) return std::nullopt;
+  if (information.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+  FileStatus status;
+  status.size = static_cast<uint64_t>(information.EndOfFile.QuadPart);
+  status.lastWrite = FromLargeTime(information.LastWriteTime);
+  status.changed = FromLargeTime(information.ChangeTime);
+  return status;
 }
 
 }  // namespace
@@ -65,13 +124,15 @@ std::string RealPath(const std::string& path) {
 }
 
 std::optional<FileStatus> QueryFileStatus(const std::string& path) {
+  bool answered = false;
+  std::optional<FileStatus> status = QueryByFullAttributes(path, &answered);
+  if (answered) return status;
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
-  FileStatus status;
-  status.size = SizeOf(data.nFileSizeHigh, data.nFileSizeLow);
-  status.lastWrite = FromFileTime(data.ftLastWriteTime);
-  status.changed = FromFileTime(data.ftCreationTime);
+  status.emplace();
+  status->size = SizeOf(data.nFileSizeHigh, data.nFileSizeLow);
+  status->lastWrite = FromFileTime(data.ftLastWriteTime);
   return status;
 }
 
@@ -86,9 +147,12 @@ std::optional<FileStatus> QueryOpenFileStatus(std::FILE* file) {
   FileStatus status;
   status.size = SizeOf(data.nFileSizeHigh, data.nFileSizeLow);
   status.lastWrite = FromFileTime(data.ftLastWriteTime);
-  // The path's attributes carry no file index, so the creation time alone
-  // stands for the identity, the same from both queries.
-  status.changed = FromFileTime(data.ftCreationTime);
+  // The same change time the query by path reports.
+  FILE_BASIC_INFO basic{};
+  if (FullAttributesQuery() &&
+      GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) {
+    status.changed = FromLargeTime(basic.ChangeTime);
+  }
   return status;
 }
 
