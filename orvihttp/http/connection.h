@@ -26,8 +26,10 @@ class Connection : public Thread {
   static constexpr int64_t kMaxPostBody = 16 * 1024 * 1024;
   // How long a closing connection reads what the client still sends.
   static constexpr uint32_t kGracefulCloseMs = 2000;
-  // The most a transfer reads and sends in one step.
-  static constexpr std::size_t kTransferChunk = 256 * 1024;
+  // What a transfer reads and sends in one step.
+  static constexpr std::size_t kTransferChunk = 64 * 1024;
+  // The step of an uncapped download while memory allows (see TransferBody).
+  static constexpr std::size_t kLargeTransferChunk = 256 * 1024;
 
   Connection(SocketHandle socket, uint32_t connectionId);
   ~Connection() override;

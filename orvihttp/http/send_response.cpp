@@ -9,6 +9,7 @@
 #include "orvihttp/content/http_date.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/connection.h"
+#include "orvihttp/http/memory_budget.h"
 #include "orvihttp/http/response_head.h"
 #include "orvihttp/http/transfer_pacer.h"
 #include "orvihttp/logging/access_log.h"
@@ -62,9 +63,9 @@ void Connection::SendResponse(Response response) {
   }
 }
 
-// Streams the body in steps of at most kTransferChunk bytes, as fast as the
-// pacer lets it; every measurement of the pacer lets the registry re-share
-// the cap among the running downloads.
+// Streams the body in steps of at most kTransferChunk (or kLargeTransferChunk) bytes, as fast as
+// the pacer lets it; every measurement of the pacer lets the registry re-share the cap among the
+// running downloads.
 uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string head) {
   int32_t maxDown = GetSetting(kMaxDown);
   if (maxDown < 0) maxDown = 0;
@@ -72,15 +73,27 @@ uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string
   allowedRate_.store(maxDown, std::memory_order_relaxed);
   TransferPacer pacer(maxDown, TimeMs, [this](uint32_t ms) { return wakeup_.Sleep(ms); });
 
+  // Larger steps mean a quarter of the calls per byte (under Wine each send
+  // is three round trips to the wine server). Only uncapped downloads need
+  // them, and they take their memory from the allowance only while at least
+  // half of it is free, so that many slow readers of large files cannot
+  // take much memory nor leave request bodies without room.
+  std::size_t chunk = kTransferChunk;
+  MemoryReservation largeSteps;
+  if (maxDown == 0 && size > kTransferChunk &&
+      ReservedMemory() + kLargeTransferChunk <= kDefaultMemoryBudget / 2 &&
+      largeSteps.Reserve(kLargeTransferChunk)) {
+    chunk = kLargeTransferChunk;
+  }
   // Sized for this body and given back after it: thousands of idle
   // keep-alive connections must not each hold a chunk of memory.
-  const std::size_t bufferSize = static_cast<std::size_t>(std::min<uint64_t>(kTransferChunk, size));
+  const std::size_t bufferSize = static_cast<std::size_t>(std::min<uint64_t>(chunk, size));
   std::unique_ptr<char[]> bufferOwner(new char[bufferSize == 0 ? 1 : bufferSize]);
   char* buffer = bufferOwner.get();
   uint64_t sent = 0;
   bool ok = true;
   while (ok && sent < size) {
-    const uint64_t want = pacer.StepSize(std::min<uint64_t>(kTransferChunk, size - sent));
+    const uint64_t want = pacer.StepSize(std::min<uint64_t>(chunk, size - sent));
     const std::size_t read = source.Read(buffer, static_cast<std::size_t>(want));
     if (read == 0) break;  // the file shrank or cannot be read
     if (!head.empty()) {
