@@ -29,7 +29,7 @@ class Connection : public Thread {
   // What a transfer reads and sends in one step.
   static constexpr std::size_t kTransferChunk = 64 * 1024;
   // The step of an uncapped download while memory allows (see TransferBody).
-  static constexpr std::size_t kLargeTransferChunk = 256 * 1024;
+  static constexpr std::size_t kLargeTransferChunk = 1024 * 1024;
 
   Connection(SocketHandle socket, uint32_t connectionId);
   ~Connection() override;

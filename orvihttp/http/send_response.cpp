@@ -73,7 +73,7 @@ uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string
   allowedRate_.store(maxDown, std::memory_order_relaxed);
   TransferPacer pacer(maxDown, TimeMs, [this](uint32_t ms) { return wakeup_.Sleep(ms); });
 
-  // Larger steps mean a quarter of the calls per byte (under Wine each send
+  // Larger steps mean a sixteenth of the calls per byte (under Wine each send
   // is three round trips to the wine server). Only uncapped downloads need
   // them, and they take their memory from the allowance only while at least
   // half of it is free, so that many slow readers of large files cannot
@@ -92,8 +92,12 @@ uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string
   char* buffer = bufferOwner.get();
   uint64_t sent = 0;
   bool ok = true;
+  // A client that takes its steps quickly gets larger ones, up to `chunk`;
+  // a slow one keeps small steps, so its rate on the Clients page stays fresh.
+  std::size_t step = kTransferChunk;
   while (ok && sent < size) {
-    const uint64_t want = pacer.StepSize(std::min<uint64_t>(chunk, size - sent));
+    const uint64_t want = pacer.StepSize(std::min<uint64_t>(step, size - sent));
+    const uint32_t stepStart = TimeMs();
     const std::size_t read = source.Read(buffer, static_cast<std::size_t>(want));
     if (read == 0) break;  // the file shrank or cannot be read
     if (!head.empty()) {
@@ -106,6 +110,9 @@ uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string
       ok = socket_.Send(buffer, read);
     }
     sent += read;
+    const uint32_t stepTook = TimeMs() - stepStart;
+    if (stepTook < 20 && step < chunk) step *= 2;
+    if (stepTook > 250 && step > kTransferChunk) step /= 2;
     if (pacer.Sent(read)) {
       currentRate_.store(pacer.Rate(), std::memory_order_relaxed);
       RebalanceBandwidth();
