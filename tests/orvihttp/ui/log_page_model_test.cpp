@@ -106,6 +106,21 @@ TEST_F(LogPageModel, OldestLinesDropOffTheFrontAtCapacity) {
   EXPECT_EQ(update.added, 1u);
   EXPECT_EQ(page[0].text, "6");
   EXPECT_EQ(page[kDisplayQueueLimit - 1].text, "one more");
+
+  // Long lines, cut at 255 characters, going round the queue three times:
+  // the oldest texts give their room back and the newest read whole.
+  ClearDisplayLines();
+  LogLines longLines;
+  const std::size_t total = 3 * kDisplayQueueLimit + 7;
+  for (std::size_t line = 0; line < total; ++line) {
+    PostLogLine(2, std::to_string(line) + std::string(300, 'x'));
+  }
+  longLines.Refresh();
+  ASSERT_EQ(longLines.size(), kDisplayQueueLimit);
+  const std::string oldest = std::to_string(total - kDisplayQueueLimit);
+  EXPECT_EQ(longLines[0].text, (oldest + std::string(300, 'x')).substr(0, 255));
+  EXPECT_EQ(longLines[kDisplayQueueLimit - 1].text.size(), 255u);
+  EXPECT_EQ(longLines[kDisplayQueueLimit - 1].text.rfind(std::to_string(total - 1), 0), 0u);
 }
 
 TEST_F(LogPageModel, SavedAndCopiedTexts) {
