@@ -56,6 +56,17 @@ void Connection::OnThreadStop() {
   MarkClientFinished(connectionId_);
 }
 
+bool Connection::ReadWithoutWait() {
+  constexpr int kSkipAfterMiss = 8;
+  if (readsToSkip_ > 0) {
+    --readsToSkip_;
+    return false;
+  }
+  if (socket_.ReceiveArrived()) return true;
+  readsToSkip_ = kSkipAfterMiss;
+  return false;
+}
+
 void Connection::Run() {
   const ConnectionLimits limits = CurrentConnectionLimits();
   alive_ = !socket_.IsClosed();
@@ -72,7 +83,7 @@ void Connection::Run() {
     // Lines of a following request that came with the previous one are
     // taken at once rather than after the next packet, and a request that
     // is already waiting is taken without asking the system to wait for it.
-    if (!socket_.HasBufferedLine() && !socket_.ReceiveArrived()) {
+    if (!socket_.HasBufferedLine() && !ReadWithoutWait()) {
       uint32_t waitMs = 1000;
       if (headStartMs_ >= 0) {
         const int64_t left = headStartMs_ + limits.headDeadlineMs - NowMs() + 1;

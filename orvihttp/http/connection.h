@@ -61,6 +61,8 @@ class Connection : public Thread {
  private:
   // One received line; true while the request is not complete yet.
   bool ProcessLine(const std::string& line);
+  // Takes what already arrived, unless recent tries found nothing.
+  bool ReadWithoutWait();
   // Reads the body into the request's query, or drops it when `keep` is
   // false; false when the body stalled or broke off and the connection must
   // end.
@@ -91,6 +93,10 @@ class Connection : public Thread {
   bool closeAfterResponse_ = false;  // fewer body bytes went out than announced
   std::size_t requestBytes_ = 0;
   int64_t headStartMs_ = -1;  // when the current request's first byte came
+  // Reads that find nothing to skip before the next read without a wait:
+  // a client that sends its next request only after the answer makes every
+  // such read a wasted call.
+  int readsToSkip_ = 0;
   int malformedInARow_ = 0;
   std::atomic<int64_t> idleSince_{-1};
 
