@@ -11,6 +11,9 @@ std::string AboutText();
 
 // The hidden window's class name, by which a new host finds a running one.
 inline constexpr char kHostWindowClass[] = "Trellan";
+// A named event the Windows host also exits on, as on HostQuit: a caller
+// that cannot see the host's window (another desktop) can still end it.
+inline constexpr char kHostQuitEventName[] = "Local\\TrellanQuitRequest";
 // The host's product name below the registry's maker key.
 inline constexpr char kHostProduct[] = "Trellan";
 // The settings file in the installation folder.

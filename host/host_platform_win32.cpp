@@ -86,6 +86,9 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       }
       return 0;
     }
+    case kQuitRequestMessage:
+      if (session) session->OnCopyData(HostQuit, nullptr, 0);
+      return 0;
     case WM_TIMER:
       if (session && wparam == kRotationTimerId) session->OnRotationTimer();
       return 0;
@@ -121,6 +124,8 @@ class Win32Host : public HostPlatform {
   }
 
   ~Win32Host() override {
+    if (quitWait_) UnregisterWaitEx(quitWait_, INVALID_HANDLE_VALUE);
+    if (quitEvent_) CloseHandle(quitEvent_);
     if (HWND window = hostWindow.exchange(nullptr)) DestroyWindow(window);
   }
 
@@ -168,10 +173,20 @@ class Win32Host : public HostPlatform {
       return false;
     }
     hostWindow.store(window);
+    quitEvent_ = CreateEventA(nullptr, FALSE, FALSE, kHostQuitEventName);
+    if (quitEvent_ && !RegisterWaitForSingleObject(&quitWait_, quitEvent_, QuitRequested, nullptr,
+                                                   INFINITE, WT_EXECUTEDEFAULT)) {
+      quitWait_ = nullptr;
+    }
     return true;
   }
 
   IconHandle HostIcon() const override { return HandleFromIcon(trayIcon_); }
+
+  // On a thread of the system's pool: the window's own thread does the exit.
+  static VOID CALLBACK QuitRequested(PVOID, BOOLEAN) {
+    if (HWND window = hostWindow.load()) PostMessageA(window, kQuitRequestMessage, 0, 0);
+  }
 
   void AddTrayIcon(IconHandle icon, const std::string& tip) override {
     NOTIFYICONDATAA data = TrayData(icon, tip);
@@ -264,6 +279,8 @@ class Win32Host : public HostPlatform {
 
   HINSTANCE instance_;
   HICON trayIcon_ = nullptr;
+  HANDLE quitEvent_ = nullptr;
+  HANDLE quitWait_ = nullptr;
   HWND trayWindow_ = nullptr;
 };
 

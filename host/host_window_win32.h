@@ -10,6 +10,8 @@ inline constexpr UINT kTrayCallbackMessage = WM_USER + 101;
 // period in wParam (milliseconds), or stops it when wParam is 0. A timer can
 // only be set by its window's own thread.
 inline constexpr UINT kRotationTimerMessage = WM_APP + 1;
+// Posted to the host window when its named quit event is set.
+inline constexpr UINT kQuitRequestMessage = WM_APP + 2;
 
 // The host's hidden window, or null before it exists and after it is gone.
 HWND HostWindow();

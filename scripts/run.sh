@@ -133,7 +133,7 @@ if [ "$windows" -eq 1 ]; then
     local attempt
     for attempt in 1 2 3 4; do
       [ -n "$host_pid" ] && kill -0 "$host_pid" 2> /dev/null || return 0
-      timeout 10 wine "$folder/trellan-quit.exe" > /dev/null 2>&1 ||
+      timeout 10 wine "$folder/trellan-quit.exe" > /dev/null ||
         echo "run.sh: trellan-quit attempt $attempt ended with status $?" >&2
       for _ in $(seq 1 15); do
         kill -0 "$host_pid" 2> /dev/null || return 0

@@ -50,7 +50,8 @@ std::unique_ptr<BodySource> OpenFileBody(const std::string& path, FileStatus* st
     return std::make_unique<MemoryBody>(std::move(held), 0);
   }
   std::unique_ptr<FileBody> file = FileBody::Open(path, status);
-  if (!file || status->size > SmallFileCache::kLargestFile) return file;
+  // An empty file needs no memory; nor is a device or pipe read ahead.
+  if (!file || status->size == 0 || status->size > SmallFileCache::kLargestFile) return file;
   auto bytes = std::make_shared<std::string>(static_cast<std::size_t>(status->size), '\0');
   // A file written to while it is read is served as read, but not kept.
   bytes->resize(file->Read(bytes->data(), bytes->size()));

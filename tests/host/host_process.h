@@ -17,7 +17,8 @@ class HostProcess {
   // Asks the host to end as a user would: SIGTERM on Linux, HostQuit to its
   // window on Windows.
   void RequestExit();
-  // Linux only: SIGINT, as Ctrl+C in a terminal.
+  // SIGINT on Linux, as Ctrl+C in a terminal; on Windows the host's named
+  // quit event, as trellan-quit sets it when it cannot see the host's window.
   void Interrupt();
   // True once the process has ended (within `timeoutMs`).
   bool WaitForExit(int timeoutMs);

@@ -3,6 +3,7 @@
 #include <string>
 #include <thread>
 
+#include "host/host_info.h"
 #include "plugin_api/plugin_api.h"
 #include "tests/host/host_process.h"
 #include "tests/host/test_desktop_win32.h"
@@ -74,7 +75,10 @@ void HostProcess::RequestExit() {
 }
 
 void HostProcess::Interrupt() {
-  RequestExit();
+  if (HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, kHostQuitEventName)) {
+    SetEvent(event);
+    CloseHandle(event);
+  }
 }
 
 bool HostProcess::Running() {

@@ -84,7 +84,8 @@ TEST(HostProgram, KeepsTrellanIniKeysItDoesNotKnow) {
   HostProcess process;
   ASSERT_TRUE(host.Start(process));
   ASSERT_TRUE(WaitUntil([&] { return IsFolder(host.plugins()); }, 10000));
-  process.RequestExit();
+  // As a script ends it: Ctrl+C on Linux, the quit event on Windows.
+  process.Interrupt();
   ASSERT_TRUE(process.WaitForExit(kExitTimeoutMs)) << Dump(host);
   EXPECT_EQ(ReadFileText(host.settingsFile(), 0),
             std::string(dovetab::kHeader) +
