@@ -132,9 +132,13 @@ run_args=(--port "$port" --folder "$server_folder" --fresh --publish "$big" --pu
 [ "$windows" -eq 1 ] && run_args+=(--windows)
 echo "Starting: scripts/run.sh ${run_args[*]}"
 # Job control gives the run command its own process group, so SIGINT reaches
-# it (and all it started) as Ctrl+C in a terminal would.
+# it (and all it started) as Ctrl+C in a terminal would. A terminal's Ctrl+C
+# is never ignored, but this script may have been started in the background
+# of a shell without job control, which ignores SIGINT for all it starts; a
+# shell script cannot catch a signal ignored when it started.
 set -m
-env "${server_env[@]}" "$root/scripts/run.sh" "${run_args[@]}" > "$work/server.log" 2>&1 &
+env --default-signal=INT "${server_env[@]}" "$root/scripts/run.sh" "${run_args[@]}" \
+  > "$work/server.log" 2>&1 &
 server_pid=$!
 set +m
 server_group="$(ps -o pgid= -p "$server_pid" | tr -d ' ')"

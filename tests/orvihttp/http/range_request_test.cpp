@@ -2,6 +2,7 @@
 // managers ask for them: what goes over the wire and what the logs record.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -242,6 +243,48 @@ TEST_F(Ranges, AFileReplacedUnderTheSameSizeAndDateGoesOutAsItIsNow) {
   EXPECT_EQ(Ask("").body, "other");
   std::filesystem::remove(realPath);
   EXPECT_EQ(Ask("").status, "HTTP/1.1 404");
+}
+
+// While a file is replaced again and again under readers, each answer is one
+// whole version, never a mix, and once the writer stops the last one is what
+// every reader gets.
+TEST_F(Ranges, ReadersOfAFileReplacedUnderThemGetWholeVersions) {
+  const std::size_t size = 8 * 1024;
+  const std::string realPath = Publish("/v/movie.webm", std::string(size, 'a'));
+  StartServer();
+  std::atomic<bool> writing{true};
+  std::thread writer([&] {
+    const std::string next = files_.File("next");
+    for (int round = 0; writing; ++round) {
+      WriteFileBytes(next, std::string(size, static_cast<char>('a' + round % 3)));
+      std::error_code ignored;  // Windows refuses while a reader holds the file
+      std::filesystem::rename(next, realPath, ignored);
+    }
+  });
+  std::vector<std::thread> readers;
+  std::atomic<int> answered{0};
+  for (int i = 0; i < 4; ++i) {
+    readers.emplace_back([&] {
+      HttpTestClient client(port_);
+      for (int request = 0; request < 40; ++request) {
+        client.Send("GET /v/movie.webm HTTP/1.1\r\nHost: t\r\n\r\n");
+        const std::string response = client.ReadResponse(false);
+        ++answered;
+        // Windows may refuse the open while the file is being replaced.
+        if (response.rfind("HTTP/1.1 404", 0) == 0) continue;
+        const std::string body = BodyOf(response);
+        ASSERT_EQ(body.size(), size);
+        EXPECT_EQ(body.find_first_not_of(body[0]), std::string::npos) << "a mixed answer";
+      }
+    });
+  }
+  for (std::thread& reader : readers) reader.join();
+  writing = false;
+  writer.join();
+  EXPECT_EQ(answered, 160);
+  WriteFileBytes(realPath, std::string(size, 'z'));
+  ASSERT_TRUE(client_.Connect(port_));
+  EXPECT_TRUE(Ask("").body == std::string(size, 'z'));
 }
 
 // A download manager's pattern: the file in segments over parallel
