@@ -92,6 +92,9 @@ void Connection::Run() {
       SocketWait wait = socket_.WaitReadable(waitMs);
       if (wait == SocketWait::Woken || wait == SocketWait::Failed) break;
       if (wait == SocketWait::TimedOut) {
+        // A quiet spell: look without a wait again, in case the system's
+        // note of arrived bytes went missing.
+        readsToSkip_ = 0;
         if (headStartMs_ < 0 && idleSince_.load(std::memory_order_relaxed) < 0) {
           idleSince_.store(lastActivity, std::memory_order_relaxed);
         }
