@@ -18,6 +18,8 @@ import socket
 import sys
 import time
 
+from process_status import threads_of
+
 COUNTERS = [
     "TCPSynRetrans",
     "ListenOverflows",
@@ -36,17 +38,6 @@ def tcp_ext():
         if names.startswith("TcpExt:"):
             values.update(zip(names.split()[1:], (int(n) for n in numbers.split()[1:])))
     return {name: values.get(name, 0) for name in COUNTERS}
-
-
-def threads_of(pid):
-    try:
-        with open(f"/proc/{pid}/status") as status:
-            for line in status:
-                if line.startswith("Threads:"):
-                    return int(line.split()[1])
-    except OSError:
-        pass
-    return -1
 
 
 class Client:

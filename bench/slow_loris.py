@@ -16,16 +16,7 @@ import statistics
 import sys
 import time
 
-
-def threads_of(pid):
-    try:
-        with open(f"/proc/{pid}/status") as status:
-            for line in status:
-                if line.startswith("Threads:"):
-                    return int(line.split()[1])
-    except OSError:
-        pass
-    return -1
+from process_status import threads_of
 
 
 def normal_get(port):
