@@ -24,7 +24,8 @@ class AppendFile {
   bool Append(const char* data, std::size_t size);
   // False once `path` may no longer lead to this open file (deleted, renamed
   // away or replaced), so the caller opens the path afresh. Cheap enough to
-  // ask before every line.
+  // ask before every line: the path itself is looked at only now and then
+  // (see AppendFileNoticeDelayMs).
   bool StillAt(const std::string& path) const;
 
  private:
@@ -34,5 +35,5 @@ class AppendFile {
 };
 
 // How long after a file was deleted or renamed away StillAt may still answer
-// true: 0 where the file system tells at once.
+// true.
 uint32_t AppendFileNoticeDelayMs();

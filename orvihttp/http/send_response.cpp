@@ -15,18 +15,6 @@
 #include "orvihttp/logging/access_log.h"
 #include "orvihttp/logging/binary_log.h"
 
-namespace {
-
-void LogOutcome(int status, const std::string& peerAddress) {
-  if (status > 399) {
-    LogRequestFailed(peerAddress);
-  } else {
-    LogRequestSucceeded(peerAddress);
-  }
-}
-
-}  // namespace
-
 void Connection::SendErrorResponse(int code) {
   SendResponse(ErrorPage(code, GetSetting(kPort)));
 }
@@ -36,10 +24,16 @@ void Connection::SendResponse(Response response) {
   std::string head = ResponseHead(response, CurrentHttpDate());
   const bool headOnly = request_.method == Request::Method::Head;
   uint64_t bodyBytes = 0;
+  // The binary-log records of this response, written together in one write.
+  std::string records = RequestOutcomeRecord(response.status > 399, peerAddress_);
   if (response.stream) {
     // The head of a streamed body travels with its first piece, which may be
-    // long in coming under the cap, so the record is written before it.
-    LogOutcome(response.status, peerAddress_);
+    // long in coming under the cap, so the record is written before it. An
+    // uncapped body of one step is out at once; its record waits for the next.
+    if (response.untilClose || response.streamSize > kTransferChunk || GetSetting(kMaxDown) > 0) {
+      AppendBinaryLogRecords(records);
+      records.clear();
+    }
     // Without a length, closing the connection is what ends the body.
     if (response.untilClose) closeAfterResponse_ = true;
     const uint64_t size = response.untilClose ? UINT64_MAX : response.streamSize;
@@ -54,13 +48,13 @@ void Connection::SendResponse(Response response) {
   } else {
     // Head and body in one send: the same bytes, one packet fewer.
     socket_.Send(headOnly ? head : head + response.body);
-    LogOutcome(response.status, peerAddress_);
     if (!headOnly) bodyBytes = response.body.size();
   }
   LogResponse(peerAddress_, request_.requestLine, response.status, static_cast<int64_t>(bodyBytes));
   if (response.countsAsDownload && !headOnly) {
-    LogFileDownloaded(peerAddress_, CurrentActivity(), bodyBytes);
+    records += FileDownloadedRecord(peerAddress_, CurrentActivity(), bodyBytes);
   }
+  AppendBinaryLogRecords(records);
 }
 
 // Streams the body in steps of at most kTransferChunk (or kLargeTransferChunk) bytes, as fast as

@@ -99,21 +99,41 @@ void AppendBinaryLog(int32_t type, const std::string& first, const std::string& 
       EncodeBinLogRecord(static_cast<int32_t>(std::time(nullptr)), type, first, second, value));
 }
 
+void AppendBinaryLogRecords(const std::string& records) {
+  if (records.empty()) return;
+  std::string path = GetSetting(kBinLogPath);
+  if (path.empty()) return;
+  AppendToLog(&OpenLogs::binary, path, records);
+}
+
+std::string RequestOutcomeRecord(bool failed, const std::string& peerAddress) {
+  const BinLogType type = failed ? BinLogType::RequestFailed : BinLogType::RequestSucceeded;
+  return EncodeBinLogRecord(static_cast<int32_t>(std::time(nullptr)), static_cast<int32_t>(type),
+                            peerAddress, "", 0);
+}
+
+std::string FileDownloadedRecord(const std::string& peerAddress, const std::string& name,
+                                 uint64_t bytes) {
+  uint32_t size = bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
+  return EncodeBinLogRecord(static_cast<int32_t>(std::time(nullptr)),
+                            static_cast<int32_t>(BinLogType::FileDownloaded), peerAddress, name,
+                            size);
+}
+
 void LogConnectionAccepted() {
   AppendBinaryLog(static_cast<int32_t>(BinLogType::ConnectionAccepted), "", "", 0);
 }
 
 void LogRequestSucceeded(const std::string& peerAddress) {
-  AppendBinaryLog(static_cast<int32_t>(BinLogType::RequestSucceeded), peerAddress, "", 0);
+  AppendBinaryLogRecords(RequestOutcomeRecord(false, peerAddress));
 }
 
 void LogRequestFailed(const std::string& peerAddress) {
-  AppendBinaryLog(static_cast<int32_t>(BinLogType::RequestFailed), peerAddress, "", 0);
+  AppendBinaryLogRecords(RequestOutcomeRecord(true, peerAddress));
 }
 
 void LogFileDownloaded(const std::string& peerAddress, const std::string& name, uint64_t bytes) {
-  uint32_t size = bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
-  AppendBinaryLog(static_cast<int32_t>(BinLogType::FileDownloaded), peerAddress, name, size);
+  AppendBinaryLogRecords(FileDownloadedRecord(peerAddress, name, bytes));
 }
 
 BinLogRead ReadBinLogRecord(const uint8_t* data, std::size_t size, BinLogRecord& record,

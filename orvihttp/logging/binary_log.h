@@ -46,6 +46,13 @@ void LogRequestFailed(const std::string& peerAddress);
 // `bytes` is 64-bit; the record's 32-bit field saturates at 0xFFFFFFFF.
 void LogFileDownloaded(const std::string& peerAddress, const std::string& name, uint64_t bytes);
 
+// The same records stamped now, to be written later together, in one write,
+// by AppendBinaryLogRecords (when `BinLogPath` is not empty).
+std::string RequestOutcomeRecord(bool failed, const std::string& peerAddress);
+std::string FileDownloadedRecord(const std::string& peerAddress, const std::string& name,
+                                 uint64_t bytes);
+void AppendBinaryLogRecords(const std::string& records);
+
 // Reading back.
 //
 // A string longer than this is no string this server writes: the record is
