@@ -93,6 +93,20 @@ SocketWait ClientSocket::WaitReadable(uint32_t milliseconds) {
   return WaitForSocket(handle_, false, milliseconds, wakeup_);
 }
 
+SocketWait ClientSocket::WaitAndReceive(uint32_t milliseconds) {
+  char chunk[kReceiveSize];
+  SocketTransfer received;
+  const SocketWait wait =
+      ReceiveWithin(handle_, chunk, kReceiveSize, milliseconds, wakeup_, &received);
+  if (wait != SocketWait::Ready) return wait;
+  if (received.result == SocketResult::Done) {
+    buffer_.append(chunk, static_cast<std::size_t>(received.bytes));
+  } else if (received.result != SocketResult::WouldBlock) {
+    connected_ = false;
+  }
+  return SocketWait::Ready;
+}
+
 SocketTransfer ClientSocket::Receive(char* buffer, int length, uint32_t milliseconds) {
   if (handle_ == kInvalidSocket) return {SocketResult::Failed, 0};
   uint32_t start = TimeMs();

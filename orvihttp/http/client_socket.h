@@ -48,6 +48,10 @@ class ClientSocket {
   // on a wake).
   SocketTransfer Receive(char* buffer, int length, uint32_t milliseconds);
   SocketWait WaitReadable(uint32_t milliseconds);
+  // Waits up to `milliseconds` for bytes and takes them into the receive
+  // buffer (see ReceiveWithin); Ready also when the peer's end or an error
+  // came, which leaves the socket closed.
+  SocketWait WaitAndReceive(uint32_t milliseconds);
 
   // Sends all bytes; false when no socket is held, on an error, a wake or a
   // stall. True for an empty buffer.

@@ -84,12 +84,12 @@ void Connection::Run() {
     // taken at once rather than after the next packet, and a request that
     // is already waiting is taken without asking the system to wait for it.
     if (!socket_.HasBufferedLine() && !ReadWithoutWait()) {
-      uint32_t waitMs = 1000;
+      uint32_t waitMs = kReceiveWaitMs;
       if (headStartMs_ >= 0) {
         const int64_t left = headStartMs_ + limits.headDeadlineMs - NowMs() + 1;
         if (left < waitMs) waitMs = left > 0 ? static_cast<uint32_t>(left) : 1;
       }
-      SocketWait wait = socket_.WaitReadable(waitMs);
+      SocketWait wait = socket_.WaitAndReceive(waitMs);
       if (wait == SocketWait::Woken || wait == SocketWait::Failed) break;
       if (wait == SocketWait::TimedOut) {
         // A quiet spell: look without a wait again, in case the system's

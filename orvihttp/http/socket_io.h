@@ -92,6 +92,16 @@ struct SocketTransfer {
 SocketTransfer ReceiveSome(SocketHandle socket, char* buffer, int length);
 SocketTransfer SendSome(SocketHandle socket, const char* bytes, int length);
 
+// The wait of an idle connection for its next request.
+inline constexpr uint32_t kReceiveWaitMs = 1000;
+// Waits up to `milliseconds` for something to read and reads it: Ready with
+// `received` set (bytes, the peer's end, an error, or WouldBlock when the
+// bytes were gone again), otherwise as WaitForSocket. Where the system lets
+// an accepted socket's receive wait kReceiveWaitMs by itself, that wait and
+// the read are one call; a kick, which shuts the socket down, ends it.
+SocketWait ReceiveWithin(SocketHandle socket, char* buffer, int length, uint32_t milliseconds,
+                         SocketWakeup* wakeup, SocketTransfer* received);
+
 void ShutdownSocket(SocketHandle socket, bool sendSideOnly);
 void CloseSocket(SocketHandle socket);
 

@@ -5,6 +5,8 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/time.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +22,12 @@ int Fd(SocketHandle handle) {
 
 SocketHandle Handle(int fd) {
   return fd < 0 ? kInvalidSocket : static_cast<SocketHandle>(fd);
+}
+
+int64_t SteadyNowMs() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 bool WouldBlock(int error) {
@@ -149,7 +157,7 @@ SocketHandle AcceptConnection(SocketHandle listening, bool* failed) {
   *failed = false;
   int fd;
   do {
-    fd = accept4(Fd(listening), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    fd = accept4(Fd(listening), nullptr, nullptr, SOCK_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     // A client that gave up before it was taken is no failure of ours.
@@ -160,12 +168,56 @@ SocketHandle AcceptConnection(SocketHandle listening, bool* failed) {
   // this the body of a small file waits for the client's delayed ACK.
   int on = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  // The socket blocks, but only a receive that means to wait does (every
+  // other call says MSG_DONTWAIT), and then for kReceiveWaitMs at most: an
+  // idle connection then waits for its next request and reads it in one
+  // call instead of a poll and a receive. Without that limit it must not
+  // block at all.
+  timeval limit{};
+  limit.tv_sec = kReceiveWaitMs / 1000;
+  limit.tv_usec = (kReceiveWaitMs % 1000) * 1000;
+  if (setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+  }
   return Handle(fd);
+}
+
+SocketWait ReceiveWithin(SocketHandle socket, char* buffer, int length, uint32_t milliseconds,
+                         SocketWakeup* wakeup, SocketTransfer* received) {
+  if (socket == kInvalidSocket) return SocketWait::Failed;
+  if (wakeup && wakeup->IsWoken()) return SocketWait::Woken;
+  if (milliseconds == kReceiveWaitMs) {
+    const int64_t start = SteadyNowMs();
+    ssize_t result;
+    do {
+      result = recv(Fd(socket), buffer, static_cast<size_t>(length), 0);
+    } while (result < 0 && errno == EINTR);
+    if (wakeup && wakeup->IsWoken()) return SocketWait::Woken;
+    if (result > 0) {
+      *received = {SocketResult::Done, static_cast<int>(result)};
+      return SocketWait::Ready;
+    }
+    if (result == 0) {
+      *received = {SocketResult::Closed, 0};
+      return SocketWait::Ready;
+    }
+    if (!WouldBlock(errno)) {
+      *received = {SocketResult::Failed, 0};
+      return SocketWait::Ready;
+    }
+    // The limit ran out; a socket that does not block at all (not one we
+    // accepted) says so at once, and is waited for below instead.
+    if (SteadyNowMs() - start >= kReceiveWaitMs / 2) return SocketWait::TimedOut;
+  }
+  const SocketWait wait = WaitForSocket(socket, false, milliseconds, wakeup);
+  if (wait != SocketWait::Ready) return wait;
+  *received = ReceiveSome(socket, buffer, length);
+  return SocketWait::Ready;
 }
 
 SocketTransfer ReceiveSome(SocketHandle socket, char* buffer, int length) {
   while (true) {
-    ssize_t result = recv(Fd(socket), buffer, static_cast<size_t>(length), 0);
+    ssize_t result = recv(Fd(socket), buffer, static_cast<size_t>(length), MSG_DONTWAIT);
     if (result > 0) return {SocketResult::Done, static_cast<int>(result)};
     if (result == 0) return {SocketResult::Closed, 0};
     if (errno == EINTR) continue;
@@ -175,7 +227,7 @@ SocketTransfer ReceiveSome(SocketHandle socket, char* buffer, int length) {
 
 SocketTransfer SendSome(SocketHandle socket, const char* bytes, int length) {
   while (true) {
-    ssize_t result = send(Fd(socket), bytes, static_cast<size_t>(length), MSG_NOSIGNAL);
+    ssize_t result = send(Fd(socket), bytes, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (result >= 0) return {SocketResult::Done, static_cast<int>(result)};
     if (errno == EINTR) continue;
     return {WouldBlock(errno) ? SocketResult::WouldBlock : SocketResult::Failed, 0};

@@ -224,6 +224,14 @@ SocketTransfer Outcome(int result, bool receiving) {
 
 }  // namespace
 
+SocketWait ReceiveWithin(SocketHandle socket, char* buffer, int length, uint32_t milliseconds,
+                         SocketWakeup* wakeup, SocketTransfer* received) {
+  const SocketWait wait = WaitForSocket(socket, false, milliseconds, wakeup);
+  if (wait != SocketWait::Ready) return wait;
+  *received = ReceiveSome(socket, buffer, length);
+  return SocketWait::Ready;
+}
+
 SocketTransfer ReceiveSome(SocketHandle socket, char* buffer, int length) {
   return Outcome(recv(Sock(socket), buffer, length, 0), true);
 }
