@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "foundation/blocking_wait.h"
 #include "foundation/child_process.h"
 #include "foundation/command_line.h"
 #include "foundation/settings.h"
@@ -121,6 +122,8 @@ std::optional<Response> PhpGateway(const std::string& realPath, const std::strin
   std::optional<std::string> commandLine =
       BuildPhpCommandLine(GetSetting(kPhpPath), realPath, query);
   if (!commandLine) return ErrorPage(400, GetSetting(kPort));
+  // A script may take its time, and so may the wait for a free slot.
+  NoteBlockingWait();
   std::unique_ptr<PhpChildSlot> slot = AcquirePhpChildSlot(kPhpSlotWaitMs);
   if (!slot) {
     if (Thread::CurrentStopRequested()) return std::nullopt;

@@ -11,6 +11,7 @@
 #include "foundation/singleton.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/connection.h"
+#include "orvihttp/http/connection_pool.h"
 #include "orvihttp/logging/binary_log.h"
 #include "orvihttp/logging/display_queue.h"
 
@@ -101,7 +102,7 @@ void AddClient(SocketHandle socket) {
   }
   list->nextConnectionId = number + 1;
   // A thread that cannot be created ends at once and marks its entry.
-  connection->Start();
+  if (!ServeInConnectionPool(connection)) connection->Start();
 }
 
 void MarkClientFinished(uint32_t connectionId) {
@@ -217,6 +218,7 @@ void DestroyClientRegistry() {
     list->clients.clear();
   }
   DeleteEntries(all);
+  DestroyConnectionPool();
   registry.Destroy();
   DestroyDisplayQueue();
 }

@@ -59,6 +59,7 @@ class ClientSocket {
   bool Send(const std::string& bytes) { return Send(bytes.data(), bytes.size()); }
 
   std::string PeerAddress() const;
+  SocketHandle Handle() const { return handle_; }
 
   // From any thread: shuts the socket down both ways at once, so the peer
   // sees the end now; the owner closes the handle when it leaves.

@@ -6,6 +6,7 @@
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/connection_limits.h"
+#include "orvihttp/http/connection_pool.h"
 #include "orvihttp/http/memory_budget.h"
 
 namespace {
@@ -17,13 +18,15 @@ int64_t NowMs() {
 
 }  // namespace
 
-Connection::Connection(SocketHandle socket, uint32_t connectionId) : connectionId_(connectionId) {
+Connection::Connection(SocketHandle socket, uint32_t connectionId)
+    : connectionId_(connectionId), lastActivity_(NowMs()) {
   socket_.Attach(socket);
   socket_.SetWakeup(&wakeup_);
 }
 
 Connection::~Connection() {
   Stop();
+  LeaveConnectionPool(this);
 }
 
 std::string Connection::CurrentActivity() const {
@@ -68,25 +71,45 @@ bool Connection::ReadWithoutWait() {
 }
 
 void Connection::Run() {
-  const ConnectionLimits limits = CurrentConnectionLimits();
+  BeginServing();
+  ServeTurn(false, false);
+  EndServing();
+}
+
+void Connection::BeginServing() {
+  limits_ = CurrentConnectionLimits();
   alive_ = !socket_.IsClosed();
   if (alive_) peerAddress_ = PeerAddressOf(connectionId_);
-  int64_t lastActivity = NowMs();
-  // A new connection counts as idle only once a wait has found nothing: its
-  // first request may already be in the socket, unread because this thread
-  // has only just started, and it must not be the one to give way.
+  lastActivity_ = NowMs();
+}
+
+// A new connection counts as idle only once a wait has found nothing: its
+// first request may already be in the socket, unread because this thread
+// has only just started, and it must not be the one to give way.
+bool Connection::ServeTurn(bool mayPark, bool readable) {
   while (alive_) {
     if (socket_.IsClosed() || wakeup_.IsWoken()) break;
     // A request head sent a line at a time, each just inside the idle time,
     // would otherwise hold the connection and its thread for hours.
-    if (headStartMs_ >= 0 && NowMs() - headStartMs_ > limits.headDeadlineMs) break;
+    if (headStartMs_ >= 0 && NowMs() - headStartMs_ > limits_.headDeadlineMs) break;
     // Lines of a following request that came with the previous one are
     // taken at once rather than after the next packet, and a request that
     // is already waiting is taken without asking the system to wait for it.
-    if (!socket_.HasBufferedLine() && !ReadWithoutWait()) {
+    bool arrived = socket_.HasBufferedLine();
+    if (!arrived && readable) arrived = socket_.ReceiveArrived();
+    readable = false;
+    if (!arrived && !ReadWithoutWait()) {
+      if (mayPark) {
+        // The pool waits for the rest, with no thread; a head sent slowly
+        // holds none either.
+        if (headStartMs_ < 0 && idleSince_.load(std::memory_order_relaxed) < 0) {
+          idleSince_.store(lastActivity_, std::memory_order_relaxed);
+        }
+        return true;
+      }
       uint32_t waitMs = kReceiveWaitMs;
       if (headStartMs_ >= 0) {
-        const int64_t left = headStartMs_ + limits.headDeadlineMs - NowMs() + 1;
+        const int64_t left = headStartMs_ + limits_.headDeadlineMs - NowMs() + 1;
         if (left < waitMs) waitMs = left > 0 ? static_cast<uint32_t>(left) : 1;
       }
       SocketWait wait = socket_.WaitAndReceive(waitMs);
@@ -96,9 +119,9 @@ void Connection::Run() {
         // note of arrived bytes went missing.
         readsToSkip_ = 0;
         if (headStartMs_ < 0 && idleSince_.load(std::memory_order_relaxed) < 0) {
-          idleSince_.store(lastActivity, std::memory_order_relaxed);
+          idleSince_.store(lastActivity_, std::memory_order_relaxed);
         }
-        if (NowMs() > lastActivity + kIdleTimeoutSeconds * 1000) break;
+        if (NowMs() > lastActivity_ + kIdleTimeoutSeconds * 1000) break;
         continue;
       }
     }
@@ -112,8 +135,8 @@ void Connection::Run() {
       std::string line = socket_.ReadLine();
       if (line.empty()) break;
       gotLine = true;
-      lastActivity = NowMs();
-      if (headStartMs_ < 0) headStartMs_ = lastActivity;
+      lastActivity_ = NowMs();
+      if (headStartMs_ < 0) headStartMs_ = lastActivity_;
       requestBytes_ += line.size();
       if (requestBytes_ > kMaxHeaderBlock) {
         // Too big a request ends the connection unanswered, as a bad byte does.
@@ -124,19 +147,28 @@ void Connection::Run() {
       if (!more) {
         requestBytes_ = 0;
         headStartMs_ = -1;
-        lastActivity = NowMs();
-        if (!socket_.HasBufferedLine()) idleSince_.store(lastActivity, std::memory_order_relaxed);
+        lastActivity_ = NowMs();
+        if (!socket_.HasBufferedLine()) idleSince_.store(lastActivity_, std::memory_order_relaxed);
       }
     }
     // Bytes that never make a line must not keep the connection forever.
-    if (!gotLine && NowMs() > lastActivity + kIdleTimeoutSeconds * 1000) break;
+    if (!gotLine && NowMs() > lastActivity_ + kIdleTimeoutSeconds * 1000) break;
   }
+  return false;
+}
+
+void Connection::EndServing() {
   idleSince_.store(-1, std::memory_order_relaxed);
   if (closeGracefully_ && !wakeup_.IsWoken()) {
     socket_.CloseGracefully(kGracefulCloseMs);
   } else {
     socket_.Attach(kInvalidSocket);
   }
+}
+
+bool Connection::IdleTooLong(int64_t nowMs) const {
+  if (headStartMs_ >= 0 && nowMs - headStartMs_ > limits_.headDeadlineMs) return true;
+  return nowMs > lastActivity_ + kIdleTimeoutSeconds * 1000;
 }
 
 void Connection::SendMalformedResponse(int code) {

@@ -10,6 +10,7 @@
 #include "orvihttp/content/response.h"
 #include "orvihttp/http/bandwidth_share.h"
 #include "orvihttp/http/client_socket.h"
+#include "orvihttp/http/connection_limits.h"
 #include "orvihttp/http/request.h"
 #include "orvihttp/http/socket_io.h"
 
@@ -54,6 +55,22 @@ class Connection : public Thread {
   // its loop at its next wait; the registry joins and deletes it later.
   void Kick();
 
+  // Served by the connection pool instead of a thread of its own: begun
+  // once, then turns, each of which answers requests until the connection
+  // would wait for the first byte of its next one (true: the pool waits for
+  // it, `readable` on the next turn) or has ended (false), then ended once.
+  // One thread at a time, and never beside Start().
+  void BeginServing();
+  bool ServeTurn(bool mayPark, bool readable);
+  // Closes the socket; the caller finishes the registry's entry.
+  void EndServing();
+  // A parked connection past its idle time, or with a head under way past
+  // its head deadline, is ended by the pool.
+  bool IdleTooLong(int64_t nowMs) const;
+  SocketHandle Socket() const { return socket_.Handle(); }
+  // The pool's number for this connection, 0 while it has none.
+  uint64_t poolKey = 0;
+
  protected:
   void Run() override;
   void OnThreadStop() override;
@@ -84,6 +101,8 @@ class Connection : public Thread {
   uint64_t TransferBody(BodySource& source, uint64_t size, std::string head);
 
   const uint32_t connectionId_;
+  ConnectionLimits limits_;
+  int64_t lastActivity_ = 0;
   ClientSocket socket_;
   SocketWakeup wakeup_;
   std::string peerAddress_;

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "foundation/blocking_wait.h"
 #include "orvihttp/http/socket_io.h"
 
 namespace {
@@ -56,6 +57,7 @@ void SocketWakeup::Wake() {
 
 bool SocketWakeup::Sleep(uint32_t milliseconds) {
   if (IsWoken()) return false;
+  NoteBlockingWait();
   if (handle_ == kInvalidSocket) {
     // No handle to wait on: sleep in short slices and look at the flag.
     while (milliseconds > 0 && !IsWoken()) {
@@ -78,6 +80,7 @@ SocketWait WaitForSocket(SocketHandle socket, bool forWriting, uint32_t millisec
                          SocketWakeup* wakeup) {
   if (socket == kInvalidSocket) return SocketWait::Failed;
   if (wakeup && wakeup->IsWoken()) return SocketWait::Woken;
+  if (milliseconds > 0) NoteBlockingWait();
   pollfd entries[2];
   entries[0] = {Fd(socket), static_cast<short>(forWriting ? POLLOUT : POLLIN), 0};
   nfds_t count = 1;
@@ -187,6 +190,7 @@ SocketWait ReceiveWithin(SocketHandle socket, char* buffer, int length, uint32_t
   if (socket == kInvalidSocket) return SocketWait::Failed;
   if (wakeup && wakeup->IsWoken()) return SocketWait::Woken;
   if (milliseconds == kReceiveWaitMs) {
+    NoteBlockingWait();
     const int64_t start = SteadyNowMs();
     ssize_t result;
     do {

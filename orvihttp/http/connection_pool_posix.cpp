@@ -1,0 +1,372 @@
+#include <errno.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "foundation/blocking_wait.h"
+#include "foundation/thread.h"
+#include "orvihttp/http/client_registry.h"
+#include "orvihttp/http/connection.h"
+#include "orvihttp/http/connection_pool.h"
+
+namespace {
+
+// The queue's number for the pool's own stop signal; connections count from 1.
+constexpr uint64_t kStopKey = 0;
+// How often a polling thread looks for waiting connections past their idle time.
+constexpr int64_t kSweepEveryMs = 250;
+// A thread that found no place to poll after its long turn waits this long
+// for one, then ends.
+constexpr auto kSpareLifetime = std::chrono::seconds(10);
+
+int64_t NowMs() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+class ConnectionPool {
+ public:
+  ConnectionPool();
+  ~ConnectionPool();
+  ConnectionPool(const ConnectionPool&) = delete;
+  ConnectionPool& operator=(const ConnectionPool&) = delete;
+
+  bool Usable() const { return usable_; }
+  bool Add(Connection* connection);
+  void Leave(Connection* connection);
+
+ private:
+  class Worker;
+  // Parked: in the queue, waiting to be readable; Busy: a thread runs it;
+  // Ended: closed, out of the queue, waiting for its destructor.
+  enum class State { Parked, Busy, Ended };
+  struct Entry {
+    Connection* connection = nullptr;
+    State state = State::Parked;
+    bool begun = false;
+    bool readyWhileBusy = false;  // the queue reported it while a thread ran it
+    bool leaving = false;
+    Worker* worker = nullptr;  // the thread of a busy entry
+  };
+  // A Thread, so that the waits of a script it runs end when the
+  // connection it serves is deleted (see Leave).
+  class Worker : public Thread {
+   public:
+    explicit Worker(ConnectionPool* owner) : pool(owner) {}
+    ~Worker() override { Stop(); }
+    ConnectionPool* const pool;
+    std::atomic<bool> handedOff{false};  // its place at the queue went to another
+    bool retiring = false;  // its connection is being deleted: it ends after the turn
+    bool done = false;      // ended; reaped by the next spawn
+
+   protected:
+    void Run() override { pool->Work(this); }
+  };
+
+  void Work(Worker* worker);
+  // After a turn that handed its place on: polls again, or waits as a
+  // spare; false when the thread is to end.
+  bool ReturnToQueue(Worker* worker);
+  Connection* Claim(uint64_t key, Worker* worker, bool* begin);
+  // Both false when the thread is to end after it.
+  bool Serve(uint64_t key, Connection* connection, bool begin);
+  bool End(uint64_t key, Connection* connection);
+  void Sweep();
+  static void HandOff(void* worker);
+  void SpawnLocked();
+
+  bool usable_ = false;
+  int queue_ = -1;
+  int stopSignal_ = -1;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int64_t> nextSweepMs_{0};
+
+  std::mutex mutex_;
+  std::condition_variable turnEnded_;
+  std::condition_variable placeFree_;
+  std::unordered_map<uint64_t, Entry> entries_;
+  uint64_t nextKey_ = kStopKey + 1;
+  std::list<std::unique_ptr<Worker>> workers_;
+  std::size_t target_ = 2;      // threads that poll the queue
+  std::size_t polling_ = 0;     // threads at the queue or on their way to it
+  std::size_t spares_ = 0;      // threads waiting for a place
+  std::size_t freePlaces_ = 0;  // places handed to spares and not yet taken
+};
+
+ConnectionPool::ConnectionPool() {
+  queue_ = epoll_create1(EPOLL_CLOEXEC);
+  stopSignal_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (queue_ < 0 || stopSignal_ < 0) return;
+  epoll_event event{};
+  event.events = EPOLLIN;  // level-triggered: every polling thread sees it
+  event.data.u64 = kStopKey;
+  if (epoll_ctl(queue_, EPOLL_CTL_ADD, stopSignal_, &event) != 0) return;
+  const unsigned processors = std::thread::hardware_concurrency();
+  target_ = processors > 2 ? processors : 2;
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (std::size_t i = 0; i < target_; ++i) SpawnLocked();
+  usable_ = polling_ > 0;
+}
+
+ConnectionPool::~ConnectionPool() {
+  stopping_ = true;
+  if (stopSignal_ >= 0) {
+    uint64_t one = 1;
+    ssize_t written = write(stopSignal_, &one, sizeof one);
+    (void)written;
+  }
+  std::list<std::unique_ptr<Worker>> workers;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    placeFree_.notify_all();
+    workers = std::move(workers_);
+  }
+  for (auto& worker : workers) worker->Stop();
+  if (stopSignal_ >= 0) close(stopSignal_);
+  if (queue_ >= 0) close(queue_);
+}
+
+void ConnectionPool::SpawnLocked() {
+  // Threads that ended as spares are joined here, so they never pile up.
+  for (auto it = workers_.begin(); it != workers_.end();) {
+    if ((*it)->done) {
+      it = workers_.erase(it);  // its destructor joins it
+    } else {
+      ++it;
+    }
+  }
+  auto worker = std::make_unique<Worker>(this);
+  // No thread now: the others go on, one fewer.
+  if (!worker->Start()) return;
+  workers_.push_back(std::move(worker));
+  ++polling_;
+}
+
+bool ConnectionPool::Add(Connection* connection) {
+  const SocketHandle socket = connection->Socket();
+  if (socket == kInvalidSocket) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  const uint64_t key = nextKey_++;
+  Entry& entry = entries_[key];
+  entry.connection = connection;
+  connection->poolKey = key;
+  // A fresh socket can be written to at once, so a polling thread begins it
+  // now; after that only arriving bytes count.
+  epoll_event event{};
+  event.events = EPOLLIN | EPOLLOUT | EPOLLONESHOT;
+  event.data.u64 = key;
+  if (epoll_ctl(queue_, EPOLL_CTL_ADD, static_cast<int>(socket), &event) != 0) {
+    entries_.erase(key);
+    connection->poolKey = 0;
+    return false;
+  }
+  return true;
+}
+
+void ConnectionPool::Leave(Connection* connection) {
+  const uint64_t key = connection->poolKey;
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto found = entries_.find(key);
+  if (found == entries_.end()) return;
+  Entry& entry = found->second;
+  entry.leaving = true;
+  if (entry.state == State::Busy && entry.worker && entry.worker->handedOff) {
+    // Its thread is in a long wait, perhaps for a script: stopping that
+    // thread ends the wait now, as deleting a connection's own thread does.
+    Worker* worker = entry.worker;
+    worker->retiring = true;
+    lock.unlock();
+    worker->Stop();
+    lock.lock();
+    worker->done = true;
+  }
+  turnEnded_.wait(lock, [&entry] { return entry.state != State::Busy; });
+  if (entry.state == State::Parked) {
+    // Its socket is still open: the queue forgets it before it closes.
+    epoll_ctl(queue_, EPOLL_CTL_DEL, static_cast<int>(connection->Socket()), nullptr);
+  }
+  entries_.erase(key);
+  connection->poolKey = 0;
+}
+
+Connection* ConnectionPool::Claim(uint64_t key, Worker* worker, bool* begin) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = entries_.find(key);
+  if (found == entries_.end()) return nullptr;
+  Entry& entry = found->second;
+  if (entry.state == State::Busy) {
+    // Armed again just before its thread let go of it: that thread serves on.
+    entry.readyWhileBusy = true;
+    return nullptr;
+  }
+  if (entry.state != State::Parked || entry.leaving) return nullptr;
+  entry.state = State::Busy;
+  entry.worker = worker;
+  *begin = !entry.begun;
+  entry.begun = true;
+  return entry.connection;
+}
+
+bool ConnectionPool::Serve(uint64_t key, Connection* connection, bool begin) {
+  if (begin) connection->BeginServing();
+  bool readable = true;
+  while (connection->ServeTurn(true, readable)) {
+    epoll_event event{};
+    event.events = EPOLLIN | EPOLLRDHUP | EPOLLONESHOT;
+    event.data.u64 = key;
+    // Armed while still busy, so no arriving byte goes unnoticed; a report
+    // in between finds it busy and is taken up here.
+    if (epoll_ctl(queue_, EPOLL_CTL_MOD, static_cast<int>(connection->Socket()), &event) != 0) {
+      break;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    Entry& entry = entries_.at(key);
+    if (entry.readyWhileBusy && !entry.leaving) {
+      entry.readyWhileBusy = false;
+      continue;
+    }
+    entry.readyWhileBusy = false;
+    entry.state = State::Parked;
+    const bool retiring = entry.worker->retiring;
+    entry.worker = nullptr;
+    if (entry.leaving) turnEnded_.notify_all();
+    return !retiring;
+  }
+  return End(key, connection);
+}
+
+bool ConnectionPool::End(uint64_t key, Connection* connection) {
+  // Out of the queue before the socket closes, so that its number cannot
+  // stand for the next socket opened.
+  epoll_ctl(queue_, EPOLL_CTL_DEL, static_cast<int>(connection->Socket()), nullptr);
+  connection->EndServing();
+  MarkClientFinished(connection->ConnectionId());
+  std::lock_guard<std::mutex> lock(mutex_);
+  Entry& entry = entries_.at(key);
+  entry.state = State::Ended;
+  const bool retiring = entry.worker && entry.worker->retiring;
+  entry.worker = nullptr;
+  if (entry.leaving) turnEnded_.notify_all();
+  return !retiring;
+}
+
+void ConnectionPool::Sweep() {
+  const int64_t now = NowMs();
+  int64_t due = nextSweepMs_.load(std::memory_order_relaxed);
+  if (now < due || !nextSweepMs_.compare_exchange_strong(due, now + kSweepEveryMs)) return;
+  std::vector<std::pair<uint64_t, Connection*>> expired;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& [key, entry] : entries_) {
+      if (entry.state == State::Parked && !entry.leaving && entry.connection->IdleTooLong(now)) {
+        entry.state = State::Busy;
+        entry.worker = nullptr;
+        expired.emplace_back(key, entry.connection);
+      }
+    }
+  }
+  for (auto& [key, connection] : expired) End(key, connection);
+}
+
+void ConnectionPool::HandOff(void* context) {
+  auto* worker = static_cast<Worker*>(context);
+  if (worker->handedOff) return;
+  worker->handedOff = true;
+  ConnectionPool* pool = worker->pool;
+  std::lock_guard<std::mutex> lock(pool->mutex_);
+  --pool->polling_;
+  if (pool->stopping_ || pool->polling_ >= pool->target_) return;
+  if (pool->spares_ > pool->freePlaces_) {
+    ++pool->freePlaces_;
+    ++pool->polling_;
+    pool->placeFree_.notify_one();
+  } else {
+    pool->SpawnLocked();
+  }
+}
+
+bool ConnectionPool::ReturnToQueue(Worker* worker) {
+  worker->handedOff = false;
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (polling_ < target_) {
+    ++polling_;
+    return true;
+  }
+  ++spares_;
+  const bool placed = placeFree_.wait_for(lock, kSpareLifetime,
+                                          [this] { return stopping_ || freePlaces_ > 0; });
+  --spares_;
+  if (stopping_ || !placed) {
+    worker->done = true;
+    return false;
+  }
+  --freePlaces_;
+  return true;
+}
+
+void ConnectionPool::Work(Worker* worker) {
+  SetBlockingWaitHook(&ConnectionPool::HandOff, worker);
+  while (!stopping_ && !worker->StopRequested()) {
+    if (worker->handedOff && !ReturnToQueue(worker)) return;
+    epoll_event event{};
+    const int ready = epoll_wait(queue_, &event, 1, static_cast<int>(kSweepEveryMs));
+    if (stopping_) break;
+    Sweep();
+    if (ready <= 0 || event.data.u64 == kStopKey) continue;
+    bool begin = false;
+    if (Connection* connection = Claim(event.data.u64, worker, &begin)) {
+      if (!Serve(event.data.u64, connection, begin)) break;
+    }
+  }
+  SetBlockingWaitHook(nullptr, nullptr);
+}
+
+std::mutex poolMutex;
+std::shared_ptr<ConnectionPool> currentPool;
+
+std::shared_ptr<ConnectionPool> CurrentPool(bool create) {
+  std::lock_guard<std::mutex> lock(poolMutex);
+  if (!currentPool && create) {
+    try {
+      auto pool = std::make_shared<ConnectionPool>();
+      if (pool->Usable()) currentPool = std::move(pool);
+    } catch (const std::exception&) {
+      return nullptr;
+    }
+  }
+  return currentPool;
+}
+
+}  // namespace
+
+bool ServeInConnectionPool(Connection* connection) {
+  std::shared_ptr<ConnectionPool> pool = CurrentPool(true);
+  return pool && pool->Add(connection);
+}
+
+void LeaveConnectionPool(Connection* connection) {
+  if (connection->poolKey == 0) return;
+  if (std::shared_ptr<ConnectionPool> pool = CurrentPool(false)) pool->Leave(connection);
+}
+
+void DestroyConnectionPool() {
+  std::shared_ptr<ConnectionPool> pool;
+  {
+    std::lock_guard<std::mutex> lock(poolMutex);
+    pool = std::move(currentPool);
+    currentPool.reset();
+  }
+}
