@@ -252,7 +252,7 @@ small() {  # port connections -> "req/s timeouts"
 }
 large() { run_wrk "$2" "http://127.0.0.1:$1/large.bin" | megabytes_per_second; }
 rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
-thread_count() { ls "/proc/$1/task" | wc -l; }
+socket_count() { find "/proc/$1/fd" -lname 'socket:*' 2> /dev/null | wc -l; }
 
 echo "# Run of $(date '+%Y-%m-%d %H:%M'), $(uname -srm), $(nproc) cores, load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "# commit $(git -C "$source_dir" rev-parse --short HEAD 2> /dev/null || echo unknown); wrk -t$threads, ${seconds}s per figure"
@@ -261,12 +261,12 @@ echo
 # connections (measured within the server's 5 s idle time), and 10 s after
 # they closed.
 base="$(rss_kib "$linux_host")"
-base_threads="$(thread_count "$linux_host")"
+base_sockets="$(socket_count "$linux_host")"
 coproc clients { python3 "$source_dir/bench/idle_clients.py" "$ours_port" 2000 /small.bin 2; }
 read -r _ opened <&"${clients[0]}" || opened=0
 loaded="$(rss_kib "$linux_host")"
-# Connections the server still held when it was measured (one thread each).
-held=$(($(thread_count "$linux_host") - base_threads))
+# Connections the server still held when it was measured (a socket each).
+held=$(($(socket_count "$linux_host") - base_sockets))
 wait "$clients_PID" 2> /dev/null || true
 peak="$loaded"
 sleep 10

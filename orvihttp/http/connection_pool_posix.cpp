@@ -69,8 +69,8 @@ class ConnectionPool {
     ~Worker() override { Stop(); }
     ConnectionPool* const pool;
     std::atomic<bool> handedOff{false};  // its place at the queue went to another
-    bool retiring = false;  // its connection is being deleted: it ends after the turn
-    bool done = false;      // ended; reaped by the next spawn
+    bool retiring = false;               // its connection is being deleted: it ends after the turn
+    bool done = false;                   // ended; reaped by the next spawn
 
    protected:
     void Run() override { pool->Work(this); }
@@ -115,7 +115,10 @@ ConnectionPool::ConnectionPool() {
   event.data.u64 = kStopKey;
   if (epoll_ctl(queue_, EPOLL_CTL_ADD, stopSignal_, &event) != 0) return;
   const unsigned processors = std::thread::hardware_concurrency();
-  target_ = processors > 2 ? processors : 2;
+  // Two per processor: a thread held up by the disk (a file read, a log
+  // write), or put aside by the system for another program, leaves another
+  // at the queue.
+  target_ = 2 * (processors > 1 ? processors : 1);
   std::lock_guard<std::mutex> lock(mutex_);
   for (std::size_t i = 0; i < target_; ++i) SpawnLocked();
   usable_ = polling_ > 0;
@@ -306,8 +309,8 @@ bool ConnectionPool::ReturnToQueue(Worker* worker) {
     return true;
   }
   ++spares_;
-  const bool placed = placeFree_.wait_for(lock, kSpareLifetime,
-                                          [this] { return stopping_ || freePlaces_ > 0; });
+  const bool placed =
+      placeFree_.wait_for(lock, kSpareLifetime, [this] { return stopping_ || freePlaces_ > 0; });
   --spares_;
   if (stopping_ || !placed) {
     worker->done = true;

@@ -231,7 +231,8 @@ SocketTransfer ReceiveSome(SocketHandle socket, char* buffer, int length) {
 
 SocketTransfer SendSome(SocketHandle socket, const char* bytes, int length) {
   while (true) {
-    ssize_t result = send(Fd(socket), bytes, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
+    ssize_t result =
+        send(Fd(socket), bytes, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (result >= 0) return {SocketResult::Done, static_cast<int>(result)};
     if (errno == EINTR) continue;
     return {WouldBlock(errno) ? SocketResult::WouldBlock : SocketResult::Failed, 0};

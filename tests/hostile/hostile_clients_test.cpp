@@ -159,6 +159,36 @@ TEST_F(HostileClients, PastTheCeilingANewcomerGets503AndIdleConnectionsGiveWay) 
   EXPECT_TRUE(idle.front()->ClosedWithoutData(1000));
 }
 
+TEST_F(HostileClients, WaitingClientsHoldNoThreadAndStalledOnesHoldUpNoOne) {
+  StartServer();
+  ExpectNormalClientServed();
+  const int threadsBefore = ThreadCount();
+  // Bodies that stall hold their requests in long waits.
+  std::vector<std::unique_ptr<HttpTestClient>> stalled;
+  for (int i = 0; i < 4; ++i) {
+    stalled.push_back(std::make_unique<HttpTestClient>(port_));
+    stalled.back()->Send("POST /index.html HTTP/1.1\r\nHost: t\r\nContent-Length: 900\r\n\r\nab");
+  }
+  // Keep-alive clients between two requests, and heads under way.
+  std::vector<std::unique_ptr<HttpTestClient>> waiting;
+  for (int i = 0; i < 40; ++i) {
+    waiting.push_back(std::make_unique<HttpTestClient>(port_));
+    waiting.back()->Send("GET /index.html HTTP/1.1\r\nHost: t\r\n\r\n");
+    ASSERT_EQ(BodyOf(waiting.back()->ReadResponse()), kPage) << i;
+  }
+  auto slow = OpenSlowHeads(20);
+  ExpectNormalClientServed();
+  // Where one thread can wait for many sockets (not on Windows), only the
+  // stalled bodies take threads of their own.
+  if (threadsBefore > 0) {
+    EXPECT_LE(ThreadCount(), threadsBefore + 4 + 4);
+  }
+  for (auto& client : waiting) {
+    client->Send("GET /index.html HTTP/1.1\r\nHost: t\r\n\r\n");
+    EXPECT_EQ(BodyOf(client->ReadResponse()), kPage);
+  }
+}
+
 TEST_F(HostileClients, BodiesForPlainFilesAreNotKept) {
   StartServer();
   constexpr int kClients = 8;
