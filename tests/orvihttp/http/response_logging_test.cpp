@@ -122,15 +122,13 @@ TEST_F(ResponseLogging, DeletedOrMovedLogsStartAfreshAtTheirPath) {
     ReadBinLogFile(path, [&](const BinLogRecord& record) { found.push_back(record.type); });
     return found;
   };
-  // Lines and records are written just after the response went out.
+  // Lines and records are written just after the response went out, the
+  // access-log line first. Waiting for the records keeps this test's reads
+  // of the access log out of the way of its reopening: under Wine, a deleted
+  // file that a reader still has open stays, and is what the path opens.
   auto logged = [&](const std::string& log, const std::vector<std::string>& lines,
                     const std::string& events, const std::vector<int32_t>& records) {
-    return WaitFor(
-               [&] {
-                 return LoggedRequests(ReadFileBytes(log)).size() >= lines.size() &&
-                        types(events).size() >= records.size();
-               },
-               2000) &&
+    return WaitFor([&] { return types(events).size() >= records.size(); }, 2000) &&
            LoggedRequests(ReadFileBytes(log)) == lines && types(events) == records;
   };
   ask("/a.txt?1");
