@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -138,6 +139,27 @@ TEST_F(HostilePhp, ScriptsInheritNoFilesOrSockets) {
   const std::string inherited = LinesStartingWith(body, "fd ");
   EXPECT_EQ(inherited.find(folder), std::string::npos) << inherited;
   EXPECT_EQ(inherited.find("socket:"), std::string::npos) << inherited;
+}
+
+TEST_F(HostilePhp, SlowScriptsHoldUpNoOtherClient) {
+  Publish("/slow.php", "sleep:4000\ndone");
+  Publish("/a.txt", "abc");
+  StartServer();
+  // More scripts at once than a server of few threads has threads.
+  const unsigned processors = std::thread::hardware_concurrency();
+  const std::size_t scripts = 2 * (processors > 0 ? processors : 1) + 2;
+  std::vector<std::unique_ptr<HttpTestClient>> running;
+  for (std::size_t i = 0; i < scripts; ++i) {
+    running.push_back(std::make_unique<HttpTestClient>(port_));
+    running.back()->Send("GET /slow.php HTTP/1.1\r\nHost: t\r\n\r\n");
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  double seconds = 0;
+  EXPECT_EQ(BodyOf(Timed("/a.txt", &seconds)), "abc");
+  EXPECT_LT(seconds, 2.0);
+  for (auto& client : running) {
+    EXPECT_EQ(StatusOf(client->ReadResponse(false, 20000)), "HTTP/1.1 200");
+  }
 }
 
 TEST_F(HostilePhp, LongOutputIsStreamedAndLoggedAsSent) {
