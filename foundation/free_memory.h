@@ -8,7 +8,7 @@
 void ReturnFreeMemory();
 
 // Keeps the allocator to a few memory pools, one per processor, instead of
-// up to eight per processor. With a thread per connection, each pool keeps
+// up to eight per processor. With many connection threads, each pool keeps
 // its own remains after a burst, which only adds up to memory that never goes
 // back; one pool per processor costs little speed. Call it before threads
 // start.

@@ -3,11 +3,13 @@
 class Connection;
 
 // Where the system offers a readiness queue (epoll on Linux), connections
-// are served by a few threads, two per processor, instead of a thread each: a connection waiting
-// for its next request holds no thread, and a busy thread goes from one ready connection to the
-// next without the switch to another thread that each request costs otherwise. A thread whose
-// connection is about to block for long (a paced or stalled send, a slow request body, a script)
-// first hands its place to another, so those never hold up the rest.
+// are served by a few threads, two per processor, instead of a thread each:
+// a connection waiting for its next request holds no thread, and a busy
+// thread goes from one ready connection to the next without the switch to
+// another thread that each request costs otherwise. A thread whose
+// connection is about to block for long (a paced or stalled send, a slow
+// request body, a script) first hands its place to another, so those never
+// hold up the rest.
 
 // Begins serving `connection` in the pool; false where there is no pool
 // (Windows) or it could not take the connection: the caller then starts the
