@@ -104,6 +104,13 @@ bool SocketWakeup::Sleep(uint32_t milliseconds) {
   return !IsWoken();
 }
 
+namespace {
+
+// How long a wait on a fresh tie trusts it alone (see WaitForSocket).
+constexpr uint32_t kFreshTieLookMs = 100;
+
+}  // namespace
+
 SocketWait WaitForSocket(SocketHandle socket, bool forWriting, uint32_t milliseconds,
                          SocketWakeup* wakeup) {
   if (socket == kInvalidSocket) return SocketWait::Failed;
@@ -130,10 +137,22 @@ SocketWait WaitForSocket(SocketHandle socket, bool forWriting, uint32_t millisec
   // room to send that came back earlier), so look once before waiting. A kept
   // tie has recorded everything since the last wait.
   DWORD result = WAIT_TIMEOUT;
+  HANDLE handles[2] = {readiness, EventOf(wakeup->handle())};
   if (tyingAnew && SelectWait(Sock(socket), forWriting, 0, nullptr) == SocketWait::Ready) {
     result = WAIT_OBJECT_0;
+  } else if (tyingAnew && milliseconds > kFreshTieLookMs) {
+    // Under Wine a fresh tie now and then misses bytes that arrive just
+    // after it, and the wait would last its whole time: it is looked at once
+    // more after a short while.
+    result = WaitForMultipleObjects(2, handles, FALSE, kFreshTieLookMs);
+    if (result == WAIT_TIMEOUT) {
+      if (SelectWait(Sock(socket), forWriting, 0, nullptr) == SocketWait::Ready) {
+        result = WAIT_OBJECT_0;
+      } else {
+        result = WaitForMultipleObjects(2, handles, FALSE, milliseconds - kFreshTieLookMs);
+      }
+    }
   } else {
-    HANDLE handles[2] = {readiness, EventOf(wakeup->handle())};
     result = WaitForMultipleObjects(2, handles, FALSE, milliseconds);
   }
   // Clears what was recorded and the event, so the next wait starts afresh.
