@@ -149,21 +149,33 @@ void ClientSocket::Abort() {
 
 void ClientSocket::CloseGracefully(uint32_t milliseconds) {
   if (handle_ == kInvalidSocket) return;
-  ShutdownSocket(handle_, true);
+  BeginClosing();
+  const uint32_t start = TimeMs();
+  while (true) {
+    const uint32_t spent = TimeMs() - start;
+    if (spent >= milliseconds) break;
+    if (WaitReadable(milliseconds - spent) != SocketWait::Ready) break;
+    if (!DrainWhileClosing()) break;
+  }
+  FinishClosing();
+}
+
+void ClientSocket::BeginClosing() {
+  closingDrained_ = 0;
+  if (handle_ != kInvalidSocket) ShutdownSocket(handle_, true);
+}
+
+bool ClientSocket::DrainWhileClosing() {
   // Closing with unread input would reset the connection, and a reset can
   // overtake the end of the response on its way to the peer.
   constexpr std::size_t kMaxDrained = 1024 * 1024;
-  std::size_t drained = 0;
-  uint32_t start = TimeMs();
+  if (handle_ == kInvalidSocket) return false;
   char scratch[4096];
-  while (drained < kMaxDrained) {
-    uint32_t spent = TimeMs() - start;
-    if (spent >= milliseconds) break;
-    if (WaitReadable(milliseconds - spent) != SocketWait::Ready) break;
+  while (closingDrained_ < kMaxDrained) {
     const SocketTransfer received = ReceiveSome(handle_, scratch, sizeof scratch);
-    if (received.result == SocketResult::WouldBlock) continue;
-    if (received.result != SocketResult::Done) break;
-    drained += static_cast<std::size_t>(received.bytes);
+    if (received.result == SocketResult::WouldBlock) return true;
+    if (received.result != SocketResult::Done) return false;
+    closingDrained_ += static_cast<std::size_t>(received.bytes);
   }
-  CloseHandle(false);
+  return false;
 }

@@ -68,6 +68,12 @@ class ClientSocket {
   // down first and what the peer still sends is read and dropped for up to
   // `milliseconds`, so the close does not reset the connection.
   void CloseGracefully(uint32_t milliseconds);
+  // The same close in steps, for a caller that waits elsewhere: Begin shuts
+  // the send side down; Drain reads and drops what has arrived, true while
+  // the peer may still send; Finish closes the handle.
+  void BeginClosing();
+  bool DrainWhileClosing();
+  void FinishClosing() { CloseHandle(false); }
 
  private:
   void CloseHandle(bool shutdownFirst);
@@ -77,4 +83,5 @@ class ClientSocket {
   std::atomic<bool> connected_{false};
   std::string buffer_;
   SocketWakeup* wakeup_ = nullptr;
+  std::size_t closingDrained_ = 0;
 };

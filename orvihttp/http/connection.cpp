@@ -157,9 +157,21 @@ bool Connection::ServeTurn(bool mayPark, bool readable) {
   return false;
 }
 
+bool Connection::ContinueClosing() {
+  if (wakeup_.IsWoken()) return false;
+  if (closingSinceMs_ < 0) {
+    if (!closeGracefully_) return false;
+    socket_.BeginClosing();
+    closingSinceMs_ = NowMs();
+  }
+  return socket_.DrainWhileClosing();
+}
+
 void Connection::EndServing() {
   idleSince_.store(-1, std::memory_order_relaxed);
-  if (closeGracefully_ && !wakeup_.IsWoken()) {
+  if (closingSinceMs_ >= 0) {
+    socket_.FinishClosing();
+  } else if (closeGracefully_ && !wakeup_.IsWoken()) {
     socket_.CloseGracefully(kGracefulCloseMs);
   } else {
     socket_.Attach(kInvalidSocket);
@@ -167,6 +179,7 @@ void Connection::EndServing() {
 }
 
 bool Connection::IdleTooLong(int64_t nowMs) const {
+  if (closingSinceMs_ >= 0) return nowMs - closingSinceMs_ > kGracefulCloseMs;
   if (headStartMs_ >= 0 && nowMs - headStartMs_ > limits_.headDeadlineMs) return true;
   return nowMs > lastActivity_ + kIdleTimeoutSeconds * 1000;
 }

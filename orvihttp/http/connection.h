@@ -62,10 +62,16 @@ class Connection : public Thread {
   // One thread at a time, and never beside Start().
   void BeginServing();
   bool ServeTurn(bool mayPark, bool readable);
+  // After the last turn: a close that must not lose the response begins,
+  // or goes on, without holding a thread; true while the pool is to wait
+  // for the peer's end (see ClientSocket::DrainWhileClosing).
+  bool ContinueClosing();
+  bool Closing() const { return closingSinceMs_ >= 0; }
   // Closes the socket; the caller finishes the registry's entry.
   void EndServing();
-  // A parked connection past its idle time, or with a head under way past
-  // its head deadline, is ended by the pool.
+  // A parked connection past its idle time, with a head under way past its
+  // head deadline, or closing for longer than a graceful close may take, is
+  // ended by the pool.
   bool IdleTooLong(int64_t nowMs) const;
   SocketHandle Socket() const { return socket_.Handle(); }
   // The pool's number for this connection, 0 while it has none.
@@ -103,6 +109,7 @@ class Connection : public Thread {
   const uint32_t connectionId_;
   ConnectionLimits limits_;
   int64_t lastActivity_ = 0;
+  int64_t closingSinceMs_ = -1;  // when a pooled graceful close began
   ClientSocket socket_;
   SocketWakeup wakeup_;
   std::string peerAddress_;

@@ -225,8 +225,13 @@ Connection* ConnectionPool::Claim(uint64_t key, Worker* worker, bool* begin) {
 
 bool ConnectionPool::Serve(uint64_t key, Connection* connection, bool begin) {
   if (begin) connection->BeginServing();
-  bool readable = true;
-  while (connection->ServeTurn(true, readable)) {
+  // A connection that ended in a graceful close stays parked until the
+  // peer's end comes too.
+  auto turn = [connection] {
+    if (connection->Closing()) return connection->ContinueClosing();
+    return connection->ServeTurn(true, true) || connection->ContinueClosing();
+  };
+  while (turn()) {
     epoll_event event{};
     event.events = EPOLLIN | EPOLLRDHUP | EPOLLONESHOT;
     event.data.u64 = key;

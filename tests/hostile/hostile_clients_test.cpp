@@ -177,6 +177,14 @@ TEST_F(HostileClients, WaitingClientsHoldNoThreadAndStalledOnesHoldUpNoOne) {
     ASSERT_EQ(BodyOf(waiting.back()->ReadResponse()), kPage) << i;
   }
   auto slow = OpenSlowHeads(20);
+  // Answers that close the connection, whose clients have not closed yet:
+  // the server waits for their end.
+  std::vector<std::unique_ptr<HttpTestClient>> closing;
+  for (int i = 0; i < 10; ++i) {
+    closing.push_back(std::make_unique<HttpTestClient>(port_));
+    closing.back()->Send("GET /index.html HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n");
+    ASSERT_EQ(BodyOf(closing.back()->ReadResponse()), kPage) << i;
+  }
   ExpectNormalClientServed();
   // Where one thread can wait for many sockets (not on Windows), only the
   // stalled bodies take threads of their own.
