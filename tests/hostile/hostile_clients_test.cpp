@@ -71,6 +71,17 @@ class HostileClients : public ServerTest {
     return clients;
   }
 
+  // `count` more clients, each answered the page for one request with
+  // `headers` added, and still connected.
+  void OpenAnswered(int count, const std::string& headers,
+                    std::vector<std::unique_ptr<HttpTestClient>>* clients) {
+    for (int i = 0; i < count; ++i) {
+      clients->push_back(std::make_unique<HttpTestClient>(port_));
+      clients->back()->Send("GET /index.html HTTP/1.1\r\nHost: t\r\n" + headers + "\r\n");
+      ASSERT_EQ(BodyOf(clients->back()->ReadResponse()), kPage) << i;
+    }
+  }
+
   static constexpr const char* kPage = "<p>still here</p>";
   ConnectionLimits limits_;
 };
@@ -150,11 +161,7 @@ TEST_F(HostileClients, PastTheCeilingANewcomerGets503AndIdleConnectionsGiveWay) 
   slow.clear();
   ASSERT_TRUE(WaitFor([] { return LiveClientCount() == 0; }, 3000));
   std::vector<std::unique_ptr<HttpTestClient>> idle;
-  for (int i = 0; i < 12; ++i) {
-    idle.push_back(std::make_unique<HttpTestClient>(port_));
-    idle.back()->Send("GET /index.html HTTP/1.1\r\nHost: t\r\n\r\n");
-    ASSERT_EQ(BodyOf(idle.back()->ReadResponse()), kPage) << i;
-  }
+  ASSERT_NO_FATAL_FAILURE(OpenAnswered(12, "", &idle));
   ExpectNormalClientServed();
   EXPECT_TRUE(idle.front()->ClosedWithoutData(1000));
 }
@@ -171,20 +178,12 @@ TEST_F(HostileClients, WaitingClientsHoldNoThreadAndStalledOnesHoldUpNoOne) {
   }
   // Keep-alive clients between two requests, and heads under way.
   std::vector<std::unique_ptr<HttpTestClient>> waiting;
-  for (int i = 0; i < 40; ++i) {
-    waiting.push_back(std::make_unique<HttpTestClient>(port_));
-    waiting.back()->Send("GET /index.html HTTP/1.1\r\nHost: t\r\n\r\n");
-    ASSERT_EQ(BodyOf(waiting.back()->ReadResponse()), kPage) << i;
-  }
+  ASSERT_NO_FATAL_FAILURE(OpenAnswered(40, "", &waiting));
   auto slow = OpenSlowHeads(20);
   // Answers that close the connection, whose clients have not closed yet:
   // the server waits for their end.
   std::vector<std::unique_ptr<HttpTestClient>> closing;
-  for (int i = 0; i < 10; ++i) {
-    closing.push_back(std::make_unique<HttpTestClient>(port_));
-    closing.back()->Send("GET /index.html HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n");
-    ASSERT_EQ(BodyOf(closing.back()->ReadResponse()), kPage) << i;
-  }
+  ASSERT_NO_FATAL_FAILURE(OpenAnswered(10, "Connection: close\r\n", &closing));
   ExpectNormalClientServed();
   // Where one thread can wait for many sockets (not on Windows), only the
   // stalled bodies take threads of their own.
