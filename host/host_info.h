@@ -16,6 +16,8 @@ inline constexpr char kHostWindowClass[] = "Trellan";
 inline constexpr char kHostQuitEventName[] = "Local\\TrellanQuitRequest";
 // The host's product name below the registry's maker key.
 inline constexpr char kHostProduct[] = "Trellan";
+// The folder of plugin libraries in the installation folder.
+inline constexpr char kPluginsFolder[] = "Plugins";
 // The settings file in the installation folder.
 inline constexpr char kHostSettingsFile[] = "Trellan.ini";
 // Tray icon identity and the rotation timer.

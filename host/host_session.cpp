@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "foundation/file_system.h"
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
 #include "foundation/registry.h"
@@ -23,14 +24,18 @@ std::optional<int32_t> FindPluginByName(const std::string& name) {
 }
 
 // The registry's Path of the host, or the program's own folder, which is then
-// stored there.
+// stored there. A recorded folder that is gone, or that has no Plugins folder
+// while the program's own folder has one, was left by a copy that has since
+// been deleted or moved: following it would leave the host without plugins.
 std::string FindInstallFolder() {
-  std::string folder = RegistryGet(kHostProduct, "Path");
-  if (folder.empty()) {
-    folder = ParentFolder(ExecutablePath());
-    RegistrySet(kHostProduct, "Path", folder);
-  }
-  return folder;
+  const std::string own = ParentFolder(ExecutablePath());
+  const std::string recorded = RegistryGet(kHostProduct, "Path");
+  const bool recordedStands =
+      !recorded.empty() && IsFolder(recorded) &&
+      (IsFolder(JoinPath(recorded, kPluginsFolder)) || !IsFolder(JoinPath(own, kPluginsFolder)));
+  if (recordedStands) return recorded;
+  RegistrySet(kHostProduct, "Path", own);
+  return own;
 }
 
 }  // namespace
@@ -70,7 +75,7 @@ int HostSession::Run() {
     PluginManagerAccess manager(ThePluginManager());
     manager->Rescan();
   }
-  pluginsFolder_ = JoinPath(install, "Plugins");
+  pluginsFolder_ = JoinPath(install, kPluginsFolder);
   watcher_ = std::make_unique<PluginWatcher>(pluginsFolder_,
                                              [this] { platform_.PostRescan(pluginsFolder_); });
   watcher_->Begin();

@@ -8,6 +8,7 @@
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"
+#include "host/host_info.h"
 #include "host/host_keys.h"
 #include "host/plugin_file_name.h"
 #include "host/plugin_stop_scope.h"
@@ -60,7 +61,7 @@ void PluginManager::SetHostHooks(HostHooks hooks) {
 
 PluginManager::PluginManager() {
   std::string install = InstallFolder();
-  if (!install.empty()) CreateFolder(JoinPath(install, "Plugins"));
+  if (!install.empty()) CreateFolder(JoinPath(install, kPluginsFolder));
 }
 
 void PluginManager::Rescan() {
@@ -80,7 +81,7 @@ void PluginManager::RescanOnce() {
   // Gives a program that is still writing a plugin file time to finish.
   std::this_thread::sleep_for(kSettleTime);
   std::string install = InstallFolder();
-  std::string plugins = JoinPath(install, "Plugins");
+  std::string plugins = JoinPath(install, kPluginsFolder);
   for (const FolderEntry& entry : ListFolder(plugins)) {
     if (entry.isFile && IsPluginFileName(entry.name)) {
       LoadOrReload(install, entry.name, entry.lastWrite, std::string());
@@ -106,7 +107,7 @@ int32_t PluginManager::LowestFreePluginId() const {
 
 void PluginManager::LoadOrReload(const std::string& installFolder, const std::string& fileName,
                                  const FileTime& fileTime, const std::string& subFolder) {
-  std::string folder = JoinPath(installFolder, "Plugins");
+  std::string folder = JoinPath(installFolder, kPluginsFolder);
   if (!subFolder.empty()) folder = JoinPath(folder, subFolder);
   std::string source = JoinPath(folder, fileName);
 

@@ -10,6 +10,10 @@
 // renamed and rewritten files, and calls `onChange` from its own thread for
 // every change notice. `onChange` only posts a rescan request; the rescan
 // itself runs on the main thread.
+// What the user is told when the folder cannot be watched: which folder, and
+// the system's reason.
+std::string WatchFailedText(const std::string& folder, const std::string& reason);
+
 class PluginWatcher : public Thread {
  public:
   PluginWatcher(std::string folder, std::function<void()> onChange);

@@ -9,6 +9,7 @@
 #include "foundation/file_system.h"
 #include "foundation/message_box.h"
 #include "foundation/paths.h"
+#include "foundation/system_error_text.h"
 #include "host/plugin_file_name.h"
 #include "host/plugin_watcher.h"
 
@@ -50,13 +51,14 @@ PluginWatcher::~PluginWatcher() {
 
 bool PluginWatcher::Begin() {
   auto notification = std::make_unique<Notification>();
-  notification->inotify = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-  notification->wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (notification->inotify >= 0) {
-    notification->top = inotify_add_watch(notification->inotify, folder_.c_str(), kWatchedEvents);
-  }
-  if (notification->inotify < 0 || notification->wake < 0 || notification->top < 0) {
-    ShowMessageBox("Cannot create change notification handle", "Error", MessageIcon::None);
+  // Only a folder is watched: inotify would also watch a plain file of the
+  // same name, which never tells of plugins.
+  bool made = (notification->inotify = inotify_init1(IN_CLOEXEC | IN_NONBLOCK)) >= 0 &&
+              (notification->wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) >= 0 &&
+              (notification->top = inotify_add_watch(notification->inotify, folder_.c_str(),
+                                                     kWatchedEvents | IN_ONLYDIR)) >= 0;
+  if (!made) {
+    ShowMessageBox(WatchFailedText(folder_, LastSystemErrorText()), "Error", MessageIcon::None);
     return false;
   }
   for (const FolderEntry& entry : ListFolder(folder_)) {

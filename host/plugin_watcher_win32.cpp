@@ -7,6 +7,7 @@
 #include "foundation/file_system.h"
 #include "foundation/message_box.h"
 #include "foundation/paths.h"
+#include "foundation/system_error_text.h"
 #include "host/plugin_watcher.h"
 
 namespace {
@@ -47,7 +48,7 @@ bool PluginWatcher::Begin() {
   notification->change = FindFirstChangeNotificationA(
       folder_.c_str(), TRUE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
   if (notification->change == INVALID_HANDLE_VALUE) {
-    ShowMessageBox("Cannot create change notification handle", "Error", MessageIcon::None);
+    ShowMessageBox(WatchFailedText(folder_, LastSystemErrorText()), "Error", MessageIcon::None);
     return false;
   }
   notification->wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -174,6 +174,44 @@ TEST(HostProgram, SecondHostEndsTheFirstAndTakesOver) {
   EXPECT_EQ(host.CountOf("stop 0"), 2);
 }
 
+// A recorded folder wins while it holds an installation. One that is gone, or
+// that has no Plugins folder while the program's own folder has one, was left
+// by a copy since deleted or moved: the host then uses and records its own
+// folder, and its plugins load.
+TEST(HostProgram, ARecordedFolderWinsOnlyWhileItHoldsAnInstallation) {
+  InstalledHost host;
+  host.Put("fixture_recording_plugin", InstalledHost::Lib("A"));
+  TempFolder elsewhere;
+  auto startAndExit = [&](const std::string& recorded) {
+    RegistrySet("Trellan", "Path", recorded);
+    int started = host.CountOf("start 0");
+    HostProcess process;
+    if (!host.Start(process)) return false;
+    bool loaded = host.WaitForLine("start 0", started + 1);
+    process.RequestExit();
+    return process.WaitForExit(kExitTimeoutMs) && loaded;
+  };
+
+  ASSERT_TRUE(startAndExit(elsewhere.File("deleted copy"))) << Dump(host);
+  EXPECT_EQ(RegistryGet("Trellan", "Path"), host.root());
+  EXPECT_FALSE(IsFolder(elsewhere.File("deleted copy")));
+
+  ASSERT_TRUE(startAndExit(elsewhere.path())) << Dump(host);
+  EXPECT_EQ(RegistryGet("Trellan", "Path"), host.root());
+  EXPECT_FALSE(IsFile(elsewhere.File("Trellan.ini")));
+
+  // An installation at the recorded folder: its plugins load, its settings
+  // file is written, and the record stays.
+  CreateFolders(elsewhere.File("Plugins"));
+  ASSERT_TRUE(Overwrite(FixturePath("fixture_recording_plugin"),
+                        JoinPath(elsewhere.File("Plugins"), InstalledHost::Lib("B"))));
+  RemoveFile(host.settingsFile());
+  ASSERT_TRUE(startAndExit(elsewhere.path())) << Dump(host);
+  EXPECT_EQ(RegistryGet("Trellan", "Path"), elsewhere.path());
+  EXPECT_TRUE(IsFile(elsewhere.File("Trellan.ini")));
+  EXPECT_FALSE(IsFile(host.settingsFile()));
+}
+
 TEST(HostProgram, WithoutARegistryPathTheProgramFolderIsUsedAndStored) {
   InstalledHost host;
   host.Put("fixture_recording_plugin", InstalledHost::Lib("A"));

@@ -89,4 +89,20 @@ TEST(HeadlessHost, StartUpRotationPeriodIgnoresRotateSeconds) {
   EXPECT_EQ(tray_lines(), after_first_tick) << "a 1 s period would have switched again";
 }
 
+// A Plugins folder that cannot be watched is named in the message, with the
+// system's reason; the host runs on without hot reload.
+TEST(HeadlessHost, AFolderThatCannotBeWatchedIsNamedWithTheReason) {
+  InstalledHost host;
+  ASSERT_TRUE(WriteFileText(host.plugins(), "a file where the folder should be"));
+  HostProcess process;
+  ASSERT_TRUE(host.Start(process));
+  const std::string expected =
+      "[Error] Cannot create change notification handle for \"" + host.plugins() + "\":\r";
+  ASSERT_TRUE(host.WaitForLine(expected)) << ReadFileBytes(host.output());
+  EXPECT_EQ(IndexOf(host.Lines(), "Not a directory"), IndexOf(host.Lines(), expected) + 1);
+  process.RequestExit();
+  ASSERT_TRUE(process.WaitForExit(20000));
+  EXPECT_EQ(process.exitCode(), 0);
+}
+
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "foundation/dovetab.h"
+#include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/registry.h"
 #include "orvihttp/http/socket_io.h"
@@ -151,6 +152,19 @@ TEST_F(PluginInHost, FirstRunInAFreshInstallation) {
   EXPECT_EQ(ini.rfind(std::string(dovetab::kHeader) + "FirstTime = No\r\nActive = No\r\n", 0), 0u)
       << ini;
   EXPECT_EQ(ReadFileBytes(JoinPath(folder_, "OrviHTTP.dir")).size(), 13u);
+}
+
+// A recorded folder that no longer exists was left by a copy since deleted or
+// moved: the plugin keeps its files beside the host instead, and records that.
+TEST_F(PluginInHost, ARecordedFolderThatIsGoneGivesWayToTheFolderBesideTheHost) {
+  RegistrySet("Orvi HTTP Server", "Path", root_.File("deleted copy"));
+  HostChild host;
+  ASSERT_TRUE(host.Start(program_, output_));
+  ASSERT_TRUE(WaitForText(output_, "tip=Orvi HTTP Server: Offline", 20000)) << Output();
+  EXPECT_EQ(host.Exit(20000), 0) << Output();
+  EXPECT_EQ(RegistryGet("Orvi HTTP Server", "Path"), folder_);
+  EXPECT_TRUE(IsFile(JoinPath(folder_, "OrviHTTP.ini")));
+  EXPECT_FALSE(IsFolder(root_.File("deleted copy")));
 }
 
 // The host exits while a client is connected and the status thread reports:
