@@ -4,6 +4,7 @@
     check_packages.py linux <dist> <work>
     check_packages.py windows-installer <dist> <work>   (inside wine-session.sh)
     check_packages.py windows-portable <dist> <work>    (inside wine-session.sh)
+    check_packages.py windows-moved <dist> <work>       (inside wine-session.sh)
     check_packages.py imports <dist> <work>
 
 Every check prints PASS or FAIL; the exit status is 1 when any failed. The
@@ -472,6 +473,101 @@ def check_windows_portable(dist, work):
           {"Trellan.ini"} <= set(os.listdir(folder)) - inside_before, str(os.listdir(folder)))
 
 
+# --- Folders recorded by a copy that is gone -------------------------------
+
+HOST_KEY = r"HKLM\SOFTWARE\Quintarvo\Trellan"
+PLUGIN_KEY = r"HKLM\SOFTWARE\Quintarvo\Orvi HTTP Server"
+
+
+def recorded_paths():
+    """The two recorded folders, in lower case (Windows ignores case in names)."""
+    return tuple((registry(key) or {}).get("Path", "").lower() or None
+                 for key in (HOST_KEY, PLUGIN_KEY))
+
+
+def lower_windows_paths(*paths):
+    return tuple(windows_path(path).lower() for path in paths)
+
+
+def record_paths(host_folder):
+    for key, folder in ((HOST_KEY, host_folder),
+                        (PLUGIN_KEY, host_folder + "\\Plugins\\" + PRODUCT)):
+        wine("reg", "add", key, "/v", "Path", "/t", "REG_SZ", "/d", folder, "/f", check_status=True)
+
+
+def error_boxes():
+    """Top-level windows captioned "Error" on the display (a message box)."""
+    tree = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout
+    return [line.strip() for line in tree.splitlines() if '"Error"' in line]
+
+
+def check_desktop(what, work, name):
+    shot = os.path.join(work, name)
+    subprocess.run(["import", "-window", "root", shot], capture_output=True)
+    check(f"{what}: no error box on the desktop (screenshot {name})", not error_boxes(),
+          str(error_boxes()))
+
+
+def check_windows_moved(dist, work):
+    """A copy deleted after it recorded its folders must not keep a new copy,
+    installed or unpacked, from serving."""
+    setup = package(dist, "OrviHTTP-*-setup.exe")
+    version = version_of(setup)
+    deleted = os.path.join(unix_path("C:\\"), "Deleted copy")
+    os.makedirs(deleted)
+    record_paths(windows_path(deleted))
+    shutil.rmtree(deleted)
+
+    # Installer: the user's settings are already there (kept by an earlier
+    # uninstall), so the started server listens at once.
+    folder = os.path.join(environment_folder("LOCALAPPDATA"), "Programs", PRODUCT)
+    plugin = os.path.join(folder, "Plugins", PRODUCT)
+    os.makedirs(plugin)
+    port = free_port()
+    set_ini(os.path.join(plugin, "OrviHTTP.ini"), "FirstTime=No", "Active=Yes", f"Port={port}")
+    wine(setup, "/S", "/RUN", check_status=True, timeout=300)
+    check("after a silent install with /RUN the server answers although the recorded folders "
+          "are gone", wait_for_answer(port, None, 90) is not None, f"no answer on port {port}")
+    expected = lower_windows_paths(folder, plugin)
+    check("the recorded folders now name the install folder",
+          wait_until(lambda: recorded_paths() == expected, 10), str(recorded_paths()))
+    check_desktop("the installed host", work, "installed-after-deleted-copy.png")
+    wine(os.path.join(folder, "trellan-quit.exe"), timeout=60)
+    wine(os.path.join(folder, "Uninstall.exe"), "/S", check_status=True, timeout=120)
+    check("the uninstaller removes the recorded folders that name its copy",
+          wait_until(lambda: recorded_paths() == (None, None), 60), str(recorded_paths()))
+
+    # Portable: an earlier copy ran (and recorded its folders), was deleted,
+    # and a new copy is unpacked elsewhere.
+    archive = package(dist, "OrviHTTP-*-portable.zip")
+    earlier = os.path.join(work, "earlier copy")
+    with zipfile.ZipFile(archive) as z:
+        z.extractall(earlier)
+    prepare_server(os.path.join(earlier, PRODUCT), free_port())
+    host = WineHost(os.path.join(earlier, PRODUCT), os.path.join(work, "moved-host.log"))
+    earlier_folder = lower_windows_paths(os.path.join(earlier, PRODUCT))[0]
+    recorded = wait_until(lambda: recorded_paths()[0] == earlier_folder, 60)
+    host.stop()
+    check("the earlier portable copy recorded its folder", recorded, str(recorded_paths()))
+    shutil.rmtree(earlier)
+
+    later = os.path.join(work, "later copy")
+    with zipfile.ZipFile(archive) as z:
+        z.extractall(later)
+    later_folder = os.path.join(later, PRODUCT)
+    port = free_port()
+    prepare_server(later_folder, port)
+    host = WineHost(later_folder, os.path.join(work, "moved-host.log"))
+    check_serves("a portable copy unpacked after the earlier one was deleted", port, host.process,
+                 version, 90)
+    later_plugin = os.path.join(later_folder, "Plugins", PRODUCT)
+    check("the recorded folders now name the new portable copy",
+          recorded_paths() == lower_windows_paths(later_folder, later_plugin),
+          str(recorded_paths()))
+    check_desktop("the portable host", work, "portable-after-deleted-copy.png")
+    check("trellan-quit ends the new portable host", host.stop() == 0, "it did not exit")
+
+
 # --- Imports and version resources of the Windows binaries ------------------
 
 
@@ -520,7 +616,8 @@ def main():
     command, dist, work = sys.argv[1:]
     os.makedirs(work, exist_ok=True)
     checks = {"linux": check_linux, "windows-installer": check_windows_installer,
-              "windows-portable": check_windows_portable, "imports": check_imports}
+              "windows-portable": check_windows_portable, "windows-moved": check_windows_moved,
+              "imports": check_imports}
     if command not in checks:
         sys.exit(__doc__)
     started = time.time()

@@ -7,6 +7,9 @@
 #     upgrade that keeps the settings, a silent uninstall;
 #   - the portable zip in another fresh prefix: serves, and writes nothing
 #     outside its folder but the registry value (before/after listing);
+#   - in a third fresh prefix, folders recorded by a copy since deleted: the
+#     installer's /RUN and a newly unpacked portable copy still serve, and
+#     the uninstaller forgets the folders it removes;
 #   - the imports and version resources of every Windows binary.
 # Logs and the prefix listings go to build/artifacts/packages/.
 set -uo pipefail
@@ -49,6 +52,8 @@ run windows-installer scripts/wine-session.sh "$work/installer" \
   python3 "$checks" windows-installer dist "$work/installer/checks"
 run windows-portable scripts/wine-session.sh "$work/portable" \
   python3 "$checks" windows-portable dist "$work/portable/checks"
-cp "$work"/portable/checks/prefix-*.txt "$artifacts/" 2> /dev/null
+run windows-moved scripts/wine-session.sh "$work/moved" \
+  python3 "$checks" windows-moved dist "$work/moved/checks"
+cp "$work"/portable/checks/prefix-*.txt "$work"/moved/checks/*.png "$artifacts/" 2> /dev/null
 cp "$work"/*/checks/*.log "$work"/linux/*.log "$artifacts/" 2> /dev/null
 exit $status
