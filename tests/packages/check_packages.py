@@ -525,7 +525,11 @@ def check_windows_moved(dist, work):
     os.makedirs(plugin)
     port = free_port()
     set_ini(os.path.join(plugin, "OrviHTTP.ini"), "FirstTime=No", "Active=Yes", f"Port={port}")
-    wine(setup, "/S", "/RUN", check_status=True, timeout=300)
+    # The started host inherits the installer's output: a file, not a pipe
+    # that would stay open as long as the host runs.
+    with open(os.path.join(work, "installed-host.log"), "ab") as log:
+        subprocess.run(["wine", setup, "/S", "/RUN"], stdin=subprocess.DEVNULL, stdout=log,
+                       stderr=subprocess.STDOUT, timeout=300, check=True)
     check("after a silent install with /RUN the server answers although the recorded folders "
           "are gone", wait_for_answer(port, None, 90) is not None, f"no answer on port {port}")
     expected = lower_windows_paths(folder, plugin)
