@@ -1,5 +1,6 @@
 #include "foundation/settings.h"
 
+#include <atomic>
 #include <string_view>
 
 #include "foundation/dovetab.h"
@@ -12,6 +13,14 @@ struct SettingsStore {
 };
 
 Singleton<SettingsStore> gSettings;
+
+// Counts the changes of the store; bumped after each change, so a reader
+// that sees a count has seen the values of every change before it.
+std::atomic<uint64_t> gGeneration{0};
+
+void Changed() {
+  gGeneration.fetch_add(1, std::memory_order_release);
+}
 
 Setting* Find(SettingsStore& store, std::string_view name) {
   for (Setting& entry : store.entries) {
@@ -62,18 +71,21 @@ void SetInt(const char* name, int32_t value, bool persistent) {
   if (!name) return;
   SingletonAccess<SettingsStore> store(gSettings);
   Prepare(*store, name, Setting::Type::Int, persistent).intValue = value;
+  Changed();
 }
 
 void SetBool(const char* name, bool value, bool persistent) {
   if (!name) return;
   SingletonAccess<SettingsStore> store(gSettings);
   Prepare(*store, name, Setting::Type::Bool, persistent).boolValue = value;
+  Changed();
 }
 
 void SetString(const char* name, const std::string& value, bool persistent) {
   if (!name) return;
   SingletonAccess<SettingsStore> store(gSettings);
   Prepare(*store, name, Setting::Type::String, persistent).stringValue = value;
+  Changed();
 }
 
 int32_t GetInt(const char* name) {
@@ -98,6 +110,7 @@ void LoadSettingsText(const std::string& text) {
   // The lock is held for the whole text, so nobody sees half a file.
   SingletonAccess<SettingsStore> store(gSettings);
   dovetab::Parse(text, [&store](const Setting& entry) { SetFrom(*store, entry, true); });
+  Changed();
 }
 
 std::string SaveSettingsText() {
@@ -119,8 +132,14 @@ void ApplySettings(const std::vector<Setting>& entries) {
   for (const Setting& entry : entries) {
     if (entry.persistent) SetFrom(*store, entry, true);
   }
+  Changed();
 }
 
 void DestroySettings() {
   gSettings.Destroy();
+  Changed();
+}
+
+uint64_t SettingsGeneration() {
+  return gGeneration.load(std::memory_order_acquire);
 }

@@ -36,3 +36,7 @@ std::vector<Setting> AllSettings();
 void ApplySettings(const std::vector<Setting>& entries);
 // Ends the store; the next use starts an empty one.
 void DestroySettings();
+// Grows with every change of the store, read without its lock: a reader that
+// keeps values taken from the store knows they are current while this stays
+// what it was when they were taken.
+uint64_t SettingsGeneration();

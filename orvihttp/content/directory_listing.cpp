@@ -4,9 +4,7 @@
 #include <ctime>
 #include <vector>
 
-#include "foundation/settings.h"
 #include "orvihttp/config/product_identity.h"
-#include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/http_date.h"
 #include "orvihttp/content/url_escaping.h"
@@ -78,13 +76,13 @@ std::string BuildDirectoryListingPage(const std::string& path, const VirtualFold
   return page;
 }
 
-Response DirectoryListing(const std::string& path) {
+Response DirectoryListing(const std::string& path, int port) {
   std::optional<VirtualFolder> folder = VirtualDirectory::ResolveFolder(path);
-  if (!folder) return ErrorPage(404, GetSetting(kPort));
+  if (!folder) return ErrorPage(404, port);
   Response response;
   response.activity = "directory listing";
   response.contentType = "text/html";
   response.body = BuildDirectoryListingPage(
-      path, *folder, GetSetting(kPort), static_cast<int64_t>(std::time(nullptr)), QueryFileStatus);
+      path, *folder, port, static_cast<int64_t>(std::time(nullptr)), QueryFileStatus);
   return response;
 }

@@ -27,5 +27,5 @@ std::string BuildDirectoryListingPage(const std::string& path, const VirtualFold
                                       int port, int64_t now, const FileStatusLookup& statusOf);
 
 // The answer to a request for the folder `path` names: its listing, or 404
-// when there is no such folder.
-Response DirectoryListing(const std::string& path);
+// when there is no such folder; both name the configured `port`.
+Response DirectoryListing(const std::string& path, int port);

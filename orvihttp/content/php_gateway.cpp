@@ -9,9 +9,7 @@
 #include "foundation/blocking_wait.h"
 #include "foundation/child_process.h"
 #include "foundation/command_line.h"
-#include "foundation/settings.h"
 #include "foundation/thread.h"
-#include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/php_child_slots.h"
 
@@ -118,19 +116,19 @@ bool IsPhpScriptName(const std::string& name) {
   return dot != std::string::npos && name.compare(dot + 1, 3, "php") == 0;
 }
 
-std::optional<Response> PhpGateway(const std::string& realPath, const std::string& query) {
-  std::optional<std::string> commandLine =
-      BuildPhpCommandLine(GetSetting(kPhpPath), realPath, query);
-  if (!commandLine) return ErrorPage(400, GetSetting(kPort));
+std::optional<Response> PhpGateway(const std::string& phpPath, const std::string& realPath,
+                                   const std::string& query, int port) {
+  std::optional<std::string> commandLine = BuildPhpCommandLine(phpPath, realPath, query);
+  if (!commandLine) return ErrorPage(400, port);
   // A script may take its time, and so may the wait for a free slot.
   NoteBlockingWait();
   std::unique_ptr<PhpChildSlot> slot = AcquirePhpChildSlot(kPhpSlotWaitMs);
   if (!slot) {
     if (Thread::CurrentStopRequested()) return std::nullopt;
-    return ErrorPage(503, GetSetting(kPort));
+    return ErrorPage(503, port);
   }
   std::unique_ptr<ChildProcessStream> child = OpenChildProcess(*commandLine, "rt");
-  if (!child) return ErrorPage(500, GetSetting(kPort));
+  if (!child) return ErrorPage(500, port);
 
   // Read ahead: a script that ends within kPhpReadAhead bytes is answered
   // with its length, as every short page is. A longer one is streamed.
@@ -142,7 +140,7 @@ std::optional<Response> PhpGateway(const std::string& realPath, const std::strin
     if (got == ChildProcessStream::kTimedOut) {
       child->Terminate();
       CloseChildProcess(std::move(child));
-      return ErrorPage(504, GetSetting(kPort));
+      return ErrorPage(504, port);
     }
     if (got <= 0) break;
     output.append(piece, static_cast<std::size_t>(got));

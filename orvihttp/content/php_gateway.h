@@ -37,13 +37,14 @@ std::optional<std::string> BuildPhpCommandLine(const std::string& phpPath,
 // (case-sensitive: also .php3 and .phps).
 bool IsPhpScriptName(const std::string& name);
 
-// Runs the script at `realPath` with the request's `query` (or POST body) as
-// arguments: 200 with the output, 400 for a query the command line must not
-// carry, 500 when the program cannot be started, 503 when no child slot came
-// free in time, 504 when the script printed too little before its time was
-// up. Nothing when the thread is being stopped meanwhile, since nobody waits
-// for the answer then.
-std::optional<Response> PhpGateway(const std::string& realPath, const std::string& query);
+// Runs the script at `realPath` through the program at `phpPath` with the
+// request's `query` (or POST body) as arguments: 200 with the output, 400 for a query the command
+// line must not carry, 500 when the program cannot be started, 503 when no child slot came free in
+// time, 504 when the script printed too little before its time was up. Nothing when the thread is
+// being stopped meanwhile, since nobody waits for the answer then. `port` is the configured one
+// that error pages name.
+std::optional<Response> PhpGateway(const std::string& phpPath, const std::string& realPath,
+                                   const std::string& query, int port);
 
 // For tests: the time limit of a script's run (0: the default again).
 void SetPhpTimeLimitForTesting(uint32_t milliseconds);

@@ -7,9 +7,8 @@
 #include <new>
 
 #include "foundation/free_memory.h"
-#include "foundation/settings.h"
 #include "foundation/singleton.h"
-#include "orvihttp/config/server_keys.h"
+#include "orvihttp/config/server_settings.h"
 #include "orvihttp/http/connection.h"
 #include "orvihttp/http/connection_pool.h"
 #include "orvihttp/logging/binary_log.h"
@@ -194,7 +193,7 @@ std::string PeerAddressOf(uint32_t connectionId) {
 }
 
 void RebalanceBandwidth() {
-  const int32_t maxDown = GetSetting(kMaxDown);
+  const int32_t maxDown = CurrentServerSettings()->maxDown;
   if (maxDown <= 0) return;
   SingletonAccess<ClientRegistry> list(registry);
   std::vector<BandwidthShare> shares;

@@ -198,6 +198,7 @@ bool Connection::ProcessLine(const std::string& received) {
   const std::string line = StripLineEnd(received);
   const bool complete = line.empty() ? request_.EndOfHeaders() : request_.FeedLine(line);
   if (!complete) return true;
+  settings_ = CurrentServerSettings();
 
   const Request::Method method = request_.method;
   const std::string& version = request_.version;

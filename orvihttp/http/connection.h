@@ -2,11 +2,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "foundation/thread.h"
+#include "orvihttp/config/server_settings.h"
 #include "orvihttp/content/response.h"
 #include "orvihttp/http/bandwidth_share.h"
 #include "orvihttp/http/client_socket.h"
@@ -114,6 +116,9 @@ class Connection : public Thread {
   SocketWakeup wakeup_;
   std::string peerAddress_;
   Request request_;
+  // The settings the current request is served under, taken once when its
+  // head is complete.
+  std::shared_ptr<const ServerSettings> settings_;
   bool alive_ = false;
   bool closeGracefully_ = false;
   bool closeAfterResponse_ = false;  // fewer body bytes went out than announced

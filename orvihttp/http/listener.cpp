@@ -4,11 +4,10 @@
 #include <ctime>
 
 #include "foundation/message_box.h"
-#include "foundation/settings.h"
 #include "foundation/singleton.h"
 #include "foundation/thread.h"
 #include "orvihttp/config/product_identity.h"
-#include "orvihttp/config/server_keys.h"
+#include "orvihttp/config/server_settings.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/http_date.h"
 #include "orvihttp/http/client_registry.h"
@@ -37,7 +36,7 @@ class Listener : public Thread {
       socketOpen_ = false;
     }
     RaiseDescriptorLimit();
-    const int port = GetSetting(kPort);
+    const int port = CurrentServerSettings()->port;
     if (socket_.Open(port) != ListenResult::Listening) {
       LogServerSocketFailed(port);
       ShowMessageBox("Error: Cannot initialise server socket!", kProductName, MessageIcon::Warning);
@@ -101,7 +100,7 @@ class Listener : public Thread {
     // The limits count the connection being admitted; finished connections
     // are purged first, so they do not count.
     const ClientCount count = CountLiveClients(address);
-    const int32_t maxUsers = GetSetting(kMaxUsers);
+    const int32_t maxUsers = CurrentServerSettings()->maxUsers;
     if (maxUsers > 0 && count.total >= static_cast<std::size_t>(maxUsers)) {
       CloseSocket(client);
       return;
@@ -123,7 +122,7 @@ class Listener : public Thread {
   // A short 503 and the end, sent from this thread: the reply fits in the
   // empty send buffer of a new socket, so it cannot block.
   static void RefuseBusy(SocketHandle client) {
-    const Response page = ErrorPage(503, GetSetting(kPort));
+    const Response page = ErrorPage(503, CurrentServerSettings()->port);
     const std::string reply = ResponseHead(page, CurrentHttpDate()) + page.body;
     SendSome(client, reply.data(), static_cast<int>(reply.size()));
     ShutdownSocket(client, true);

@@ -3,8 +3,6 @@
 #include <memory>
 
 #include "foundation/clock.h"
-#include "foundation/settings.h"
-#include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/http_date.h"
 #include "orvihttp/http/client_registry.h"
@@ -16,7 +14,7 @@
 #include "orvihttp/logging/binary_log.h"
 
 void Connection::SendErrorResponse(int code) {
-  SendResponse(ErrorPage(code, GetSetting(kPort)));
+  SendResponse(ErrorPage(code, settings_->port));
 }
 
 void Connection::SendResponse(Response response) {
@@ -30,8 +28,8 @@ void Connection::SendResponse(Response response) {
     // The head of a streamed body travels with its first piece, which may be
     // long in coming under the cap, so the record is written before it. An
     // uncapped body of one step is out at once; its record waits for the next.
-    if (response.untilClose || response.streamSize > kTransferChunk || GetSetting(kMaxDown) > 0) {
-      AppendBinaryLogRecords(records);
+    if (response.untilClose || response.streamSize > kTransferChunk || settings_->maxDown > 0) {
+      AppendBinaryLogRecords(*settings_, records);
       records.clear();
     }
     // Without a length, closing the connection is what ends the body.
@@ -50,18 +48,19 @@ void Connection::SendResponse(Response response) {
     socket_.Send(headOnly ? head : head + response.body);
     if (!headOnly) bodyBytes = response.body.size();
   }
-  LogResponse(peerAddress_, request_.requestLine, response.status, static_cast<int64_t>(bodyBytes));
+  LogResponse(*settings_, peerAddress_, request_.requestLine, response.status,
+              static_cast<int64_t>(bodyBytes));
   if (response.countsAsDownload && !headOnly) {
     records += FileDownloadedRecord(peerAddress_, CurrentActivity(), bodyBytes);
   }
-  AppendBinaryLogRecords(records);
+  AppendBinaryLogRecords(*settings_, records);
 }
 
 // Streams the body in steps of at most kTransferChunk (or kLargeTransferChunk) bytes, as fast as
 // the pacer lets it; every measurement of the pacer lets the registry re-share the cap among the
 // running downloads.
 uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string head) {
-  int32_t maxDown = GetSetting(kMaxDown);
+  int32_t maxDown = settings_->maxDown;
   if (maxDown < 0) maxDown = 0;
   rateCeiling_.store(maxDown, std::memory_order_relaxed);
   allowedRate_.store(maxDown, std::memory_order_relaxed);

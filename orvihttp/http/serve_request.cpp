@@ -2,8 +2,6 @@
 #include <optional>
 
 #include "foundation/file_system.h"
-#include "foundation/settings.h"
-#include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/directory_listing.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/file_body.h"
@@ -65,10 +63,11 @@ std::unique_ptr<BodySource> OpenFileBody(const std::string& path, FileStatus* st
 // A file of the tree as it is: 200 with the file streamed, 206 with the part
 // of it the client asked for, 304 when the client's copy is current, 416 for
 // a part outside the file, or 404 when it cannot be found or opened.
-Response FileResponse(const VirtualFile& file, const Request& request) {
+Response FileResponse(const VirtualFile& file, const Request& request,
+                      const ServerSettings& settings) {
   FileStatus status;
   std::unique_ptr<BodySource> body = OpenFileBody(file.realPath, &status);
-  if (!body) return ErrorPage(404, GetSetting(kPort));
+  if (!body) return ErrorPage(404, settings.port);
   Response response;
   response.lastModified = FormatHttpDate(status.lastWrite.seconds);
   response.contentType = ContentTypeForName(file.name);
@@ -78,14 +77,14 @@ Response FileResponse(const VirtualFile& file, const Request& request) {
   }
   const ByteRange range = RequestedRange(request, status);
   if (range.kind == ByteRange::Kind::Unsatisfiable) {
-    Response refusal = ErrorPage(416, GetSetting(kPort));
+    Response refusal = ErrorPage(416, settings.port);
     refusal.contentRange = ContentRangeText(range, status.size);
     return refusal;
   }
   response.acceptsRanges = true;
   response.streamSize = status.size;
   if (range.kind == ByteRange::Kind::Part) {
-    if (!body->Seek(range.first)) return ErrorPage(500, GetSetting(kPort));
+    if (!body->Seek(range.first)) return ErrorPage(500, settings.port);
     response.status = 206;
     response.streamSize = range.length;
     response.contentRange = ContentRangeText(range, status.size);
@@ -97,7 +96,8 @@ Response FileResponse(const VirtualFile& file, const Request& request) {
 
 // The file a path names, or its folder's index file; none when the path
 // names a folder without one (then `folderPath` is that folder).
-std::optional<VirtualFile> ResolveTarget(const std::string& path, std::string* folderPath) {
+std::optional<VirtualFile> ResolveTarget(const std::string& path, const ServerSettings& settings,
+                                         std::string* folderPath) {
   std::optional<VirtualFile> file;
   if (!path.empty() && path.back() == '/') {
     *folderPath = path.substr(0, path.size() - 1);
@@ -106,7 +106,7 @@ std::optional<VirtualFile> ResolveTarget(const std::string& path, std::string* f
     // A folder named without its trailing "/" is treated like one named with it.
     if (!file) *folderPath = path;
   }
-  if (!file && GetSetting(kAutoLoadIndex)) {
+  if (!file && settings.autoLoadIndex) {
     if (std::optional<VirtualFolder> folder = VirtualDirectory::ResolveFolder(*folderPath)) {
       if (const VirtualFile* index = folder->FindIndexFile()) file = *index;
     }
@@ -114,35 +114,36 @@ std::optional<VirtualFile> ResolveTarget(const std::string& path, std::string* f
   return file;
 }
 
-bool RunsAsScript(const VirtualFile& file) {
-  return IsPhpScriptName(file.name) && GetSetting(kPhpEnable) && !GetSetting(kPhpPath).empty();
+bool RunsAsScript(const VirtualFile& file, const ServerSettings& settings) {
+  return IsPhpScriptName(file.name) && settings.phpEnable && !settings.phpPath.empty();
 }
 
 }  // namespace
 
 bool Connection::TargetUsesBody() {
   std::string folderPath;
-  std::optional<VirtualFile> file = ResolveTarget(request_.path, &folderPath);
-  return file && RunsAsScript(*file);
+  std::optional<VirtualFile> file = ResolveTarget(request_.path, *settings_, &folderPath);
+  return file && RunsAsScript(*file, *settings_);
 }
 
 void Connection::ServeRequest() {
   std::string folderPath;
-  std::optional<VirtualFile> file = ResolveTarget(request_.path, &folderPath);
+  std::optional<VirtualFile> file = ResolveTarget(request_.path, *settings_, &folderPath);
   if (!file) {
-    if (GetSetting(kDirView)) {
-      SendResponse(DirectoryListing(folderPath));
+    if (settings_->dirView) {
+      SendResponse(DirectoryListing(folderPath, settings_->port));
     } else {
       SendErrorResponse(403);
     }
     return;
   }
   SetActivity(file->name);
-  if (RunsAsScript(*file)) {
-    if (std::optional<Response> output = PhpGateway(file->realPath, request_.query)) {
+  if (RunsAsScript(*file, *settings_)) {
+    if (std::optional<Response> output =
+            PhpGateway(settings_->phpPath, file->realPath, request_.query, settings_->port)) {
       SendResponse(std::move(*output));
     }
     return;
   }
-  SendResponse(FileResponse(*file, request_));
+  SendResponse(FileResponse(*file, request_, *settings_));
 }

@@ -2,9 +2,7 @@
 
 #include <cstdlib>
 
-#include "foundation/settings.h"
 #include "orvihttp/config/product_identity.h"
-#include "orvihttp/config/server_keys.h"
 #include "orvihttp/logging/display_queue.h"
 #include "orvihttp/logging/local_time.h"
 #include "orvihttp/logging/log_escaping.h"
@@ -47,10 +45,12 @@ std::string LocalTimestamp() {
 }
 
 void AppendAccessLog(const std::string& text) {
-  if (!GetSetting(kLog)) return;
-  std::string path = GetSetting(kLogPath);
-  if (path.empty()) return;
-  AppendToLog(&OpenLogs::access, path, text);
+  AppendAccessLog(*CurrentServerSettings(), text);
+}
+
+void AppendAccessLog(const ServerSettings& settings, const std::string& text) {
+  if (!settings.log || settings.logPath.empty()) return;
+  AppendToLog(&OpenLogs::access, settings.logPath, text);
 }
 
 std::string AccessLogLine(const std::string& peerAddress, const std::string& requestLine,
@@ -70,8 +70,14 @@ std::string AccessLogLine(const std::string& peerAddress, const std::string& req
 
 void LogResponse(const std::string& peerAddress, const std::string& requestLine, int status,
                  int64_t bodyBytes) {
-  if (GetSetting(kLog)) {
-    AppendAccessLog(AccessLogLine(peerAddress, requestLine, status, bodyBytes, LogTimestamp()));
+  LogResponse(*CurrentServerSettings(), peerAddress, requestLine, status, bodyBytes);
+}
+
+void LogResponse(const ServerSettings& settings, const std::string& peerAddress,
+                 const std::string& requestLine, int status, int64_t bodyBytes) {
+  if (settings.log) {
+    AppendAccessLog(settings,
+                    AccessLogLine(peerAddress, requestLine, status, bodyBytes, LogTimestamp()));
   }
   PostLogLine(status > 399 ? 3 : 2,
               LocalTimestamp() + " - " + peerAddress + " - " + EscapeForLog(requestLine));
@@ -85,7 +91,7 @@ void LogServerStarted() {
 
 void LogServerSocketFailed(int port) {
   std::string portText = std::to_string(port);
-  if (GetSetting(kLog)) {
+  if (CurrentServerSettings()->log) {
     AppendAccessLog("# Could not initialise server socket at port " + portText + " " +
                     LogTimestamp() + "\r\n");
   }

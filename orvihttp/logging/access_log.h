@@ -4,6 +4,8 @@
 #include <ctime>
 #include <string>
 
+#include "orvihttp/config/server_settings.h"
+
 // The text access log (file named by `LogPath`, written while `Log` is on)
 // and the display lines of the Log page (posted whatever `Log` says).
 
@@ -22,6 +24,7 @@ std::string LocalTimestampAt(std::time_t now);
 // Appends `text` to `LogPath` in one write when `Log` is on and the path
 // is not empty. Lost silently when the file cannot be written.
 void AppendAccessLog(const std::string& text);
+void AppendAccessLog(const ServerSettings& settings, const std::string& text);
 
 // One access-log line: peer - - [stamp] "request line" status size\r\n.
 // An empty request line is logged as "Faulty request"; any other is
@@ -34,6 +37,9 @@ std::string AccessLogLine(const std::string& peerAddress, const std::string& req
 // `bodyBytes` is 0 for HEAD and bodiless responses.
 void LogResponse(const std::string& peerAddress, const std::string& requestLine, int status,
                  int64_t bodyBytes);
+// The same with the settings the request was served under.
+void LogResponse(const ServerSettings& settings, const std::string& peerAddress,
+                 const std::string& requestLine, int status, int64_t bodyBytes);
 
 // The listener's events: comment lines in the access log and display lines
 // of kind 0. The listener itself shows the "Cannot initialise server socket"

@@ -5,8 +5,6 @@
 #include <ctime>
 
 #include "foundation/byte_codec.h"
-#include "foundation/settings.h"
-#include "orvihttp/config/server_keys.h"
 #include "orvihttp/logging/binary_log_reader.h"
 #include "orvihttp/logging/log_file.h"
 
@@ -92,18 +90,20 @@ std::string EncodeBinLogRecord(int32_t time, int32_t type, const std::string& fi
 
 void AppendBinaryLog(int32_t type, const std::string& first, const std::string& second,
                      uint32_t value) {
-  std::string path = GetSetting(kBinLogPath);
-  if (path.empty()) return;
+  const std::shared_ptr<const ServerSettings> settings = CurrentServerSettings();
+  if (settings->binLogPath.empty()) return;
   AppendToLog(
-      &OpenLogs::binary, path,
+      &OpenLogs::binary, settings->binLogPath,
       EncodeBinLogRecord(static_cast<int32_t>(std::time(nullptr)), type, first, second, value));
 }
 
 void AppendBinaryLogRecords(const std::string& records) {
-  if (records.empty()) return;
-  std::string path = GetSetting(kBinLogPath);
-  if (path.empty()) return;
-  AppendToLog(&OpenLogs::binary, path, records);
+  AppendBinaryLogRecords(*CurrentServerSettings(), records);
+}
+
+void AppendBinaryLogRecords(const ServerSettings& settings, const std::string& records) {
+  if (records.empty() || settings.binLogPath.empty()) return;
+  AppendToLog(&OpenLogs::binary, settings.binLogPath, records);
 }
 
 std::string RequestOutcomeRecord(bool failed, const std::string& peerAddress) {

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "orvihttp/config/server_settings.h"
+
 // The binary event log (file named by `BinLogPath`): records with no file
 // header, all integers 32-bit little-endian, strings as length (without the 0
 // byte), bytes, 0 byte. The statistics read it back.
@@ -52,6 +54,7 @@ std::string RequestOutcomeRecord(bool failed, const std::string& peerAddress);
 std::string FileDownloadedRecord(const std::string& peerAddress, const std::string& name,
                                  uint64_t bytes);
 void AppendBinaryLogRecords(const std::string& records);
+void AppendBinaryLogRecords(const ServerSettings& settings, const std::string& records);
 
 // Reading back.
 //
