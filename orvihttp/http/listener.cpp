@@ -3,7 +3,7 @@
 #include <atomic>
 #include <ctime>
 
-#include "foundation/message_box.h"
+#include "desktop/message_box.h"
 #include "foundation/settings.h"
 #include "foundation/singleton.h"
 #include "foundation/thread.h"

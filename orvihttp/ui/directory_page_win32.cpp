@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "foundation/dialog_helpers.h"
+#include "desktop/dialog_helpers.h"
 #include "foundation/paths.h"
 #include "foundation/thread.h"
 #include "orvihttp/ui/directory_page_model.h"

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "foundation/dialog_helpers.h"
+#include "desktop/dialog_helpers.h"
 #include "foundation/file_text.h"
 #include "orvihttp/ui/settings_window_ids.h"
 

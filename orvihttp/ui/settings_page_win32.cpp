@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/dialog_helpers.h"
+#include "desktop/dialog_helpers.h"
 #include "foundation/thread.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"

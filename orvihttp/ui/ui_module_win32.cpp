@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "foundation/dialog_helpers.h"
+#include "desktop/dialog_helpers.h"
 #include "foundation/this_module_win32.h"
 #include "orvihttp/ui/plugin_resources.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "foundation/dialog_helpers.h"
+#include "desktop/dialog_helpers.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "foundation/dialog_helpers.h"
-#include "foundation/form_layout.h"
+#include "desktop/dialog_helpers.h"
+#include "desktop/form_layout.h"
 #include "foundation/this_module_win32.h"
 
 namespace {
