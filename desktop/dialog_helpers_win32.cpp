@@ -8,6 +8,7 @@
 
 #include "desktop/dialog_helpers.h"
 #include "desktop/form_layout.h"
+#include "foundation/debug_output.h"
 #include "foundation/this_module_win32.h"
 
 namespace {
@@ -194,7 +195,7 @@ class TextMeasure {
   int averageWidth_ = 0;
 };
 
-INT_PTR CALLBACK FormProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK FormProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) try {
   switch (message) {
     case WM_INITDIALOG: {
       auto* form = reinterpret_cast<FormDescription*>(lParam);
@@ -232,6 +233,9 @@ INT_PTR CALLBACK FormProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
     default:
       return FALSE;
   }
+} catch (...) {
+  ReportUncaughtException("FormProc");
+  return FALSE;
 }
 
 }  // namespace
