@@ -12,4 +12,4 @@ std::string AskSaveFileName(const std::string&,
   return "";
 }
 
-void ShowFormDialog(FormDescription&) {}
+void ShowFormDialog(void*, FormDescription&) {}

@@ -240,7 +240,7 @@ INT_PTR CALLBACK FormProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
 
 }  // namespace
 
-void ShowFormDialog(FormDescription& form) {
+void ShowFormDialog(void* owner, FormDescription& form) {
   std::string face;
   WORD points = 8;
   MessageFont(face, points);
@@ -284,6 +284,6 @@ void ShowFormDialog(FormDescription& form) {
     buffer.Item(BS_PUSHBUTTON | WS_TABSTOP, layout.cancelButton, IDCANCEL, kButtonAtom, "Cancel");
   }
 
-  DialogBoxIndirectParamA(ThisModule(), buffer.Template(), nullptr, FormProc,
+  DialogBoxIndirectParamA(ThisModule(), buffer.Template(), static_cast<HWND>(owner), FormProc,
                           reinterpret_cast<LPARAM>(&form));
 }

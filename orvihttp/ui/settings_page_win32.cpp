@@ -141,7 +141,7 @@ void SettingsPage::ChoosePhpFolder() {
 }
 
 void SettingsPage::AddToBlacklist() {
-  std::string address = PromptForText("Blacklist IP", "IP to add:", IDC_BLACKLIST_FIELD);
+  std::string address = PromptForText(window_, "Blacklist IP", "IP to add:", IDC_BLACKLIST_FIELD);
   if (Thread::CurrentStopRequested()) return;
   AddTypedAddressToBlacklist(address);
   RefreshBlacklist();
