@@ -29,7 +29,8 @@ constexpr int kCellPadding = 12;
 // days at a late hour gives every weekday, month and day-of-month text.
 int DateColumnWidth(HWND list) {
   constexpr int32_t kDay = 24 * 60 * 60;
-  constexpr int32_t kFirstDay = 1767225600 + 20 * 60 * 60 + 28 * 60 + 28;  // 1 Jan 2026, 20:28:28 UTC
+  // 1 January 2026, 20:28:28 UTC.
+  constexpr int32_t kFirstDay = 1767225600 + 20 * 60 * 60 + 28 * 60 + 28;
   int widest = 0;
   for (int day = 0; day < 366; ++day) {
     TransferRow row;
