@@ -75,6 +75,6 @@ class StopWaker {
 };
 
 // Waits for `done()` while delivering synchronous calls addressed to the
-// calling thread (sent window messages on Windows, the thread's MessageLoop
-// elsewhere). Returns when done() is true.
+// calling thread (sent window messages on Windows, and the calls waiting in
+// the thread's SentCallQueue, see sent_calls.h). Returns when done() is true.
 void WaitDeliveringSentMessages(const std::function<bool()>& done);

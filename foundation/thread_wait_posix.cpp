@@ -1,12 +1,12 @@
 #include <chrono>
 #include <thread>
 
-#include "foundation/message_loop.h"
+#include "foundation/sent_calls.h"
 #include "foundation/thread.h"
 
 void WaitDeliveringSentMessages(const std::function<bool()>& done) {
   while (!done()) {
-    if (MessageLoop* loop = MessageLoop::Current()) loop->DeliverSentMessages();
+    if (SentCallQueue* queue = CurrentSentCallQueue()) queue->DeliverSentCalls();
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "foundation/message_loop.h"
+#include "foundation/sent_calls.h"
 #include "foundation/thread.h"
 
 void WaitDeliveringSentMessages(const std::function<bool()>& done) {
@@ -12,7 +12,7 @@ void WaitDeliveringSentMessages(const std::function<bool()>& done) {
     // windows, so a worker blocked in SendMessage to us can finish.
     MSG msg;
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    if (MessageLoop* loop = MessageLoop::Current()) loop->DeliverSentMessages();
+    if (SentCallQueue* queue = CurrentSentCallQueue()) queue->DeliverSentCalls();
     MsgWaitForMultipleObjectsEx(0, nullptr, 2, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
   }
 }

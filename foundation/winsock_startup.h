@@ -1,12 +1,18 @@
 #pragma once
 
+#include <string>
+
+// How a failure to prepare the sockets reaches the user: the text and the
+// caption of the box a deliverable shows. This layer opens no window itself.
+using StartupFailureReport = void (*)(const std::string& text, const std::string& caption);
+
 // Prepares the socket layer once per module image: Winsock 2.2 on Windows
-// (with the "Fatal Error" box when it is missing); elsewhere it makes a write
-// to a closed socket an error instead of a signal. Each deliverable defines
-// one static instance.
+// (reporting "Winsock 2.2 not available!" through `report` when it is
+// missing); elsewhere it makes a write to a closed socket an error instead of
+// a signal. Each deliverable defines one static instance.
 class WinsockStartup {
  public:
-  WinsockStartup();
+  explicit WinsockStartup(StartupFailureReport report = nullptr);
   ~WinsockStartup();
   WinsockStartup(const WinsockStartup&) = delete;
   WinsockStartup& operator=(const WinsockStartup&) = delete;

@@ -1,17 +1,16 @@
 #include <windows.h>
 #include <winsock2.h>
 
-#include "foundation/message_box.h"
 #include "foundation/winsock_startup.h"
 
-WinsockStartup::WinsockStartup() {
+WinsockStartup::WinsockStartup(StartupFailureReport report) {
   WSADATA data;
   if (WSAStartup(MAKEWORD(2, 2), &data) != 0) {
-    ShowMessageBox("Winsock 2.2 not available!", "Fatal Error", MessageIcon::Warning);
+    if (report) report("Winsock 2.2 not available!", "Fatal Error");
     return;
   }
   if (LOBYTE(data.wVersion) != 2 || HIBYTE(data.wVersion) != 2) {
-    ShowMessageBox("Winsock 2.2 not available!", "Fatal Error", MessageIcon::Warning);
+    if (report) report("Winsock 2.2 not available!", "Fatal Error");
     WSACleanup();
     return;
   }

@@ -15,9 +15,9 @@
 #include <cstdlib>
 #include <thread>
 
+#include "desktop/message_box.h"
+#include "desktop/message_loop.h"
 #include "foundation/file_system.h"
-#include "foundation/message_box.h"
-#include "foundation/message_loop.h"
 #include "foundation/paths.h"
 #include "foundation/thread.h"
 #include "host/host_info.h"

@@ -7,8 +7,8 @@
 #include <atomic>
 #include <vector>
 
+#include "desktop/message_box.h"
 #include "foundation/debug_output.h"
-#include "foundation/message_box.h"
 #include "host/host_info.h"
 #include "host/host_platform.h"
 #include "host/host_session.h"

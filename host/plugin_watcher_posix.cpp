@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
+#include "desktop/message_box.h"
 #include "foundation/file_system.h"
-#include "foundation/message_box.h"
 #include "foundation/paths.h"
 #include "foundation/system_error_text.h"
 #include "host/plugin_file_name.h"

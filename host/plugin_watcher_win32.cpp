@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "desktop/message_box.h"
 #include "foundation/file_system.h"
-#include "foundation/message_box.h"
 #include "foundation/paths.h"
 #include "foundation/system_error_text.h"
 #include "host/plugin_watcher.h"

@@ -14,22 +14,33 @@ import os
 import re
 import sys
 
-# Module folder -> the other modules it may include.
+# Module folder -> the other modules it may include. desktop/ opens windows:
+# only the host, the plugin's object and its settings window may use it, so
+# the engine below them reports failures instead of showing them.
 ALLOWED = {
     "foundation": [],
     "plugin_api": [],
-    "host": ["foundation", "plugin_api"],
+    "desktop": ["foundation"],
+    "host": ["desktop", "foundation", "plugin_api"],
     "orvihttp/config": ["foundation"],
     "orvihttp/logging": ["orvihttp/config", "foundation"],
     "orvihttp/content": ["orvihttp/logging", "orvihttp/config", "foundation"],
     "orvihttp/http": ["orvihttp/content", "orvihttp/logging", "orvihttp/config", "foundation"],
     "orvihttp/ui": ["orvihttp/http", "orvihttp/content", "orvihttp/logging", "orvihttp/config",
-                    "foundation", "plugin_api"],
+                    "desktop", "foundation", "plugin_api"],
     "orvihttp/plugin": ["orvihttp/ui", "orvihttp/http", "orvihttp/content", "orvihttp/logging",
-                        "orvihttp/config", "foundation", "plugin_api"],
+                        "orvihttp/config", "desktop", "foundation", "plugin_api"],
     # Each tool is a module of its own.
     "tools/*": ["orvihttp/content", "orvihttp/logging", "orvihttp/config", "foundation",
                 "plugin_api"],
+}
+
+# TEMPORARY: (file, included header) pairs let through against the order
+# above. The listener still shows its own "Cannot initialise server socket!"
+# box; once it returns that failure and the plugin and the settings window
+# show the box, this list goes.
+TEMPORARY_EXCEPTIONS = {
+    ("orvihttp/http/listener.cpp", "desktop/message_box.h"),
 }
 
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".c", ".rc")
@@ -43,7 +54,7 @@ def module_of(relative_path):
         return "tools/" + parts[1]
     if parts[0] == "orvihttp" and len(parts) > 2:
         return "orvihttp/" + parts[1]
-    if parts[0] in ("foundation", "plugin_api", "host") and len(parts) > 1:
+    if parts[0] in ("foundation", "desktop", "plugin_api", "host") and len(parts) > 1:
         return parts[0]
     return None
 
@@ -55,7 +66,7 @@ def allowed_for(module):
 
 
 def scanned_files(root):
-    for top in ("foundation", "plugin_api", "host", "orvihttp", "tools"):
+    for top in ("foundation", "desktop", "plugin_api", "host", "orvihttp", "tools"):
         for folder, _, names in os.walk(os.path.join(root, top)):
             for name in sorted(names):
                 if name.endswith(SOURCE_SUFFIXES):
@@ -92,6 +103,8 @@ def violations(root):
                 target = resolve(root, path, match.group(1))
                 target_module = module_of(target) if target else None
                 if target_module is None or target_module == module:
+                    continue
+                if (relative, target) in TEMPORARY_EXCEPTIONS:
                     continue
                 if target_module not in allowed:
                     found.append(f"{relative}:{number}: {module} may not include "

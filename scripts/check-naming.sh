@@ -14,7 +14,7 @@ if [ -z "$tidy" ]; then
 fi
 cd "$root"
 report="$native/naming-report.txt"
-sources() { git ls-files 'host/*.cpp' 'foundation/*.cpp' 'orvihttp/*.cpp' 'tools/*.cpp'; }
+sources() { git ls-files 'host/*.cpp' 'foundation/*.cpp' 'desktop/*.cpp' 'orvihttp/*.cpp' 'tools/*.cpp'; }
 
 # Headers are checked through the files that include them.
 mapfile -t portable < <(sources | grep -v '_win32\.cpp$')

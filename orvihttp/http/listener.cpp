@@ -3,7 +3,7 @@
 #include <atomic>
 #include <ctime>
 
-#include "foundation/message_box.h"
+#include "desktop/message_box.h"
 #include "foundation/singleton.h"
 #include "foundation/thread.h"
 #include "orvihttp/config/product_identity.h"

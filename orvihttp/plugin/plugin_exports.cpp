@@ -3,13 +3,14 @@
 #include <mutex>
 #include <vector>
 
+#include "desktop/message_box.h"
 #include "foundation/debug_output.h"
 #include "foundation/winsock_startup.h"
 #include "orvihttp/plugin/server_plugin.h"
 
 namespace {
 
-WinsockStartup winsock;
+WinsockStartup winsock(ShowWarningBox);
 
 // The host never deletes a plugin object: they end with the library, whose
 // unloading destroys this holder (before the socket layer above).

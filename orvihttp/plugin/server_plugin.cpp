@@ -4,9 +4,9 @@
 #include <string>
 #include <thread>
 
+#include "desktop/message_box.h"
 #include "foundation/debug_output.h"
 #include "foundation/free_memory.h"
-#include "foundation/message_box.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/virtual_directory.h"

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "foundation/dialog_helpers.h"
+#include "desktop/dialog_helpers.h"
 #include "foundation/paths.h"
 #include "foundation/thread.h"
 #include "orvihttp/ui/directory_page_model.h"
@@ -210,7 +210,8 @@ void DirectoryPage::ImportFolder() {
 }
 
 void DirectoryPage::CreateFolder() {
-  std::string name = PromptForText("New directory", "Directory name:", IDC_NEW_DIRECTORY_FIELD);
+  std::string name =
+      PromptForText(window_, "New directory", "Directory name:", IDC_NEW_DIRECTORY_FIELD);
   if (Thread::CurrentStopRequested()) return;
   model_->CreateFolder(Selected(), name);
 }

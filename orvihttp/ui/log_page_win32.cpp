@@ -5,7 +5,8 @@
 
 #include <cstring>
 
-#include "foundation/dialog_helpers.h"
+#include "desktop/dialog_helpers.h"
+#include "foundation/debug_output.h"
 #include "foundation/file_text.h"
 #include "orvihttp/ui/settings_window_ids.h"
 
@@ -65,21 +66,27 @@ void LogPage::OnCommand(int id, int code) {
 }
 
 LRESULT CALLBACK LogPage::PageProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
-                                   UINT_PTR /*id*/, DWORD_PTR self) {
+                                   UINT_PTR /*id*/, DWORD_PTR self) try {
   if (message == WM_DRAWITEM && wparam == IDC_LOG_LIST) {
     reinterpret_cast<LogPage*>(self)->Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
     return TRUE;
   }
   return DefSubclassProc(window, message, wparam, lparam);
+} catch (...) {
+  ReportUncaughtException("LogPage::PageProc");
+  return DefSubclassProc(window, message, wparam, lparam);
 }
 
 LRESULT CALLBACK LogPage::ListProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
-                                   UINT_PTR /*id*/, DWORD_PTR self) {
+                                   UINT_PTR /*id*/, DWORD_PTR self) try {
   if (message == LB_GETITEMDATA) {
     const LogLines& lines = reinterpret_cast<LogPage*>(self)->lines_;
     if (wparam >= lines.size()) return LB_ERR;
     return static_cast<LRESULT>(ColourRef(ColourOfKind(lines[wparam].kind)));
   }
+  return DefSubclassProc(window, message, wparam, lparam);
+} catch (...) {
+  ReportUncaughtException("LogPage::ListProc");
   return DefSubclassProc(window, message, wparam, lparam);
 }
 

@@ -1,5 +1,6 @@
 #include "orvihttp/ui/page_window_win32.h"
 
+#include "foundation/debug_output.h"
 #include "orvihttp/ui/ui_module_win32.h"
 
 namespace {
@@ -31,7 +32,7 @@ void PageWindow::StartRefreshTimer(UINT milliseconds) {
   SetTimer(window_, kRefreshTimer, milliseconds, nullptr);
 }
 
-INT_PTR CALLBACK PageWindow::Proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+INT_PTR CALLBACK PageWindow::Proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) try {
   auto* self = reinterpret_cast<PageWindow*>(GetWindowLongPtrA(dialog, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG:
@@ -60,5 +61,8 @@ INT_PTR CALLBACK PageWindow::Proc(HWND dialog, UINT message, WPARAM wparam, LPAR
       SetWindowLongPtrA(dialog, DWLP_USER, 0);
       return TRUE;
   }
+  return FALSE;
+} catch (...) {
+  ReportUncaughtException("PageWindow::Proc");
   return FALSE;
 }

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/dialog_helpers.h"
+#include "desktop/dialog_helpers.h"
 #include "foundation/thread.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"
@@ -141,7 +141,7 @@ void SettingsPage::ChoosePhpFolder() {
 }
 
 void SettingsPage::AddToBlacklist() {
-  std::string address = PromptForText("Blacklist IP", "IP to add:", IDC_BLACKLIST_FIELD);
+  std::string address = PromptForText(window_, "Blacklist IP", "IP to add:", IDC_BLACKLIST_FIELD);
   if (Thread::CurrentStopRequested()) return;
   AddTypedAddressToBlacklist(address);
   RefreshBlacklist();

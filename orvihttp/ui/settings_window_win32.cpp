@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 
+#include "foundation/debug_output.h"
 #include "foundation/setting_key.h"
 #include "foundation/thread.h"
 #include "orvihttp/config/product_identity.h"
@@ -125,7 +126,7 @@ void SettingsWindow::Run() {
   if (com) CoUninitialize();
 }
 
-INT_PTR CALLBACK SettingsWindow::Proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+INT_PTR CALLBACK SettingsWindow::Proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) try {
   auto* self = reinterpret_cast<SettingsWindow*>(GetWindowLongPtrA(dialog, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG:
@@ -168,6 +169,9 @@ INT_PTR CALLBACK SettingsWindow::Proc(HWND dialog, UINT message, WPARAM wparam, 
       PostQuitMessage(0);
       return TRUE;
   }
+  return FALSE;
+} catch (...) {
+  ReportUncaughtException("SettingsWindow::Proc");
   return FALSE;
 }
 

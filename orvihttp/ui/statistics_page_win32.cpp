@@ -1,5 +1,6 @@
 #include "orvihttp/ui/statistics_page_win32.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "foundation/setting_key.h"
@@ -18,6 +19,29 @@ struct Column {
 };
 constexpr Column kColumns[] = {
     {"Action", 76}, {"IP", 76}, {"File name", 140}, {"Size", 64}, {"Date", 160}};
+constexpr int kDateColumn = 4;
+
+// What the list adds around a cell's text when it sizes a column to fit.
+constexpr int kCellPadding = 12;
+
+// The Date column's width: its usual width, or more when the list's font
+// (Wine's, for one) needs more for the widest date it can show. A year of
+// days at a late hour gives every weekday, month and day-of-month text.
+int DateColumnWidth(HWND list) {
+  constexpr int32_t kDay = 24 * 60 * 60;
+  // 1 January 2026, 20:28:28 UTC.
+  constexpr int32_t kFirstDay = 1767225600 + 20 * 60 * 60 + 28 * 60 + 28;
+  int widest = 0;
+  for (int day = 0; day < 366; ++day) {
+    TransferRow row;
+    row.time = kFirstDay + day * kDay;
+    std::string text = TransferRowTexts(row)[kDateColumn];
+    widest =
+        std::max(widest, static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0,
+                                                       reinterpret_cast<LPARAM>(text.c_str()))));
+  }
+  return std::max(kColumns[kDateColumn].width, widest + kCellPadding);
+}
 
 }  // namespace
 
@@ -38,7 +62,7 @@ void StatisticsPage::OnCreate() {
     LVCOLUMNA column{};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
     column.fmt = LVCFMT_LEFT;
-    column.cx = kColumns[index].width;
+    column.cx = index == kDateColumn ? DateColumnWidth(list) : kColumns[index].width;
     column.pszText = const_cast<char*>(kColumns[index].title);
     SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
   }

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "foundation/dialog_helpers.h"
+#include "desktop/dialog_helpers.h"
 #include "foundation/this_module_win32.h"
 #include "orvihttp/ui/plugin_resources.h"
 
@@ -25,7 +25,8 @@ void ShowText(HWND dialog, int id, const std::string& text) {
   if (ControlText(dialog, id) != text) SetDlgItemTextA(dialog, id, text.c_str());
 }
 
-std::string PromptForText(const std::string& caption, const std::string& label, int fieldId) {
+std::string PromptForText(HWND page, const std::string& caption, const std::string& label,
+                          int fieldId) {
   HICON large = LoadUiIcon(ORVI_ICON_WINDOW, GetSystemMetrics(SM_CXICON));
   HICON small = LoadUiIcon(ORVI_ICON_WINDOW, GetSystemMetrics(SM_CXSMICON));
   FormDescription form;
@@ -34,7 +35,8 @@ std::string PromptForText(const std::string& caption, const std::string& label, 
   form.largeIcon = large;
   form.smallIcon = small;
   form.rows.push_back({fieldId, FormRow::Kind::Field, label, ""});
-  ShowFormDialog(form);
+  // Modal to the settings window the page sits in, and in front of it.
+  ShowFormDialog(GetAncestor(page, GA_ROOT), form);
   if (large) DestroyIcon(large);
   if (small) DestroyIcon(small);
   return form.rows[0].value;

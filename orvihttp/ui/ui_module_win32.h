@@ -12,9 +12,11 @@ HINSTANCE UiModule();
 HICON LoadUiIcon(int resource, int size);
 
 // The pages' text prompt: a form with one empty field labelled `label`,
-// OK and Cancel, and the window's icons. Gives the typed text (at most 63
-// characters) after OK, and "" after Cancel or close.
-std::string PromptForText(const std::string& caption, const std::string& label, int fieldId);
+// OK and Cancel, and the window's icons, owned by the settings window that
+// holds `page`. Gives the typed text (at most 63 characters) after OK, and ""
+// after Cancel or close.
+std::string PromptForText(HWND page, const std::string& caption, const std::string& label,
+                          int fieldId);
 
 // Control texts, moved without flicker: a text that is already shown is not
 // set again.

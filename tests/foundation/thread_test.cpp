@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "desktop/message_loop.h"
 #include "foundation/critical_section.h"
-#include "foundation/message_loop.h"
 #include "foundation/semaphore.h"
 
 namespace {

@@ -158,9 +158,13 @@ std::string AnswerError() {
   return text;
 }
 
-void TypeNewDirectory(const std::string& name) {
+// Types into the "New directory" form, which the settings window owns and
+// which keeps that window disabled while it is open.
+void TypeNewDirectory(HWND settingsWindow, const std::string& name) {
   HWND form = DialogCaptioned("New directory");
   ASSERT_NE(form, nullptr);
+  EXPECT_EQ(GetWindow(form, GW_OWNER), settingsWindow);
+  EXPECT_FALSE(IsWindowEnabled(settingsWindow));
   SendDlgItemMessageA(form, IDC_NEW_DIRECTORY_FIELD, WM_SETTEXT, 0,
                       reinterpret_cast<LPARAM>(name.c_str()));
   PostMessageA(form, WM_COMMAND, IDOK, 0);
@@ -232,10 +236,10 @@ TEST(DirectoryPage, BuildsTheTreeTheServerPublishes) {
     // A new folder in the root; the same name again is refused.
     TreeView_SelectItem(tree, TreeView_GetRoot(tree));
     PostClick(page, IDC_DIRECTORY_CREATE);
-    TypeNewDirectory("empty");
+    TypeNewDirectory(window, "empty");
     ASSERT_TRUE(WaitUntil([&] { return TreeView_GetCount(tree) == 6; }, 5000));
     PostClick(page, IDC_DIRECTORY_CREATE);
-    TypeNewDirectory("empty");
+    TypeNewDirectory(window, "empty");
     EXPECT_EQ(AnswerError(), "Directory already exists: empty");
 
     Step("remove");

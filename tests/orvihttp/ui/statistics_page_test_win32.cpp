@@ -55,6 +55,27 @@ std::string Cell(HWND list, int row, int column) {
   return local.text;
 }
 
+// The width of `text` in the font of a list view in another process.
+int StringWidth(HWND list, const std::string& text) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(list, &process);
+  HANDLE handle =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
+  if (!handle) return -1;
+  auto* remote = static_cast<char*>(
+      VirtualAllocEx(handle, nullptr, text.size() + 1, MEM_COMMIT, PAGE_READWRITE));
+  WriteProcessMemory(handle, remote, text.c_str(), text.size() + 1, nullptr);
+  int width = static_cast<int>(
+      SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(remote)));
+  VirtualFreeEx(handle, remote, 0, MEM_RELEASE);
+  CloseHandle(handle);
+  return width;
+}
+
+int ColumnWidth(HWND list, int column) {
+  return static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
+}
+
 TEST(StatisticsPage, CountsTheRequestsOfTheRealServer) {
   const int port = FindFreePort();
   ASSERT_NE(port, 0);
@@ -102,6 +123,22 @@ TEST(StatisticsPage, CountsTheRequestsOfTheRealServer) {
     EXPECT_EQ(Cell(list, 0, 1), "127.0.0.1");
     EXPECT_EQ(Cell(list, 0, 2), "page.html");
     EXPECT_EQ(Cell(list, 0, 3), "1.50 KB");
+    // The columns keep their widths; the Date column grows when the font
+    // needs more, so that today's date and the widest names of days and
+    // months show whole, with the list's margins around them.
+    EXPECT_EQ(ColumnWidth(list, 0), 76);
+    EXPECT_EQ(ColumnWidth(list, 1), 76);
+    EXPECT_EQ(ColumnWidth(list, 2), 140);
+    EXPECT_EQ(ColumnWidth(list, 3), 64);
+    const int dateWidth = ColumnWidth(list, 4);
+    EXPECT_GE(dateWidth, 160);
+    for (const std::string& date :
+         {Cell(list, 0, 4), std::string("Wed, 30 Sep 2026 20:28:28"),
+          std::string("Thu, 28 May 2026 23:59:58"), std::string("Sat, 31 Dec 2026 00:00:00")}) {
+      const int textWidth = StringWidth(list, date);
+      EXPECT_GT(textWidth, 0) << date;
+      EXPECT_GE(dateWidth, textWidth + 12) << date;
+    }
 
     // A request while the page is open shows within the next tick.
     EXPECT_EQ(Ask(port, "GET /page.html HTTP/1.0\r\n\r\n"), "200");

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "foundation/dialog_helpers.h"
+#include "desktop/dialog_helpers.h"
 #include "tests/support/test_support.h"
 
 namespace {

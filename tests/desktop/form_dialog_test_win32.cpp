@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "foundation/dialog_helpers.h"
+#include "desktop/dialog_helpers.h"
 
 namespace {
 
@@ -38,9 +38,11 @@ FormDescription OneFieldForm(const char* caption, const std::string& value) {
   return form;
 }
 
-// Shows the form on this thread while `user` drives it from another. Returns
-// what the user's side saw before it acted (empty when it found no dialog).
-std::string ShowWhile(FormDescription& form, const std::function<void(HWND)>& user) {
+// Shows the form on this thread, owned by `owner`, while `user` drives it
+// from another. Returns what the user's side saw before it acted (empty when
+// it found no dialog).
+std::string ShowWhile(FormDescription& form, const std::function<void(HWND)>& user,
+                      HWND owner = nullptr) {
   std::string seen;
   std::thread driver([&] {
     HWND dialog = WaitForDialog(form.caption.c_str());
@@ -48,7 +50,7 @@ std::string ShowWhile(FormDescription& form, const std::function<void(HWND)>& us
     seen = ItemText(dialog, kFieldId);
     user(dialog);
   });
-  ShowFormDialog(form);
+  ShowFormDialog(owner, form);
   driver.join();
   return seen;
 }
@@ -99,6 +101,37 @@ TEST(FormDialog, FieldsHoldAtMostSixtyThreeCharacters) {
   });
   EXPECT_EQ(shown, std::string(63, 'a'));
   EXPECT_EQ(form.rows[1].value, std::string(63, 'b'));
+}
+
+TEST(FormDialog, IsModalToItsOwner) {
+  HWND owner = CreateWindowExA(0, "STATIC", "Form owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                               300, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(owner, nullptr);
+  FormDescription form = OneFieldForm("Owned form", "");
+  HWND seenOwner = nullptr;
+  bool ownerEnabled = true;
+  ShowWhile(
+      form,
+      [&](HWND dialog) {
+        seenOwner = GetWindow(dialog, GW_OWNER);
+        ownerEnabled = IsWindowEnabled(owner);
+        Click(dialog, IDCANCEL);
+      },
+      owner);
+  EXPECT_EQ(seenOwner, owner);
+  EXPECT_FALSE(ownerEnabled);
+  // Closing the form gives the owner back to the user.
+  EXPECT_TRUE(IsWindowEnabled(owner));
+  DestroyWindow(owner);
+
+  // Without an owner the form stands alone.
+  FormDescription alone = OneFieldForm("Lone form", "");
+  HWND loneOwner = owner;
+  ShowWhile(alone, [&](HWND dialog) {
+    loneOwner = GetWindow(dialog, GW_OWNER);
+    Click(dialog, IDCANCEL);
+  });
+  EXPECT_EQ(loneOwner, nullptr);
 }
 
 TEST(FormDialog, RowsStackAboveCentredButtonsOnACentredWindow) {

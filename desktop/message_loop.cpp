@@ -1,4 +1,4 @@
-#include "foundation/message_loop.h"
+#include "desktop/message_loop.h"
 
 #include "foundation/thread.h"
 
@@ -14,10 +14,6 @@ MessageLoop::~MessageLoop() {
   for (auto& sent : sent_) sent->abandoned = true;
   sent_.clear();
   sent_done_.notify_all();
-}
-
-MessageLoop* MessageLoop::Current() {
-  return currentLoop;
 }
 
 bool MessageLoop::OnLoopThread() const {
@@ -88,7 +84,7 @@ void MessageLoop::Quit(int exitCode) {
   wake_.notify_all();
 }
 
-void MessageLoop::DeliverSentMessages() {
+void MessageLoop::DeliverSentCalls() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!sent_.empty()) {
     std::shared_ptr<SentTask> sent = sent_.front();
@@ -105,6 +101,7 @@ void MessageLoop::DeliverSentMessages() {
 int MessageLoop::Run() {
   MessageLoop* outer = currentLoop;
   currentLoop = this;
+  SentCallQueue* outerQueue = SetCurrentSentCallQueue(this);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     loop_thread_ = std::this_thread::get_id();
@@ -114,7 +111,7 @@ int MessageLoop::Run() {
   while (!quit_) {
     if (!sent_.empty()) {
       lock.unlock();
-      DeliverSentMessages();
+      DeliverSentCalls();
       lock.lock();
       continue;
     }
@@ -158,5 +155,6 @@ int MessageLoop::Run() {
   sent_done_.notify_all();
   lock.unlock();
   currentLoop = outer;
+  SetCurrentSentCallQueue(outerQueue);
   return code;
 }

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "foundation/message_box.h"
+#include "desktop/message_box.h"
 
 void ShowMessageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
   UINT type = MB_OK;

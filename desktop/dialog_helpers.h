@@ -38,7 +38,8 @@ struct FormDescription {
   std::vector<FormRow> rows;
 };
 
-// A modal dialog built from `form`. After OK every field's value holds the
-// entered text; after Cancel or closing the values are unchanged, which is how
-// callers tell the two apart.
-void ShowFormDialog(FormDescription& form);
+// A modal dialog built from `form`, owned by `owner` (an HWND, or null): the
+// owner is disabled while the form is open and the form stays in front of it.
+// After OK every field's value holds the entered text; after Cancel or
+// closing the values are unchanged, which is how callers tell the two apart.
+void ShowFormDialog(void* owner, FormDescription& form);

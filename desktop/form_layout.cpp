@@ -1,4 +1,4 @@
-#include "foundation/form_layout.h"
+#include "desktop/form_layout.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "foundation/dialog_helpers.h"
+#include "desktop/dialog_helpers.h"
 
 // This build has no windows: every dialog behaves as if it were cancelled.
 
@@ -12,4 +12,4 @@ std::string AskSaveFileName(const std::string&,
   return "";
 }
 
-void ShowFormDialog(FormDescription&) {}
+void ShowFormDialog(void*, FormDescription&) {}

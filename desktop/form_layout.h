@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/dialog_helpers.h"
+#include "desktop/dialog_helpers.h"
 
 // Where every control of a form dialog goes, in dialog units. Kept apart from
 // the window code so the arithmetic can be checked without a window.

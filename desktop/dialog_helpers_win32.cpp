@@ -6,8 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "foundation/dialog_helpers.h"
-#include "foundation/form_layout.h"
+#include "desktop/dialog_helpers.h"
+#include "desktop/form_layout.h"
+#include "foundation/debug_output.h"
 #include "foundation/this_module_win32.h"
 
 namespace {
@@ -194,7 +195,7 @@ class TextMeasure {
   int averageWidth_ = 0;
 };
 
-INT_PTR CALLBACK FormProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK FormProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) try {
   switch (message) {
     case WM_INITDIALOG: {
       auto* form = reinterpret_cast<FormDescription*>(lParam);
@@ -232,11 +233,14 @@ INT_PTR CALLBACK FormProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
     default:
       return FALSE;
   }
+} catch (...) {
+  ReportUncaughtException("FormProc");
+  return FALSE;
 }
 
 }  // namespace
 
-void ShowFormDialog(FormDescription& form) {
+void ShowFormDialog(void* owner, FormDescription& form) {
   std::string face;
   WORD points = 8;
   MessageFont(face, points);
@@ -280,6 +284,6 @@ void ShowFormDialog(FormDescription& form) {
     buffer.Item(BS_PUSHBUTTON | WS_TABSTOP, layout.cancelButton, IDCANCEL, kButtonAtom, "Cancel");
   }
 
-  DialogBoxIndirectParamA(ThisModule(), buffer.Template(), nullptr, FormProc,
+  DialogBoxIndirectParamA(ThisModule(), buffer.Template(), static_cast<HWND>(owner), FormProc,
                           reinterpret_cast<LPARAM>(&form));
 }

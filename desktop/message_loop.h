@@ -11,12 +11,14 @@
 #include <optional>
 #include <thread>
 
+#include "foundation/sent_calls.h"
+
 // A thread's message queue where no window system provides one: tasks posted
 // from any thread, synchronous sends that block the sender until the loop's
 // thread has run them, and periodic timers. Sent tasks are also run while the
 // loop's thread waits for a worker to stop (see WaitDeliveringSentMessages),
 // as a window thread does with sent messages.
-class MessageLoop {
+class MessageLoop final : public SentCallQueue {
  public:
   using Task = std::function<intptr_t()>;
 
@@ -44,10 +46,7 @@ class MessageLoop {
   void Quit(int exit_code);
 
   // Runs every pending synchronous send now. Only on the loop's thread.
-  void DeliverSentMessages();
-
-  // The loop whose Run is active on the calling thread, or null.
-  static MessageLoop* Current();
+  void DeliverSentCalls() override;
 
  private:
   struct SentTask {
