@@ -3,11 +3,9 @@
 #include <atomic>
 #include <ctime>
 
-#include "foundation/message_box.h"
 #include "foundation/settings.h"
 #include "foundation/singleton.h"
 #include "foundation/thread.h"
-#include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/http_date.h"
@@ -30,8 +28,8 @@ class Listener : public Thread {
  public:
   ~Listener() override { Stop(); }
 
-  void StartServing() {
-    if (threadStarted_) return;
+  ListenerStart StartServing() {
+    if (threadStarted_) return ListenerStart::Listening;
     if (socketOpen_) {
       socket_.Close();
       socketOpen_ = false;
@@ -40,12 +38,12 @@ class Listener : public Thread {
     const int port = GetSetting(kPort);
     if (socket_.Open(port) != ListenResult::Listening) {
       LogServerSocketFailed(port);
-      ShowMessageBox("Error: Cannot initialise server socket!", kProductName, MessageIcon::Warning);
-      return;
+      return ListenerStart::PortUnavailable;
     }
     serverStartTime = static_cast<int64_t>(std::time(nullptr));
     socketOpen_ = true;
     threadStarted_ = Start();
+    return ListenerStart::Listening;
   }
 
   void StopServing() {
@@ -145,9 +143,9 @@ Singleton<Listener> listener;
 
 }  // namespace
 
-void StartListener() {
+ListenerStart StartListener() {
   SingletonAccess<Listener> access(listener);
-  access->StartServing();
+  return access->StartServing();
 }
 
 void StopListener() {
