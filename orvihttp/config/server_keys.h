@@ -28,3 +28,7 @@ inline constexpr StringKey kLogPath{"LogPath", "OrviHTTP.log", true};
 // sets them, and read as "" and 0 until then.
 inline constexpr StringKey kPhpPath{"PHPPath", "", true};
 inline constexpr IntKey kStats{"Stats", 0, true};
+// Yes: a file sent whole also says "Accept-Ranges: bytes", since some
+// browsers resume a paused download only when they saw it. Answers to a
+// Range request say it either way.
+inline constexpr BoolKey kAdvertiseRanges{"AdvertiseRanges", false, true};

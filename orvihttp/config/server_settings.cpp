@@ -23,6 +23,7 @@ std::shared_ptr<const ServerSettings> ReadStore() {
   settings->phpPath = GetSetting(kPhpPath);
   settings->autoLoadIndex = GetSetting(kAutoLoadIndex);
   settings->dirView = GetSetting(kDirView);
+  settings->advertiseRanges = GetSetting(kAdvertiseRanges);
   settings->log = GetSetting(kLog);
   settings->logPath = GetSetting(kLogPath);
   settings->binLogPath = GetSetting(kBinLogPath);

@@ -15,6 +15,7 @@ struct ServerSettings {
   std::string phpPath;
   bool autoLoadIndex = false;
   bool dirView = false;
+  bool advertiseRanges = false;
   bool log = false;
   std::string logPath;
   std::string binLogPath;

@@ -27,7 +27,8 @@ struct Response {
   int status = 200;
   std::string contentType;   // "" goes out as text/plain
   std::string lastModified;  // no Last-Modified line when ""
-  // A file, which a client may ask for in parts.
+  // Tells the client that it may ask for parts of the body
+  // ("Accept-Ranges: bytes").
   bool acceptsRanges = false;
   // No Content-Range line when "".
   std::string contentRange;

@@ -3,10 +3,8 @@
 #include <atomic>
 #include <ctime>
 
-#include "desktop/message_box.h"
 #include "foundation/singleton.h"
 #include "foundation/thread.h"
-#include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_settings.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/http_date.h"
@@ -29,8 +27,8 @@ class Listener : public Thread {
  public:
   ~Listener() override { Stop(); }
 
-  void StartServing() {
-    if (threadStarted_) return;
+  ListenerStart StartServing() {
+    if (threadStarted_) return ListenerStart::Listening;
     if (socketOpen_) {
       socket_.Close();
       socketOpen_ = false;
@@ -39,12 +37,12 @@ class Listener : public Thread {
     const int port = CurrentServerSettings()->port;
     if (socket_.Open(port) != ListenResult::Listening) {
       LogServerSocketFailed(port);
-      ShowMessageBox("Error: Cannot initialise server socket!", kProductName, MessageIcon::Warning);
-      return;
+      return ListenerStart::PortUnavailable;
     }
     serverStartTime = static_cast<int64_t>(std::time(nullptr));
     socketOpen_ = true;
     threadStarted_ = Start();
+    return ListenerStart::Listening;
   }
 
   void StopServing() {
@@ -144,9 +142,9 @@ Singleton<Listener> listener;
 
 }  // namespace
 
-void StartListener() {
+ListenerStart StartListener() {
   SingletonAccess<Listener> access(listener);
-  access->StartServing();
+  return access->StartServing();
 }
 
 void StopListener() {

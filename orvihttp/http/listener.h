@@ -7,10 +7,17 @@
 // takes the Listener's lock. Connections already accepted are not touched by
 // a stop.
 
+enum class ListenerStart {
+  Listening,        // started now, or running already
+  PortUnavailable,  // the port could not be opened; the server stays stopped
+};
+
 // Opens the port of the `Port` setting and starts the accept thread; does
-// nothing while it runs. A port that cannot be opened is reported (access
-// log, Log page, message box) and leaves the server stopped.
-void StartListener();
+// nothing while it runs. A port that cannot be opened is written to the
+// access log and the Log page; telling the user is the caller's part, once
+// this call has let go of the Listener's lock, so that a box waiting for the
+// user holds up no one else.
+ListenerStart StartListener();
 // Ends the accept thread and closes the listening socket.
 void StopListener();
 // True while the accept thread runs.

@@ -81,7 +81,9 @@ Response FileResponse(const VirtualFile& file, const Request& request,
     refusal.contentRange = ContentRangeText(range, status.size);
     return refusal;
   }
-  response.acceptsRanges = true;
+  // A client that asked for a part learns that parts are served; others only
+  // when the setting says so.
+  response.acceptsRanges = !request.headers.range.empty() || settings.advertiseRanges;
   response.streamSize = status.size;
   if (range.kind == ByteRange::Kind::Part) {
     if (!body->Seek(range.first)) return ErrorPage(500, settings.port);

@@ -42,7 +42,7 @@ void LogResponse(const ServerSettings& settings, const std::string& peerAddress,
                  const std::string& requestLine, int status, int64_t bodyBytes);
 
 // The listener's events: comment lines in the access log and display lines
-// of kind 0. The listener itself shows the "Cannot initialise server socket"
-// message box after LogServerSocketFailed.
+// of kind 0. After LogServerSocketFailed the listener reports the failure to
+// its caller, which shows the "Cannot initialise server socket" message box.
 void LogServerStarted();
 void LogServerSocketFailed(int port);

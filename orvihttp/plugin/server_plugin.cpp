@@ -21,6 +21,7 @@
 #include "orvihttp/plugin/server_objects.h"
 #include "orvihttp/plugin/server_texts.h"
 #include "orvihttp/ui/plugin_resources.h"
+#include "orvihttp/ui/server_socket_error.h"
 
 namespace {
 
@@ -54,12 +55,16 @@ void ServerPlugin::Start() try {
   offlineIcon_ = LoadPluginIcon(ORVI_ICON_OFFLINE);
   busyIcon_ = LoadPluginIcon(ORVI_ICON_BUSY);
 
+  bool portUnavailable = false;
   if (GetSetting(kActive)) {
-    StartListener();
+    portUnavailable = StartListener() == ListenerStart::PortUnavailable;
     // Lets the server come up before the first status report.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (!portUnavailable) std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
   Thread::Start();
+  // Told once the status thread runs, so the tray shows the stopped server
+  // while the box waits for the user.
+  if (portUnavailable) TellServerSocketError();
 
   if (GetSetting(kFirstTime)) {
     SetSetting(kFirstTime, false);

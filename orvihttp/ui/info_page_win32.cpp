@@ -10,6 +10,7 @@
 #include "orvihttp/http/listener.h"
 #include "orvihttp/ui/info_page_model.h"
 #include "orvihttp/ui/plugin_resources.h"
+#include "orvihttp/ui/server_socket_error.h"
 #include "orvihttp/ui/settings_window_ids.h"
 #include "orvihttp/ui/ui_module_win32.h"
 
@@ -57,7 +58,7 @@ void InfoPage::OnCommand(int id, int code) {
     case IDC_START_SERVER:
       if (code != BN_CLICKED) break;
       SetSetting(kActive, true);
-      StartListener();
+      StartListenerOrTellUser();
       RefreshDetails();
       break;
     case IDC_STOP_SERVER:

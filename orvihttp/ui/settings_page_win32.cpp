@@ -44,6 +44,8 @@ void SettingsPage::OnCreate() {
   CheckDlgButton(window_, IDC_AUTO_LOAD_INDEX,
                  working_.Get(kAutoLoadIndex) ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(window_, IDC_DIR_VIEW, working_.Get(kDirView) ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(window_, IDC_ADVERTISE_RANGES,
+                 working_.Get(kAdvertiseRanges) ? BST_CHECKED : BST_UNCHECKED);
   SetDlgItemTextA(window_, IDC_LOG_PATH, working_.Get(kLogPath).c_str());
   SetDlgItemTextA(window_, IDC_PHP_PATH, working_.Get(kPhpPath).c_str());
   markChanged_(false);
@@ -75,6 +77,9 @@ void SettingsPage::OnCommand(int id, int code) {
       break;
     case IDC_LOG:
       if (code == BN_CLICKED) CheckClicked(id, kLog);
+      break;
+    case IDC_ADVERTISE_RANGES:
+      if (code == BN_CLICKED) CheckClicked(id, kAdvertiseRanges);
       break;
     case IDC_PHP_ENABLE:
       if (code == BN_CLICKED) CheckClicked(id, kPhpEnable);

@@ -143,6 +143,29 @@ def check_connection_close(site, version, extra, what):
     report(name, True)
 
 
+def check_accept_ranges(site):
+    """With the settings as installed, only an answer to a Range request says
+    that parts are served; the whole file goes out without that line."""
+    name = "Accept-Ranges only on an answer to Range"
+    conn = site.connect()
+    try:
+        whole, whole_body, _ = exchange(conn, "GET", "/style.css")
+        conn.request("GET", "/style.css", headers={"Range": "bytes=0-9"})
+        part = conn.getresponse()
+        part_body = part.read()
+        if whole.status != 200 or whole.getheader("Accept-Ranges") is not None:
+            return report(name, False, f"whole file: {whole.status}, "
+                                       f"Accept-Ranges {whole.getheader('Accept-Ranges')!r}")
+        if part.status != 206 or part.getheader("Accept-Ranges") != "bytes":
+            return report(name, False, f"part: {part.status}, "
+                                       f"Accept-Ranges {part.getheader('Accept-Ranges')!r}")
+        if part_body != whole_body[:10]:
+            return report(name, False, f"part {part_body!r}")
+        report(name, True)
+    finally:
+        conn.close()
+
+
 def check_php(site):
     name = "GET /hello.php?name=Orvi runs the PHP page"
     conn = site.connect()
@@ -172,6 +195,7 @@ def main():
         lambda: check_connection_close(site, "HTTP/1.1", "Connection: close\r\n",
                                        "with Connection: close"))
     run("HTTP/1.0", lambda: check_connection_close(site, "HTTP/1.0", "", "without keep-alive"))
+    run("Accept-Ranges", lambda: check_accept_ranges(site))
     if php:
         run("PHP page", lambda: check_php(site))
         run("HEAD PHP", lambda: check_head_like_get(site, "/hello.php", None, "the PHP page"))

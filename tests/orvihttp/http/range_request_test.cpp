@@ -9,7 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/setting_key.h"
 #include "foundation/settings.h"
+#include "orvihttp/config/server_keys.h"
 #include "orvihttp/content/http_date.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/logging/binary_log.h"
@@ -135,7 +137,10 @@ TEST_F(Ranges, EachRangeFormGetsItsPartAndTheLogsCountWhatWasSent) {
     EXPECT_EQ(ContentLengthOf(got.response), static_cast<int64_t>(c.body.size()));
     EXPECT_TRUE(got.body == c.body) << got.body.size();
     const bool isFile = c.status != "HTTP/1.1 416";
-    EXPECT_EQ(HeaderOf(got.response, "Accept-Ranges"), isFile ? "bytes" : "");
+    // Only an answer to a Range header says that parts are served (every
+    // case but the last sends one).
+    const bool askedForPart = !c.headers.empty();
+    EXPECT_EQ(HeaderOf(got.response, "Accept-Ranges"), isFile && askedForPart ? "bytes" : "");
     EXPECT_EQ(HeaderOf(got.response, "Last-Modified"), isFile ? kFileTimeText : "");
   }
   // Range is for GET only: a HEAD reports the whole file.
@@ -169,6 +174,39 @@ TEST_F(Ranges, EachRangeFormGetsItsPartAndTheLogsCountWhatWasSent) {
   BinaryLogTotals(&downloads, &failed);
   EXPECT_EQ(downloads, expectedDownloads);
   EXPECT_EQ(failed, 1);
+}
+
+// Browsers that resume a paused download only when a whole file said
+// "Accept-Ranges: bytes" get it with the setting on, at once (it is read per
+// request); a part says it either way.
+TEST_F(Ranges, WholeFilesAdvertiseRangesOnlyWhenTheSettingSaysSo) {
+  const std::string content = Pattern(100);
+  Publish("/v/movie.webm", content);
+  StartServer();
+  ASSERT_TRUE(client_.Connect(port_));
+  const std::string whole =
+      std::string("Content-Length: 100\r\nLast-Modified: ") + kFileTimeText + "\r\n";
+  const std::string part = "Content-Length: 10\r\nLast-Modified: " + std::string(kFileTimeText) +
+                           "\r\nAccept-Ranges: bytes\r\nContent-Range: bytes 0-9/100\r\n";
+  for (const bool advertise : {false, true}) {
+    SCOPED_TRACE(advertise ? "AdvertiseRanges = Yes" : "AdvertiseRanges = No");
+    SetSetting(kAdvertiseRanges, advertise);
+    const std::string tail = advertise ? "Accept-Ranges: bytes\r\n\r\n" : "\r\n";
+    const Exchanged plain = Ask("");
+    EXPECT_EQ(plain.status, "HTTP/1.1 200");
+    EXPECT_TRUE(plain.response.find(whole + tail) != std::string::npos) << plain.response;
+    EXPECT_EQ(HeaderOf(plain.response, "Accept-Ranges"), advertise ? "bytes" : "");
+    EXPECT_TRUE(plain.body == content);
+    const Exchanged head = Ask("", "/v/movie.webm", "HEAD");
+    EXPECT_TRUE(head.response.find(whole + tail) != std::string::npos) << head.response;
+    const Exchanged ranged = Ask("Range: bytes=0-9\r\n");
+    EXPECT_EQ(ranged.status, "HTTP/1.1 206");
+    EXPECT_TRUE(ranged.response.find(part + "\r\n") != std::string::npos) << ranged.response;
+    EXPECT_EQ(ranged.body, content.substr(0, 10));
+    // Neither a listing nor an error page is a file.
+    EXPECT_EQ(HeaderOf(Ask("", "/v/").response, "Accept-Ranges"), "");
+    EXPECT_EQ(HeaderOf(Ask("", "/v/none").response, "Accept-Ranges"), "");
+  }
 }
 
 TEST_F(Ranges, UnchangedFileIsNotSentAgainUntilItIsRewritten) {
