@@ -2,12 +2,11 @@
 
 #include <chrono>
 
-#include "foundation/settings.h"
-#include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/connection_limits.h"
 #include "orvihttp/http/connection_pool.h"
 #include "orvihttp/http/memory_budget.h"
+#include "orvihttp/http/route_request.h"
 
 namespace {
 
@@ -224,7 +223,7 @@ bool Connection::ProcessLine(const std::string& received) {
     const int64_t length = request_.headers.contentLength;
     // Only a script reads a body; for any other target it is dropped as it
     // comes, so no memory is held for it.
-    const bool keep = length > 0 && TargetUsesBody();
+    const bool keep = length > 0 && RouteUsesBody(request_, *settings_);
     MemoryReservation reservation;
     if (keep && !reservation.Reserve(static_cast<std::size_t>(length))) {
       // Too many bodies held at once: this one is refused unread.

@@ -94,9 +94,7 @@ class Connection : public Thread {
   bool ReadPostBody(int64_t length, bool keep);
   // Sends a failure response and counts it towards the malformed run.
   void SendMalformedResponse(int code);
-  // True when the request names a PHP script that would run.
-  bool TargetUsesBody();
-  // Decides what answers the current request and sends it.
+  // Asks the routing what answers the current request and sends it.
   void ServeRequest();
   void SetActivity(const std::string& activity);
   // A complete status-only response, logged (400, 403, 404, 500, 501, 505).

@@ -9,12 +9,19 @@
 #include "orvihttp/http/connection.h"
 #include "orvihttp/http/memory_budget.h"
 #include "orvihttp/http/response_head.h"
+#include "orvihttp/http/route_request.h"
 #include "orvihttp/http/transfer_pacer.h"
 #include "orvihttp/logging/access_log.h"
 #include "orvihttp/logging/binary_log.h"
 
 void Connection::SendErrorResponse(int code) {
   SendResponse(ErrorPage(code, settings_->port));
+}
+
+void Connection::ServeRequest() {
+  std::optional<Response> response =
+      RouteRequest(request_, *settings_, [this](const std::string& name) { SetActivity(name); });
+  if (response) SendResponse(std::move(*response));
 }
 
 void Connection::SendResponse(Response response) {

@@ -1,3 +1,5 @@
+#include "orvihttp/http/route_request.h"
+
 #include <memory>
 #include <optional>
 
@@ -11,7 +13,6 @@
 #include "orvihttp/content/small_file_cache.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/byte_range.h"
-#include "orvihttp/http/connection.h"
 #include "orvihttp/http/mime_table.h"
 
 namespace {
@@ -122,30 +123,25 @@ bool RunsAsScript(const VirtualFile& file, const ServerSettings& settings) {
 
 }  // namespace
 
-bool Connection::TargetUsesBody() {
+bool RouteUsesBody(const Request& request, const ServerSettings& settings) {
   std::string folderPath;
-  std::optional<VirtualFile> file = ResolveTarget(request_.path, *settings_, &folderPath);
-  return file && RunsAsScript(*file, *settings_);
+  std::optional<VirtualFile> file = ResolveTarget(request.path, settings, &folderPath);
+  return file && RunsAsScript(*file, settings);
 }
 
-void Connection::ServeRequest() {
+std::optional<Response> RouteRequest(const Request& request, const ServerSettings& settings,
+                                     const std::function<void(const std::string&)>& serving) {
   std::string folderPath;
-  std::optional<VirtualFile> file = ResolveTarget(request_.path, *settings_, &folderPath);
+  std::optional<VirtualFile> file = ResolveTarget(request.path, settings, &folderPath);
   if (!file) {
-    if (settings_->dirView) {
-      SendResponse(DirectoryListing(folderPath, settings_->port));
-    } else {
-      SendErrorResponse(403);
-    }
-    return;
+    if (settings.dirView) return DirectoryListing(folderPath, settings.port);
+    return ErrorPage(403, settings.port);
   }
-  SetActivity(file->name);
-  if (RunsAsScript(*file, *settings_)) {
-    if (std::optional<Response> output =
-            PhpGateway(settings_->phpPath, file->realPath, request_.query, settings_->port)) {
-      SendResponse(std::move(*output));
-    }
-    return;
+  // Told before the answer is made: a script may run for a while, and the
+  // Info page shows what runs meanwhile.
+  if (serving) serving(file->name);
+  if (RunsAsScript(*file, settings)) {
+    return PhpGateway(settings.phpPath, file->realPath, request.query, settings.port);
   }
-  SendResponse(FileResponse(*file, request_, *settings_));
+  return FileResponse(*file, request, settings);
 }
