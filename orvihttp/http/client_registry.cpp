@@ -79,7 +79,7 @@ void ReturnMemoryAfterBurst(std::size_t ended) {
 
 }  // namespace
 
-void AddClient(SocketHandle socket) {
+void AddClient(SocketHandle socket, const std::string& peerAddress) {
   // Written before the registry is locked: connection threads that need the
   // registry do not wait for the disk.
   LogConnectionAccepted();
@@ -87,11 +87,11 @@ void AddClient(SocketHandle socket) {
   const uint32_t number = list->nextConnectionId;
   Connection* connection = nullptr;
   try {
-    auto created = std::make_unique<Connection>(socket, number);
+    auto created = std::make_unique<Connection>(socket, number, peerAddress);
     ClientEntry entry;
     entry.connectionId = number;
     entry.connectTime = static_cast<int64_t>(std::time(nullptr));
-    entry.peerAddress = created->SocketPeerAddress();
+    entry.peerAddress = peerAddress;
     connection = created.get();
     entry.connection = std::move(created);
     list->clients.push_back(std::move(entry));

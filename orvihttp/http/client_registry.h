@@ -22,9 +22,9 @@ struct ClientInfo {
   uint32_t currentRate = 0;  // bytes per second
 };
 
-// Numbers, registers and starts a Connection for an accepted socket (the
-// socket is closed when that fails).
-void AddClient(SocketHandle socket);
+// Numbers, registers and starts a Connection for an accepted socket from
+// `peerAddress` (the socket is closed when that fails).
+void AddClient(SocketHandle socket, const std::string& peerAddress);
 // The entry of that number becomes finished.
 void MarkClientFinished(uint32_t connectionId);
 // Closes that client's socket at once and ends its thread; its entry is

@@ -17,8 +17,8 @@ int64_t NowMs() {
 
 }  // namespace
 
-Connection::Connection(SocketHandle socket, uint32_t connectionId)
-    : connectionId_(connectionId), lastActivity_(NowMs()) {
+Connection::Connection(SocketHandle socket, uint32_t connectionId, std::string peerAddress)
+    : connectionId_(connectionId), lastActivity_(NowMs()), peerAddress_(std::move(peerAddress)) {
   socket_.Attach(socket);
   socket_.SetWakeup(&wakeup_);
 }
@@ -78,7 +78,6 @@ void Connection::Run() {
 void Connection::BeginServing() {
   limits_ = CurrentConnectionLimits();
   alive_ = !socket_.IsClosed();
-  if (alive_) peerAddress_ = PeerAddressOf(connectionId_);
   lastActivity_ = NowMs();
 }
 

@@ -34,7 +34,8 @@ class Connection : public Thread {
   // The step of an uncapped download while memory allows (see TransferBody).
   static constexpr std::size_t kLargeTransferChunk = 1024 * 1024;
 
-  Connection(SocketHandle socket, uint32_t connectionId);
+  // `peerAddress` as the listener read it when it accepted the socket.
+  Connection(SocketHandle socket, uint32_t connectionId, std::string peerAddress);
   ~Connection() override;
 
   uint32_t ConnectionId() const { return connectionId_; }
@@ -45,8 +46,6 @@ class Connection : public Thread {
   // The download cap's view of this connection, for the registry's sharing.
   BandwidthShare Share() const;
   void SetAllowedRate(int32_t rate) { allowedRate_.store(rate, std::memory_order_relaxed); }
-  // The peer address as the socket reports it (before the thread starts).
-  std::string SocketPeerAddress() const { return socket_.PeerAddress(); }
 
   // When the connection began waiting for a request with nothing of it
   // received yet (steady milliseconds), or -1 while a request is under way.

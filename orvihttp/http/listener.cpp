@@ -114,7 +114,7 @@ class Listener : public Thread {
       RefuseBusy(client);
       return;
     }
-    AddClient(client);
+    AddClient(client, address);
   }
 
   // A short 503 and the end, sent from this thread: the reply fits in the
