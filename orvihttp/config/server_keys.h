@@ -8,8 +8,6 @@
 
 // Run-time entries, never saved.
 inline constexpr StringKey kInstallPath{"InstallPath", "", false};
-inline constexpr BoolKey kMainDialog{"MainDialog", false, false};
-inline constexpr BoolKey kMainDialogAlloc{"MainDialogAlloc", false, false};
 inline constexpr StringKey kBinLogPath{"BinLogPath", "OrviHTTP.binlog", false};
 
 // Saved entries, in the order their defaults are set at start.

@@ -20,8 +20,6 @@ std::string HelpPagePath(const std::string& folder) {
 
 void LoadServerConfiguration(const std::string& folder) {
   SetSetting(kInstallPath, folder);
-  SetDefault(kMainDialog);
-  SetDefault(kMainDialogAlloc);
   SetSetting(kBinLogPath, JoinPath(folder, kBinLogPath.defaultValue));
 
   SetDefault(kFirstTime);

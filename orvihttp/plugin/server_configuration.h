@@ -3,7 +3,7 @@
 #include <string>
 
 // Fills the settings store for a start in `folder`: the run-time entries
-// (`InstallPath`, `MainDialog`, `MainDialogAlloc`, `BinLogPath`), then the
+// (`InstallPath`, `BinLogPath`), then the
 // persistent defaults in their fixed order, then OrviHTTP.ini over them.
 void LoadServerConfiguration(const std::string& folder);
 

@@ -13,7 +13,7 @@ SettingsWindowOwner::~SettingsWindowOwner() {
 
 void SettingsWindowOwner::Open() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (window_ && GetSetting(kMainDialog)) {
+  if (window_ && window_->IsOpen()) {
     window_->BringToFront();
     return;
   }
@@ -23,14 +23,12 @@ void SettingsWindowOwner::Open() {
   if (!window_) {
     std::fputs(NoWindowMessage(GetSetting(kInstallPath)).c_str(), stderr);
     std::fflush(stderr);
-    return;
   }
-  SetSetting(kMainDialogAlloc, true);
 }
 
 void SettingsWindowOwner::FreeIfClosed() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (window_ && !GetSetting(kMainDialog)) FreeLocked();
+  if (window_ && !window_->IsOpen()) FreeLocked();
 }
 
 void SettingsWindowOwner::CloseAndFree() {
@@ -42,5 +40,14 @@ void SettingsWindowOwner::FreeLocked() {
   if (!window_) return;
   // The object's destructor closes an open window and waits for its thread.
   window_.reset();
-  SetSetting(kMainDialogAlloc, false);
+}
+
+bool SettingsWindowOwner::HasWindow() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return window_ != nullptr;
+}
+
+bool SettingsWindowOwner::WindowOpen() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return window_ && window_->IsOpen();
 }

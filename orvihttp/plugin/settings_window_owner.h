@@ -8,11 +8,11 @@
 
 // Holds the plugin's settings window, if any, between the host's main thread
 // (open, close at stop) and the status thread (frees a window the user
-// closed). The settings flags say what state it is in: `MainDialogAlloc` while
-// an object exists, `MainDialog` while its window is open (set and cleared by
-// the window). Every step that tests the flags and deletes the object runs
-// under one lock, and deleting the object waits for its thread, so neither
-// caller can free it twice or free it under a running window.
+// closed). It keeps that state itself, not in the settings store: an object
+// exists, and its window is open (the object says so). Every step that looks
+// at the state and deletes the object runs under one lock, and deleting the
+// object waits for its thread, so neither caller can free it twice or free it
+// under a running window.
 class SettingsWindowOwner {
  public:
   using Factory = std::function<std::unique_ptr<SettingsWindowObject>()>;
@@ -27,6 +27,10 @@ class SettingsWindowOwner {
   void FreeIfClosed();
   // Plugin stop: closes an open window and frees it.
   void CloseAndFree();
+  // A window object exists (open, or closed and not yet freed).
+  bool HasWindow();
+  // Its window is open.
+  bool WindowOpen();
 
  private:
   void FreeLocked();

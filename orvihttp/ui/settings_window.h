@@ -11,10 +11,12 @@ class SettingsWindowObject {
   virtual ~SettingsWindowObject() = default;
   // Brings the open window in front of the others.
   virtual void BringToFront() = 0;
+  // True from creation until the window's thread ends (the user closed it).
+  // Any thread.
+  virtual bool IsOpen() const = 0;
 };
 
-// Creates the object and starts the window's thread; the object sets
-// `MainDialog` while the window is open. Deleting the object closes the window
+// Creates the object and starts the window's thread. Deleting the object closes the window
 // (as Cancel) and waits for its thread. Its Help button calls `openHelp`.
 // Null on a build without windows.
 std::unique_ptr<SettingsWindowObject> CreateSettingsWindow(std::function<void()> openHelp);

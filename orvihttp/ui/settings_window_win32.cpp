@@ -50,7 +50,6 @@ class SettingsWindow final : public SettingsWindowObject, private Thread {
     // it. Windows gives a new thread its process's desktop anyway; Wine gives
     // it the default one.
     desktop_ = GetThreadDesktop(GetCurrentThreadId());
-    SetSetting(kMainDialog, true);
     Start();
   }
 
@@ -63,9 +62,11 @@ class SettingsWindow final : public SettingsWindowObject, private Thread {
     SetForegroundWindow(window);
   }
 
+  bool IsOpen() const override { return open_.load(); }
+
  private:
   void Run() override;
-  void OnThreadStop() override { SetSetting(kMainDialog, false); }
+  void OnThreadStop() override { open_.store(false); }
 
   static INT_PTR CALLBACK Proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
   void Initialise(HWND dialog);
@@ -80,6 +81,7 @@ class SettingsWindow final : public SettingsWindowObject, private Thread {
   std::function<void()> openHelp_;
   HDESK desktop_ = nullptr;
   std::atomic<HWND> window_{nullptr};
+  std::atomic<bool> open_{true};
   HIMAGELIST tabImages_ = nullptr;
   HICON largeIcon_ = nullptr;
   HICON smallIcon_ = nullptr;

@@ -10,9 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "foundation/setting_key.h"
 #include "foundation/settings.h"
-#include "orvihttp/config/server_keys.h"
 
 namespace {
 
@@ -21,14 +19,13 @@ std::atomic<int> made_windows{0};
 std::atomic<int> fronted_windows{0};
 std::atomic<int> deleted_while_running{0};
 
-// Behaves as the real window does towards its owner: `MainDialog` is Yes from
-// construction until its thread ends; deleting it closes it and waits.
+// Behaves as the real window does towards its owner: open from construction
+// until its thread ends; deleting it closes it and waits.
 class CountedWindow final : public SettingsWindowObject {
  public:
   explicit CountedWindow(int lifetimeMs) {
     ++live_windows;
     ++made_windows;
-    SetSetting(kMainDialog, true);
     thread_ = std::thread([this, lifetimeMs] {
       std::unique_lock<std::mutex> lock(mutex_);
       if (lifetimeMs >= 0) {
@@ -36,7 +33,7 @@ class CountedWindow final : public SettingsWindowObject {
       } else {
         closed_.wait(lock, [this] { return close_; });
       }
-      SetSetting(kMainDialog, false);
+      open_ = false;
       ended_ = true;
     });
   }
@@ -51,6 +48,7 @@ class CountedWindow final : public SettingsWindowObject {
     --live_windows;
   }
   void BringToFront() override { ++fronted_windows; }
+  bool IsOpen() const override { return open_; }
   // The user closes the window.
   void CloseByUser() {
     {
@@ -65,6 +63,7 @@ class CountedWindow final : public SettingsWindowObject {
   std::condition_variable closed_;
   bool close_ = false;
   bool ended_ = false;
+  std::atomic<bool> open_{true};
   std::thread thread_;
 };
 
@@ -72,15 +71,13 @@ class SettingsWindowOwnerTest : public testing::Test {
  protected:
   void SetUp() override {
     live_windows = made_windows = fronted_windows = deleted_while_running = 0;
-    SetSetting(kMainDialog, false);
-    SetSetting(kMainDialogAlloc, false);
   }
   void TearDown() override { DestroySettings(); }
 };
 
-bool WaitForClosed(int milliseconds) {
+bool WaitForClosed(SettingsWindowOwner& owner, int milliseconds) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (GetSetting(kMainDialog)) {
+  while (owner.WindowOpen()) {
     if (std::chrono::steady_clock::now() > end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
@@ -96,35 +93,35 @@ TEST_F(SettingsWindowOwnerTest, OpenTwiceReopenAfterCloseAndFreeByStatusThread) 
   });
 
   owner.Open();
-  EXPECT_TRUE(GetSetting(kMainDialog));
-  EXPECT_TRUE(GetSetting(kMainDialogAlloc));
+  EXPECT_TRUE(owner.WindowOpen());
+  EXPECT_TRUE(owner.HasWindow());
   owner.Open();
   EXPECT_EQ(made_windows, 1) << "a second choice only brings the window forward";
   EXPECT_EQ(fronted_windows, 1);
 
   // Closed by the user and chosen again at once: the old object goes first.
   current->CloseByUser();
-  ASSERT_TRUE(WaitForClosed(2000));
-  EXPECT_TRUE(GetSetting(kMainDialogAlloc));
+  ASSERT_TRUE(WaitForClosed(owner, 2000));
+  EXPECT_TRUE(owner.HasWindow());
   owner.FreeIfClosed();
   EXPECT_EQ(live_windows, 0) << "the status thread frees a closed window";
-  EXPECT_FALSE(GetSetting(kMainDialogAlloc));
+  EXPECT_FALSE(owner.HasWindow());
 
   owner.Open();
   current->CloseByUser();
-  ASSERT_TRUE(WaitForClosed(2000));
+  ASSERT_TRUE(WaitForClosed(owner, 2000));
   owner.Open();
   EXPECT_EQ(made_windows, 3);
   EXPECT_EQ(live_windows, 1);
-  EXPECT_TRUE(GetSetting(kMainDialog));
+  EXPECT_TRUE(owner.WindowOpen());
 
   // An open window survives the status thread and goes with the plugin.
   owner.FreeIfClosed();
   EXPECT_EQ(live_windows, 1);
   owner.CloseAndFree();
   EXPECT_EQ(live_windows, 0);
-  EXPECT_FALSE(GetSetting(kMainDialog));
-  EXPECT_FALSE(GetSetting(kMainDialogAlloc));
+  EXPECT_FALSE(owner.WindowOpen());
+  EXPECT_FALSE(owner.HasWindow());
   EXPECT_EQ(deleted_while_running, 0);
 }
 
@@ -153,17 +150,17 @@ TEST_F(SettingsWindowOwnerTest, ThreeDeletersRacingFreeEachWindowOnceAfterItsThr
   EXPECT_GT(made_windows, 10);
   EXPECT_EQ(live_windows, 0) << "no window object outlives the plugin";
   EXPECT_EQ(deleted_while_running, 0);
-  EXPECT_FALSE(GetSetting(kMainDialogAlloc));
+  EXPECT_FALSE(owner.HasWindow());
 }
 
-TEST_F(SettingsWindowOwnerTest, WithoutWindowsTheFlagsStayNo) {
+TEST_F(SettingsWindowOwnerTest, WithoutWindowsNothingIsHeld) {
   SettingsWindowOwner owner([] { return std::unique_ptr<SettingsWindowObject>(); });
   testing::internal::CaptureStderr();
   owner.Open();
   std::string said = testing::internal::GetCapturedStderr();
   EXPECT_NE(said.find("OrviHTTP.ini"), std::string::npos) << said;
-  EXPECT_FALSE(GetSetting(kMainDialog));
-  EXPECT_FALSE(GetSetting(kMainDialogAlloc));
+  EXPECT_FALSE(owner.WindowOpen());
+  EXPECT_FALSE(owner.HasWindow());
 }
 
 }  // namespace

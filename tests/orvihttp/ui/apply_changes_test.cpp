@@ -77,7 +77,7 @@ TEST_F(ApplyChangesTest, WorkingValuesReachStoreAndFileButLiveActiveAndStatsSurv
   EXPECT_EQ(ini[kPhpPath.name], "\"C:\\php\\php-cgi.exe\"");
   // Run-time entries were copied but are not persistent: never saved.
   EXPECT_EQ(ini.count(kInstallPath.name), 0u);
-  EXPECT_EQ(ini.count(kMainDialog.name), 0u);
+  EXPECT_EQ(ini.count("MainDialog"), 0u);
 
   // A second Apply from the same copy, after the server was stopped again,
   // still keeps the live Active.
