@@ -48,23 +48,28 @@ PluginWatcher::~PluginWatcher() {
   notification_.reset();
 }
 
-bool PluginWatcher::Begin() {
+bool PluginWatcher::Arm() {
   auto notification = std::make_unique<Notification>();
   notification->inotify = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
   notification->wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (notification->inotify >= 0) {
     notification->top = inotify_add_watch(notification->inotify, folder_.c_str(), kWatchedEvents);
   }
-  if (notification->inotify < 0 || notification->wake < 0 || notification->top < 0) {
-    ShowMessageBox("Cannot create change notification handle", "Error", MessageIcon::None);
-    return false;
-  }
+  if (notification->inotify < 0 || notification->wake < 0 || notification->top < 0) return false;
   for (const FolderEntry& entry : ListFolder(folder_)) {
     if (entry.isFolder) {
       notification->WatchSubFolder(JoinPath(folder_, entry.name));
     }
   }
   notification_ = std::move(notification);
+  return true;
+}
+
+bool PluginWatcher::Begin() {
+  if (!notification_ && !Arm()) {
+    ShowMessageBox("Cannot create change notification handle", "Error", MessageIcon::None);
+    return false;
+  }
   return Start();
 }
 
