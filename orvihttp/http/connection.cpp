@@ -1,22 +1,12 @@
 #include "orvihttp/http/connection.h"
 
-#include <chrono>
-
+#include "foundation/clock.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/connection_limits.h"
 #include "orvihttp/http/connection_pool.h"
 #include "orvihttp/http/memory_budget.h"
-
-namespace {
-
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-}  // namespace
 
 Connection::Connection(SocketHandle socket, uint32_t connectionId)
     : connectionId_(connectionId), lastActivity_(NowMs()) {
