@@ -11,6 +11,7 @@
 #include "foundation/paths.h"
 #include "foundation/settings.h"
 #include "orvihttp/logging/binary_log.h"
+#include "orvihttp/logging/binary_log_reader.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/server_fixture.h"
 #include "tests/support/child_program.h"

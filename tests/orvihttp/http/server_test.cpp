@@ -11,6 +11,7 @@
 #include "orvihttp/http/ip_blacklist.h"
 #include "orvihttp/http/listener.h"
 #include "orvihttp/logging/binary_log.h"
+#include "orvihttp/logging/binary_log_reader.h"
 #include "orvihttp/logging/display_queue.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/message_box_answerer.h"
