@@ -71,13 +71,19 @@ int HostSession::Run() {
                                  StatusRecord record = MakeStatusRecord(pluginId, 0, 0, nullptr);
                                  platform_.SendToHostWindow(StatusRemove, &record, sizeof record);
                                }});
-  {
-    PluginManagerAccess manager(ThePluginManager());
-    manager->Rescan();
-  }
   pluginsFolder_ = JoinPath(install, kPluginsFolder);
   watcher_ = std::make_unique<PluginWatcher>(pluginsFolder_,
                                              [this] { platform_.PostRescan(pluginsFolder_); });
+  {
+    // Making the manager makes the Plugins folder. Watching begins then,
+    // before the first scan lists the folder, so a plugin file replaced while
+    // that scan still loads the old one is reloaded right after it, not left
+    // until some later change.
+    PluginManagerAccess manager(ThePluginManager());
+    watcher_->Arm();
+    manager->Rescan();
+  }
+  // A failure is told only now, once the plugins have started.
   watcher_->Begin();
 
   SetDefault(kHostDialogOpen);

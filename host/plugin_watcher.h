@@ -19,16 +19,24 @@ class PluginWatcher : public Thread {
   PluginWatcher(std::string folder, std::function<void()> onChange);
   ~PluginWatcher() override;
 
-  // Asks the system for change notices and starts the thread. When no notice
-  // can be had, tells the user once; the host then runs without hot reload.
+  // Asks the system for change notices on the folder and its sub-folders,
+  // quietly. Every change from then on is kept for the thread, even one made
+  // before the thread runs: armed before the host's first scan lists the
+  // folder, the watcher also notices a plugin replaced while that scan still
+  // loads the old file.
+  bool Arm();
+  // Starts the thread, arming first when that has not been done. When no
+  // notice can be had, tells the user once; the host then runs without hot
+  // reload.
   bool Begin();
 
  protected:
   void Run() override;
 
  private:
-  struct Notification;  // the platform's change-notification handle
+  struct Notification;  // the platform's change-notification handles
   std::string folder_;
   std::function<void()> onChange_;
   std::unique_ptr<Notification> notification_;
+  std::string failure_;  // the system's reason when arming failed
 };

@@ -49,7 +49,7 @@ PluginWatcher::~PluginWatcher() {
   notification_.reset();
 }
 
-bool PluginWatcher::Begin() {
+bool PluginWatcher::Arm() {
   auto notification = std::make_unique<Notification>();
   // Only a folder is watched: inotify would also watch a plain file of the
   // same name, which never tells of plugins.
@@ -58,7 +58,7 @@ bool PluginWatcher::Begin() {
               (notification->top = inotify_add_watch(notification->inotify, folder_.c_str(),
                                                      kWatchedEvents | IN_ONLYDIR)) >= 0;
   if (!made) {
-    ShowMessageBox(WatchFailedText(folder_, LastSystemErrorText()), "Error", MessageIcon::None);
+    failure_ = LastSystemErrorText();
     return false;
   }
   for (const FolderEntry& entry : ListFolder(folder_)) {
@@ -67,6 +67,14 @@ bool PluginWatcher::Begin() {
     }
   }
   notification_ = std::move(notification);
+  return true;
+}
+
+bool PluginWatcher::Begin() {
+  if (!notification_ && !Arm()) {
+    ShowMessageBox(WatchFailedText(folder_, failure_), "Error", MessageIcon::None);
+    return false;
+  }
   return Start();
 }
 

@@ -1,21 +1,11 @@
 #include "orvihttp/http/connection.h"
 
-#include <chrono>
-
+#include "foundation/clock.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/connection_limits.h"
 #include "orvihttp/http/connection_pool.h"
 #include "orvihttp/http/memory_budget.h"
 #include "orvihttp/http/route_request.h"
-
-namespace {
-
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-}  // namespace
 
 Connection::Connection(SocketHandle socket, uint32_t connectionId, std::string peerAddress)
     : connectionId_(connectionId), lastActivity_(NowMs()), peerAddress_(std::move(peerAddress)) {

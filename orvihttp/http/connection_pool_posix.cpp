@@ -1,7 +1,6 @@
 #include <errno.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "foundation/blocking_wait.h"
+#include "foundation/clock.h"
 #include "foundation/thread.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/connection.h"
@@ -30,12 +30,6 @@ constexpr int64_t kSweepEveryMs = 250;
 // A thread that found no place to poll after its long turn waits this long
 // for one, then ends.
 constexpr auto kSpareLifetime = std::chrono::seconds(10);
-
-int64_t NowMs() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
 
 class ConnectionPool {
  public:

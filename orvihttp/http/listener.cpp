@@ -86,7 +86,8 @@ class Listener : public Thread {
 
  private:
   static void LogAcceptFailing() {
-    PostLogLine(0, LocalTimestamp() + " --- Cannot accept connections: out of resources");
+    PostLogLine(LogLineKind::ListenerEvent,
+                LocalTimestamp() + " --- Cannot accept connections: out of resources");
   }
 
   static void Admit(SocketHandle client) {

@@ -6,13 +6,13 @@
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/time.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
 #include "foundation/blocking_wait.h"
+#include "foundation/clock.h"
 #include "orvihttp/http/socket_io.h"
 
 namespace {
@@ -23,12 +23,6 @@ int Fd(SocketHandle handle) {
 
 SocketHandle Handle(int fd) {
   return fd < 0 ? kInvalidSocket : static_cast<SocketHandle>(fd);
-}
-
-int64_t SteadyNowMs() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 bool WouldBlock(int error) {
@@ -191,7 +185,7 @@ SocketWait ReceiveWithin(SocketHandle socket, char* buffer, int length, uint32_t
   if (wakeup && wakeup->IsWoken()) return SocketWait::Woken;
   if (milliseconds == kReceiveWaitMs) {
     NoteBlockingWait();
-    const int64_t start = SteadyNowMs();
+    const int64_t start = NowMs();
     ssize_t result;
     do {
       result = recv(Fd(socket), buffer, static_cast<size_t>(length), 0);
@@ -211,7 +205,7 @@ SocketWait ReceiveWithin(SocketHandle socket, char* buffer, int length, uint32_t
     }
     // The limit ran out; a socket that does not block at all (not one we
     // accepted) says so at once, and is waited for below instead.
-    if (SteadyNowMs() - start >= kReceiveWaitMs / 2) return SocketWait::TimedOut;
+    if (NowMs() - start >= kReceiveWaitMs / 2) return SocketWait::TimedOut;
   }
   const SocketWait wait = WaitForSocket(socket, false, milliseconds, wakeup);
   if (wait != SocketWait::Ready) return wait;

@@ -79,14 +79,14 @@ void LogResponse(const ServerSettings& settings, const std::string& peerAddress,
     AppendAccessLog(settings,
                     AccessLogLine(peerAddress, requestLine, status, bodyBytes, LogTimestamp()));
   }
-  PostLogLine(status > 399 ? 3 : 2,
+  PostLogLine(status > 399 ? LogLineKind::Failed : LogLineKind::Answered,
               LocalTimestamp() + " - " + peerAddress + " - " + EscapeForLog(requestLine));
 }
 
 void LogServerStarted() {
   AppendAccessLog(std::string("#\r\n# Started ") + kProductName + " " + LogTimestamp() +
                   "\r\n#\r\n");
-  PostLogLine(0, LocalTimestamp() + " --- Started " + kProductName);
+  PostLogLine(LogLineKind::ListenerEvent, LocalTimestamp() + " --- Started " + kProductName);
 }
 
 void LogServerSocketFailed(int port) {
@@ -95,5 +95,6 @@ void LogServerSocketFailed(int port) {
     AppendAccessLog("# Could not initialise server socket at port " + portText + " " +
                     LogTimestamp() + "\r\n");
   }
-  PostLogLine(0, LocalTimestamp() + " --- Could not initialise server socket at port " + portText);
+  PostLogLine(LogLineKind::ListenerEvent,
+              LocalTimestamp() + " --- Could not initialise server socket at port " + portText);
 }

@@ -5,7 +5,6 @@
 #include <ctime>
 
 #include "foundation/byte_codec.h"
-#include "orvihttp/logging/binary_log_reader.h"
 #include "orvihttp/logging/log_file.h"
 
 namespace {
@@ -193,8 +192,4 @@ std::size_t ParseBinLog(const uint8_t* data, std::size_t size, const BinLogVisit
     at = next;
   }
   return at;
-}
-
-bool ReadBinLogFile(const std::string& path, const BinLogVisitor& record) {
-  return ReadBinLogFrom(path, 0, record).has_value();
 }

@@ -83,5 +83,3 @@ BinLogRead ReadBinLogRecord(const uint8_t* data, std::size_t size, BinLogRecord&
 // of bytes consumed.
 using BinLogVisitor = std::function<void(const BinLogRecord&)>;
 std::size_t ParseBinLog(const uint8_t* data, std::size_t size, const BinLogVisitor& record);
-// Reads a whole log file in bounded chunks; false when it cannot be opened.
-bool ReadBinLogFile(const std::string& path, const BinLogVisitor& record);

@@ -52,6 +52,10 @@ std::optional<uint64_t> ReadBinLogFrom(const std::string& path, uint64_t offset,
   return offset;
 }
 
+bool ReadBinLogFile(const std::string& path, const BinLogVisitor& record) {
+  return ReadBinLogFrom(path, 0, record).has_value();
+}
+
 BinLogFollower::Pass BinLogFollower::ReadNew(const std::string& path,
                                              const std::function<void()>& restart,
                                              const BinLogVisitor& record) {

@@ -15,6 +15,8 @@
 // Reads in bounded chunks; nothing when the file cannot be opened.
 std::optional<uint64_t> ReadBinLogFrom(const std::string& path, uint64_t offset,
                                        const BinLogVisitor& record);
+// Reads a whole log file in bounded chunks; false when it cannot be opened.
+bool ReadBinLogFile(const std::string& path, const BinLogVisitor& record);
 
 // Follows one log file from pass to pass. Only the bytes past the last pass
 // are read, unless the file is no longer the one read before (cut shorter,

@@ -71,9 +71,9 @@ Singleton<DisplayQueue> queue;
 
 }  // namespace
 
-void PostLogLine(uint32_t kind, const std::string& text) {
+void PostLogLine(LogLineKind kind, const std::string& text) {
   SingletonAccess<DisplayQueue> stored(queue);
-  stored->Append(kind, text);
+  stored->Append(static_cast<uint32_t>(kind), text);
 }
 
 std::vector<DisplayLine> DisplayLines() {

@@ -3,15 +3,16 @@
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"
+#include "orvihttp/config/install_files.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/plugin/server_texts.h"
 
 std::string IniFilePath(const std::string& folder) {
-  return JoinPath(folder, "OrviHTTP.ini");
+  return JoinPath(folder, kIniFileName);
 }
 
 std::string DirFilePath(const std::string& folder) {
-  return JoinPath(folder, "OrviHTTP.dir");
+  return JoinPath(folder, kDirFileName);
 }
 
 std::string HelpPagePath(const std::string& folder) {

@@ -3,16 +3,8 @@
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"
+#include "orvihttp/config/install_files.h"
 #include "orvihttp/config/server_keys.h"
-
-namespace {
-
-// The plugin's files in its install folder. The window sits beside the plugin
-// object, not below it, so it names them itself.
-constexpr char kIniFileName[] = "OrviHTTP.ini";
-constexpr char kDirFileName[] = "OrviHTTP.dir";
-
-}  // namespace
 
 void ApplyChanges(const WorkingSettings& workingSettings, const VirtualFolder& workingTree) {
   VirtualDirectory::ReplaceTree(workingTree);

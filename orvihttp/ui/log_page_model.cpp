@@ -6,10 +6,10 @@
 #include "orvihttp/config/server_keys.h"
 
 LineColour ColourOfKind(uint32_t kind) {
-  switch (kind) {
-    case 2:
+  switch (static_cast<LogLineKind>(kind)) {
+    case LogLineKind::Answered:
       return {0, 128, 0};
-    case 3:
+    case LogLineKind::Failed:
       return {208, 0, 0};
     default:
       return {0, 0, 0};

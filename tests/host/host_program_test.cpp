@@ -126,6 +126,24 @@ TEST(HostProgram, OverwrittenPluginIsReloadedUnderItsIdAndUnrelatedFilesChangeNo
   EXPECT_FALSE(IsFolder(host.temp()));
 }
 
+TEST(HostProgram, APluginReplacedWhileTheFirstScanStillRunsIsReloadedAfterIt) {
+  // The start takes long enough for the file to be replaced after the scan
+  // listed it and before the scan ends.
+  InstalledHost host("StartDelayMs = 1500\r\n");
+  host.Put("fixture_recording_plugin", InstalledHost::Lib("A"));
+  HostProcess process;
+  ASSERT_TRUE(host.Start(process));
+  ASSERT_TRUE(host.WaitForLine("start 0"));
+  host.Put("fixture_recording_plugin", InstalledHost::Lib("A"));
+  ASSERT_TRUE(host.WaitForLine("start 0", 2)) << "the replaced file was never loaded";
+  std::vector<std::string> lines = host.Lines();
+  ASSERT_GE(IndexOf(lines, "stop 0"), 0);
+  EXPECT_GT(IndexOf(lines, "start 0", IndexOf(lines, "stop 0")), 0);
+
+  process.RequestExit();
+  ASSERT_TRUE(process.WaitForExit(kExitTimeoutMs)) << Dump(host);
+}
+
 TEST(HostProgram, ReloadsAPluginWhoseThreadIsReportingWhenItIsStopped) {
   // The plugin's Stop joins a thread that may be blocked in HostCallback,
   // waiting for the very main thread that runs Stop.

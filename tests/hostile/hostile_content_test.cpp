@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/settings.h"
+#include "orvihttp/config/product_identity.h"
 #include "orvihttp/content/php_child_slots.h"
 #include "orvihttp/content/php_gateway.h"
 #include "orvihttp/logging/display_queue.h"
@@ -181,7 +182,8 @@ TEST_F(HostilePhp, LongOutputIsStreamedAndLoggedAsSent) {
   // No length is known when the answer starts: the closed connection ends it.
   EXPECT_EQ(WithoutDate(response.substr(0, headEnd + 4)),
             "HTTP/1.1 200\r\nConnection: close\r\nDate: <date>\r\n"
-            "Server: Orvi HTTP Server 2.0.1\r\n"
+            "Server: Orvi HTTP Server " ORVI_VERSION_TEXT
+            "\r\n"
             "Content-Type: text/html; charset=ISO-8859-1\r\n\r\n");
   const std::string body = response.substr(headEnd + 4);
   EXPECT_TRUE(body == Output(script, content)) << body.size();

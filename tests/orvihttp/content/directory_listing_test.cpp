@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "orvihttp/config/product_identity.h"
 #include "orvihttp/content/virtual_directory.h"
 
 namespace {
@@ -15,7 +16,8 @@ const std::string kHead =
     "</td><td><b>Size</b></td><td><b>Date</b></td></tr>";
 
 std::string Footer(int port) {
-  return "</table><hr><i>Orvi HTTP Server 2.0.1 at port " + std::to_string(port) + ".</body>";
+  return "</table><hr><i>Orvi HTTP Server " ORVI_VERSION_TEXT " at port " + std::to_string(port) +
+         ".</body>";
 }
 
 std::string Row(const std::string& link, const std::string& text, const std::string& size,
@@ -50,7 +52,8 @@ TEST_F(ListingTest, RootListing) {
             "<tr bgcolor=#ccffdd><td><b>Name</b></td><td><b>Size</b></td><td><b>Date</b></td>"
             "</tr><tr><td><a href=\"/a.html\">a.html</a></td><td>10</td><td>Sun, 13 Sep 2020 "
             "12:26:40 GMT</td></tr><tr><td><a href=\"/docs/\">docs/</a></td><td>0</td><td>Tue, "
-            "14 Nov 2023 22:13:20 GMT</td></tr></table><hr><i>Orvi HTTP Server 2.0.1 at port "
+            "14 Nov 2023 22:13:20 GMT</td></tr></table><hr><i>Orvi HTTP Server " ORVI_VERSION_TEXT
+            " at port "
             "8080.</body>");
 }
 

@@ -10,7 +10,9 @@
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"
+#include "orvihttp/config/product_identity.h"
 #include "orvihttp/logging/binary_log.h"
+#include "orvihttp/logging/binary_log_reader.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/server_fixture.h"
 #include "tests/support/child_program.h"
@@ -27,7 +29,7 @@ std::string Post(int port, const std::string& uri, const std::string& body) {
 // A generated response (listing, script output): no Last-Modified line.
 std::string PageResponse(const std::string& body, bool withBody = true) {
   return "HTTP/1.1 200\r\nConnection: Keep-Alive\r\nDate: <date>\r\n"
-         "Server: Orvi HTTP Server 2.0.1\r\nContent-Type: " +
+         "Server: Orvi HTTP Server " ORVI_VERSION_TEXT "\r\nContent-Type: " +
          std::string(kHtmlType) + "\r\nContent-Length: " + std::to_string(body.size()) +
          "\r\n\r\n" + (withBody ? body : "");
 }

@@ -15,6 +15,7 @@
 #include "orvihttp/content/http_date.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/logging/binary_log.h"
+#include "orvihttp/logging/binary_log_reader.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/server_fixture.h"
 #include "tests/support/test_support.h"

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "orvihttp/http/client_registry.h"
-#include "orvihttp/logging/display_queue.h"
 #include "orvihttp/http/ip_blacklist.h"
+#include "orvihttp/logging/display_queue.h"
 
 namespace {
 
@@ -13,8 +13,8 @@ class DisplayQueue : public ::testing::Test {
 };
 
 TEST_F(DisplayQueue, KeepsKindAndTheFirst255Characters) {
-  PostLogLine(2, std::string(300, 'x'));
-  PostLogLine(3, "short");
+  PostLogLine(LogLineKind::Answered, std::string(300, 'x'));
+  PostLogLine(LogLineKind::Failed, "short");
   std::vector<DisplayLine> lines = DisplayLines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].kind, 2u);
@@ -29,10 +29,10 @@ TEST_F(DisplayQueue, ReadersFollowByLineNumber) {
   std::vector<DisplayLine> shown;
   uint64_t next = CopyDisplayLinesFrom(0, &shown);
   EXPECT_EQ(next, 0u);
-  PostLogLine(0, "a");
-  PostLogLine(0, "b");
+  PostLogLine(LogLineKind::ListenerEvent, "a");
+  PostLogLine(LogLineKind::ListenerEvent, "b");
   next = CopyDisplayLinesFrom(next, &shown);
-  PostLogLine(0, "c");
+  PostLogLine(LogLineKind::ListenerEvent, "c");
   next = CopyDisplayLinesFrom(next, &shown);
   EXPECT_EQ(next, 3u);
   ASSERT_EQ(shown.size(), 3u);
@@ -40,7 +40,7 @@ TEST_F(DisplayQueue, ReadersFollowByLineNumber) {
 }
 
 TEST_F(DisplayQueue, DropsOnlyTheOldestLinesWhenFarTooLong) {
-  for (int i = 0; i < 20005; ++i) PostLogLine(2, std::to_string(i));
+  for (int i = 0; i < 20005; ++i) PostLogLine(LogLineKind::Answered, std::to_string(i));
   std::vector<DisplayLine> lines = DisplayLines();
   ASSERT_EQ(lines.size(), 20000u);
   EXPECT_EQ(lines.front().text, "5");

@@ -11,6 +11,7 @@
 #include "foundation/file_system.h"
 #include "foundation/settings.h"
 #include "orvihttp/logging/binary_log.h"
+#include "orvihttp/logging/binary_log_reader.h"
 #include "orvihttp/logging/display_queue.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/server_fixture.h"

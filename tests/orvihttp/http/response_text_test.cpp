@@ -3,9 +3,10 @@
 #include <ctime>
 #include <set>
 
+#include "orvihttp/config/product_identity.h"
+#include "orvihttp/content/http_date.h"
 #include "orvihttp/http/error_response.h"
 #include "orvihttp/http/header_fields.h"
-#include "orvihttp/content/http_date.h"
 #include "orvihttp/http/mime_table.h"
 
 namespace {
@@ -20,7 +21,8 @@ TEST(HeaderBlock, LinesComeInTheirFixedOrder) {
   EXPECT_EQ(fields.BuildHeaderBlockWithDate(kDate),
             "Connection: Keep-Alive\r\n"
             "Date: Sun, 06 Dec 2026 01:15:29 GMT\r\n"
-            "Server: Orvi HTTP Server 2.0.1\r\n"
+            "Server: Orvi HTTP Server " ORVI_VERSION_TEXT
+            "\r\n"
             "Content-Type: image/gif\r\n"
             "Content-Length: 10\r\n"
             "Last-Modified: Tue, 14 Nov 2023 22:13:20 GMT\r\n"
@@ -118,7 +120,8 @@ TEST(ErrorResponses, StatusOnlyBodiesAreTextPlain) {
                                  "\r\n"
                                  "Connection: Keep-Alive\r\n"
                                  "Date: Sun, 06 Dec 2026 01:15:29 GMT\r\n"
-                                 "Server: Orvi HTTP Server 2.0.1\r\n"
+                                 "Server: Orvi HTTP Server " ORVI_VERSION_TEXT
+                                 "\r\n"
                                  "Content-Type: text/plain; charset=ISO-8859-1\r\n"
                                  "Content-Length: " +
                                  std::to_string(std::string(body).size()) + "\r\n\r\n");
@@ -130,7 +133,7 @@ TEST(ErrorResponses, PagesNameThePort) {
   EXPECT_EQ(notFound.body,
             "<html>\r\n<head>\r\n<title>404 Page not found</title>\r\n</head>\r\n<body>\r\n"
             "<h1>Page not found</h1>\r\nThe requested URL was not found on this server.\r\n"
-            "<hr><i>Orvi HTTP Server 2.0.1 at port 8080.</body></html>");
+            "<hr><i>Orvi HTTP Server " ORVI_VERSION_TEXT " at port 8080.</body></html>");
   EXPECT_NE(notFound.head.find("Content-Type: text/html; charset=ISO-8859-1\r\nContent-Length: " +
                                std::to_string(notFound.body.size()) + "\r\n\r\n"),
             std::string::npos);
@@ -138,7 +141,7 @@ TEST(ErrorResponses, PagesNameThePort) {
   EXPECT_EQ(forbidden.body,
             "<html>\r\n<head>\r\n<title>403 Forbidden</title>\r\n</head>\r\n<body>\r\n"
             "<h1>Forbidden</h1>\r\nYou do not have access to the requested URL on this server.\r\n"
-            "<hr><i>Orvi HTTP Server 2.0.1 at port 81.</body></html>");
+            "<hr><i>Orvi HTTP Server " ORVI_VERSION_TEXT " at port 81.</body></html>");
   EXPECT_EQ(forbidden.head.rfind("HTTP/1.1 403\r\n", 0), 0u);
   ErrorResponse other = BuildErrorResponseWithDate(302, 80, kDate);
   EXPECT_EQ(other.body, "");

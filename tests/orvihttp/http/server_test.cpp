@@ -6,11 +6,13 @@
 
 #include "foundation/file_text.h"
 #include "foundation/settings.h"
+#include "orvihttp/config/product_identity.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/ip_blacklist.h"
 #include "orvihttp/http/listener.h"
 #include "orvihttp/logging/binary_log.h"
+#include "orvihttp/logging/binary_log_reader.h"
 #include "orvihttp/logging/display_queue.h"
 #include "orvihttp/ui/server_socket_error.h"
 #include "tests/orvihttp/http/http_test_client.h"
@@ -24,7 +26,8 @@ std::string FileResponse(const std::string& contentType, const std::string& body
   return "HTTP/1.1 200\r\n"
          "Connection: Keep-Alive\r\n"
          "Date: <date>\r\n"
-         "Server: Orvi HTTP Server 2.0.1\r\n"
+         "Server: Orvi HTTP Server " ORVI_VERSION_TEXT
+         "\r\n"
          "Content-Type: " +
          contentType +
          "\r\n"
@@ -42,7 +45,8 @@ std::string StatusResponse(int code, const std::string& type, const std::string&
          "\r\n"
          "Connection: Keep-Alive\r\n"
          "Date: <date>\r\n"
-         "Server: Orvi HTTP Server 2.0.1\r\n"
+         "Server: Orvi HTTP Server " ORVI_VERSION_TEXT
+         "\r\n"
          "Content-Type: " +
          type +
          "\r\n"
@@ -57,14 +61,14 @@ std::string PlainError(int code, const std::string& text) {
 std::string NotFoundPage(int port) {
   return "<html>\r\n<head>\r\n<title>404 Page not found</title>\r\n</head>\r\n<body>\r\n"
          "<h1>Page not found</h1>\r\nThe requested URL was not found on this server.\r\n"
-         "<hr><i>Orvi HTTP Server 2.0.1 at port " +
+         "<hr><i>Orvi HTTP Server " ORVI_VERSION_TEXT " at port " +
          std::to_string(port) + ".</body></html>";
 }
 
 std::string ForbiddenPage(int port) {
   return "<html>\r\n<head>\r\n<title>403 Forbidden</title>\r\n</head>\r\n<body>\r\n"
          "<h1>Forbidden</h1>\r\nYou do not have access to the requested URL on this server.\r\n"
-         "<hr><i>Orvi HTTP Server 2.0.1 at port " +
+         "<hr><i>Orvi HTTP Server " ORVI_VERSION_TEXT " at port " +
          std::to_string(port) + ".</body></html>";
 }
 

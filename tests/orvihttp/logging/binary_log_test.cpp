@@ -11,6 +11,7 @@
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"
+#include "orvihttp/logging/binary_log_reader.h"
 #include "orvihttp/logging/log_lock.h"
 #include "tests/support/test_support.h"
 

@@ -16,6 +16,7 @@
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/socket_io.h"
 #include "orvihttp/logging/binary_log.h"
+#include "orvihttp/logging/binary_log_reader.h"
 #include "tests/orvihttp/plugin/loaded_server_plugin.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/registry.h"
+#include "orvihttp/config/product_identity.h"
 #include "orvihttp/plugin/file_url.h"
 #include "tests/orvihttp/plugin/loaded_server_plugin.h"
 
@@ -77,7 +78,7 @@ TEST(ServerPluginCommands, AboutAndSettingsSpeakOnStandardError) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(server.plugin()->OnCommand(7), 0);
   std::string about = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(about.rfind("[About] Orvi HTTP Server 2.0.1\r\n", 0), 0u) << about;
+  EXPECT_EQ(about.rfind("[About] Orvi HTTP Server " ORVI_VERSION_TEXT "\r\n", 0), 0u) << about;
   testing::internal::CaptureStderr();
   server.plugin()->OnCommand(3);
   server.plugin()->OnCommand(4);

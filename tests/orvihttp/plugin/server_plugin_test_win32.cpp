@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "orvihttp/config/product_identity.h"
 #include "tests/orvihttp/plugin/loaded_server_plugin.h"
 
 namespace {
@@ -84,7 +85,8 @@ TEST(ServerPluginWindows, AboutBox) {
     EXPECT_EQ(server.plugin()->OnCommand(7), 0);
     std::vector<std::string> texts = answerer.Texts();
     ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(WithoutCarriageReturns(texts[0]).rfind("Orvi HTTP Server 2.0.1\n", 0), 0u)
+    EXPECT_EQ(WithoutCarriageReturns(texts[0]).rfind("Orvi HTTP Server " ORVI_VERSION_TEXT "\n", 0),
+              0u)
         << texts[0];
   }
   server.Stop();

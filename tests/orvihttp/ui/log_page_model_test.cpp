@@ -32,7 +32,8 @@ TEST_F(LogPageModel, EachKindHasItsColour) {
 }
 
 TEST_F(LogPageModel, RefreshTakesOnlyTheNewLinesInOrder) {
-  for (int request = 0; request < 500; ++request) PostLogLine(2, "line " + std::to_string(request));
+  for (int request = 0; request < 500; ++request)
+    PostLogLine(LogLineKind::Answered, "line " + std::to_string(request));
   LogLines lines;
   LogLinesUpdate first = lines.Refresh();
   EXPECT_EQ(first.added, 500u) << "a window opened late shows everything at once";
@@ -42,8 +43,8 @@ TEST_F(LogPageModel, RefreshTakesOnlyTheNewLinesInOrder) {
   EXPECT_EQ(lines[499].text, "line 499");
 
   EXPECT_EQ(lines.Refresh().added, 0u);
-  PostLogLine(3, "missing");
-  PostLogLine(0, "started");
+  PostLogLine(LogLineKind::Failed, "missing");
+  PostLogLine(LogLineKind::ListenerEvent, "started");
   LogLinesUpdate next = lines.Refresh();
   EXPECT_EQ(next.added, 2u);
   EXPECT_FALSE(next.restarted);
@@ -55,23 +56,23 @@ TEST_F(LogPageModel, RefreshTakesOnlyTheNewLinesInOrder) {
 }
 
 TEST_F(LogPageModel, ClearEmptiesQueueAndPageAndNewLinesStartTheList) {
-  PostLogLine(2, "old");
+  PostLogLine(LogLineKind::Answered, "old");
   LogLines lines;
   lines.Refresh();
   lines.Clear();
   EXPECT_EQ(lines.size(), 0u);
   EXPECT_TRUE(DisplayLines().empty());
-  PostLogLine(3, "new");
+  PostLogLine(LogLineKind::Failed, "new");
   LogLinesUpdate update = lines.Refresh();
   EXPECT_FALSE(update.restarted);
   EXPECT_EQ(Texts(lines), std::vector<std::string>{"new"});
 
   // A queue emptied behind the page's back: the page starts over rather than
   // waiting for the numbers to catch up.
-  PostLogLine(2, "more");
+  PostLogLine(LogLineKind::Answered, "more");
   lines.Refresh();
   ClearDisplayLines();
-  PostLogLine(0, "after");
+  PostLogLine(LogLineKind::ListenerEvent, "after");
   update = lines.Refresh();
   EXPECT_TRUE(update.restarted);
   EXPECT_EQ(Texts(lines), std::vector<std::string>{"after"});
@@ -79,12 +80,12 @@ TEST_F(LogPageModel, ClearEmptiesQueueAndPageAndNewLinesStartTheList) {
 
 TEST_F(LogPageModel, OldestLinesDropOffTheFrontAtCapacity) {
   LogLines small(3);
-  PostLogLine(2, "a");
-  PostLogLine(2, "b");
+  PostLogLine(LogLineKind::Answered, "a");
+  PostLogLine(LogLineKind::Answered, "b");
   small.Refresh();
-  PostLogLine(2, "c");
-  PostLogLine(2, "d");
-  PostLogLine(2, "e");
+  PostLogLine(LogLineKind::Answered, "c");
+  PostLogLine(LogLineKind::Answered, "d");
+  PostLogLine(LogLineKind::Answered, "e");
   LogLinesUpdate update = small.Refresh();
   EXPECT_EQ(update.dropped, 2u);
   EXPECT_EQ(update.added, 3u);
@@ -94,13 +95,13 @@ TEST_F(LogPageModel, OldestLinesDropOffTheFrontAtCapacity) {
   ClearDisplayLines();
   LogLines page;
   for (std::size_t line = 0; line < kDisplayQueueLimit + 5; ++line) {
-    PostLogLine(2, std::to_string(line));
+    PostLogLine(LogLineKind::Answered, std::to_string(line));
   }
   update = page.Refresh();
   EXPECT_EQ(update.added, kDisplayQueueLimit);
   ASSERT_EQ(page.size(), kDisplayQueueLimit);
   EXPECT_EQ(page[0].text, "5");
-  PostLogLine(3, "one more");
+  PostLogLine(LogLineKind::Failed, "one more");
   update = page.Refresh();
   EXPECT_EQ(update.dropped, 1u);
   EXPECT_EQ(update.added, 1u);
@@ -113,7 +114,7 @@ TEST_F(LogPageModel, OldestLinesDropOffTheFrontAtCapacity) {
   LogLines longLines;
   const std::size_t total = 3 * kDisplayQueueLimit + 7;
   for (std::size_t line = 0; line < total; ++line) {
-    PostLogLine(2, std::to_string(line) + std::string(300, 'x'));
+    PostLogLine(LogLineKind::Answered, std::to_string(line) + std::string(300, 'x'));
   }
   longLines.Refresh();
   ASSERT_EQ(longLines.size(), kDisplayQueueLimit);
@@ -127,9 +128,9 @@ TEST_F(LogPageModel, SavedAndCopiedTexts) {
   LogLines lines;
   EXPECT_EQ(SavedLogText(lines), "") << "an empty list saves an empty file";
   EXPECT_EQ(CopiedLogText(lines, {}), "");
-  PostLogLine(2, "first");
-  PostLogLine(3, "second");
-  PostLogLine(0, "third");
+  PostLogLine(LogLineKind::Answered, "first");
+  PostLogLine(LogLineKind::Failed, "second");
+  PostLogLine(LogLineKind::ListenerEvent, "third");
   lines.Refresh();
   EXPECT_EQ(SavedLogText(lines), "first\r\nsecond\r\nthird\r\n");
   EXPECT_EQ(CopiedLogText(lines, {1}), "second");
