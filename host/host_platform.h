@@ -34,7 +34,7 @@ class HostPlatform {
   // Runs the main thread's message loop until the host is told to end.
   virtual int RunMessageLoop() = 0;
   // Ends the message loop (Exit, HostQuit). The window stays, hidden, until
-  // ReleaseHostWindow; messages that reach it meanwhile are not acted on.
+  // ReleaseHostWindow.
   virtual void Quit() = 0;
   // The last exit step, once the plugins are unloaded, the Temp folder is gone
   // and Trellan.ini is written: the window goes (the pid file's lock on
