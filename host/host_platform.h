@@ -33,8 +33,13 @@ class HostPlatform {
   virtual void SendToHostWindow(uint32_t code, const void* data, uint32_t count) = 0;
   // Runs the main thread's message loop until the host is told to end.
   virtual int RunMessageLoop() = 0;
-  // Destroys the window and ends the message loop (Exit, HostQuit).
+  // Ends the message loop (Exit, HostQuit). The window stays, hidden, until
+  // ReleaseHostWindow.
   virtual void Quit() = 0;
+  // The last exit step, once the plugins are unloaded, the Temp folder is gone
+  // and Trellan.ini is written: the window goes (the pid file's lock on
+  // Linux). Whoever waits for it to go may then take over the files.
+  virtual void ReleaseHostWindow() = 0;
   virtual void ShowAbout(const std::string& text) = 0;
   // "Manage plugins...": opens the settings dialog or brings it to the front.
   virtual void OpenManageDialog() = 0;

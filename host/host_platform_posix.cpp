@@ -110,8 +110,7 @@ class PosixHost : public HostPlatform {
       signal(SIGINT, SIG_DFL);
       signal(SIGTERM, SIG_DFL);
     }
-    // Closing the pid file releases its lock: a waiting host may go on.
-    if (pidFile_ >= 0) close(pidFile_);
+    ReleaseHostWindow();
   }
 
   void EndRunningHost() override {
@@ -186,6 +185,13 @@ class PosixHost : public HostPlatform {
   int RunMessageLoop() override { return loop_.Run(); }
 
   void Quit() override { loop_.Quit(0); }
+
+  // Closing the pid file releases its lock: a waiting host may go on, and
+  // finds the Temp folder gone and Trellan.ini written.
+  void ReleaseHostWindow() override {
+    if (pidFile_ >= 0) close(pidFile_);
+    pidFile_ = -1;
+  }
 
   void ShowAbout(const std::string& text) override {
     ShowMessageBox(text, "About", MessageIcon::None);

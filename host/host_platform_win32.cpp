@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 #include "desktop/message_box.h"
@@ -21,14 +22,19 @@
 namespace {
 
 constexpr DWORD kQuitRetryMs = 500;
-// How long a new host waits for an old one to finish its exit after its
-// window has gone (unloading plugins, saving Trellan.ini).
+// How long a new host waits for an old one's process to end after its window
+// has gone; only the process's last few steps are left by then.
 constexpr DWORD kOldHostExitMs = 30000;
-// HostCallback waits in slices like this, checking whether its plugin is
-// being stopped meanwhile.
+// Another thread's send to the host window waits in slices like this,
+// checking meanwhile whether it should give up.
 constexpr UINT kSendSliceMs = 50;
 
 std::atomic<HWND> hostWindow{nullptr};
+// Set by Exit and HostQuit. The window stays until the plugins are unloaded
+// and Trellan.ini is written, so that its end tells the world the files are
+// free; meanwhile the main thread handles no messages, so nothing sent to the
+// window is acted on and no thread waits for it.
+std::atomic<bool> hostExiting{false};
 // A rescan request waits in the queue; later ones add nothing until the main
 // thread has begun it.
 std::atomic<bool> rescanPending{false};
@@ -43,10 +49,8 @@ IconHandle HandleFromIcon(HICON icon) {
   return static_cast<IconHandle>(reinterpret_cast<uintptr_t>(icon));
 }
 
-void ShowTrayMenu(HWND window) {
-  HostSession* session = HostSession::Current();
-  if (!session) return;
-  HMENU menu = CreateTrayPopupMenu(session->BuildMenu());
+void ShowTrayMenu(HWND window, HostSession& session) {
+  HMENU menu = CreateTrayPopupMenu(session.BuildMenu());
   if (!menu) return;
   POINT cursor{};
   GetCursorPos(&cursor);
@@ -57,13 +61,39 @@ void ShowTrayMenu(HWND window) {
   // Lets the menu close properly when the user clicks elsewhere.
   PostMessageA(window, WM_NULL, 0, 0);
   DestroyMenu(menu);
-  session->OnMenuChoice(chosen);
+  session.OnMenuChoice(chosen);
+}
+
+// Sends a message to the host window and returns once it has been handled.
+// Another thread sends in slices and gives up once the host is exiting, its
+// window is gone, or `giveUp` says so: the main thread may be waiting for
+// that very thread (a dialog being closed, a plugin being stopped).
+void SendWhileRunning(UINT message, WPARAM wparam, LPARAM lparam,
+                      const std::function<bool()>& giveUp) {
+  HWND window = hostWindow.load();
+  if (!window || hostExiting.load()) return;
+  if (GetCurrentThreadId() == mainThread.load()) {
+    SendMessageA(window, message, wparam, lparam);
+    return;
+  }
+  // A message the main thread has not taken yet is withdrawn when a slice
+  // runs out.
+  for (;;) {
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutA(window, message, wparam, lparam, SMTO_NORMAL, kSendSliceMs, &answer)) {
+      return;
+    }
+    if (hostExiting.load() || hostWindow.load() != window || !IsWindow(window)) return;
+    if (giveUp && giveUp()) return;
+  }
 }
 
 // An exception must not travel through the system's code that called us: a
 // failed message gets the default handling instead.
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) try {
-  HostSession* session = HostSession::Current();
+  // While the host exits, a message handled by a nested loop (in a plugin's
+  // Stop) is taken and dropped: the session is being torn down.
+  HostSession* session = hostExiting.load() ? nullptr : HostSession::Current();
   switch (message) {
     case WM_CREATE: {
       HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -98,9 +128,10 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       return 0;
     case kTrayCallbackMessage:
       if (session && LOWORD(lparam) == WM_LBUTTONDBLCLK) session->OnTrayDoubleClick();
-      if (LOWORD(lparam) == WM_RBUTTONUP) ShowTrayMenu(window);
+      if (session && LOWORD(lparam) == WM_RBUTTONUP) ShowTrayMenu(window, *session);
       return 0;
     case kRotationTimerMessage:
+      if (!session) return 0;
       if (wparam) {
         SetTimer(window, kRotationTimerId, static_cast<UINT>(wparam), nullptr);
       } else {
@@ -123,11 +154,7 @@ class Win32Host : public HostPlatform {
         LoadImageA(instance_, MAKEINTRESOURCEA(IDI_TRELLAN), IMAGE_ICON, 16, 16, 0));
   }
 
-  ~Win32Host() override {
-    if (quitWait_) UnregisterWaitEx(quitWait_, INVALID_HANDLE_VALUE);
-    if (quitEvent_) CloseHandle(quitEvent_);
-    if (HWND window = hostWindow.exchange(nullptr)) DestroyWindow(window);
-  }
+  ~Win32Host() override { ReleaseHostWindow(); }
 
   void EndRunningHost() override {
     std::vector<HANDLE> oldHosts;
@@ -137,12 +164,17 @@ class Win32Host : public HostPlatform {
       if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId)) {
         oldHosts.push_back(process);
       }
+      // An exiting host takes no messages until its window goes: a send that
+      // is not taken in time is withdrawn, and the loop asks again.
       COPYDATASTRUCT quit{HostQuit, 0, nullptr};
-      SendMessageA(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&quit));
+      DWORD_PTR answer = 0;
+      SendMessageTimeoutA(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&quit), SMTO_NORMAL,
+                          kQuitRetryMs, &answer);
       Sleep(kQuitRetryMs);
     }
-    // Its window goes first; the old host then still unloads its plugins from
-    // the shared Temp folder and writes Trellan.ini, which this host reads.
+    // The old host's window went once it had unloaded its plugins from the
+    // shared Temp folder and written Trellan.ini, which this host reads; its
+    // process ends right after.
     for (HANDLE process : oldHosts) {
       WaitForSingleObject(process, kOldHostExitMs);
       CloseHandle(process);
@@ -207,7 +239,7 @@ class Win32Host : public HostPlatform {
   void DeleteTrayIcon() override {
     NOTIFYICONDATAA data{};
     data.cbSize = sizeof data;
-    data.hWnd = WindowForTray();
+    data.hWnd = hostWindow.load();
     data.uID = kTrayIconId;
     Shell_NotifyIconA(NIM_DELETE, &data);
   }
@@ -217,8 +249,6 @@ class Win32Host : public HostPlatform {
   }
 
   void StopRotationTimer() override {
-    // The window may be gone already (Exit destroys it); its timers went
-    // with it.
     if (HWND window = hostWindow.load()) KillTimer(window, kRotationTimerId);
   }
 
@@ -245,9 +275,17 @@ class Win32Host : public HostPlatform {
   }
 
   void Quit() override {
-    trayWindow_ = hostWindow.load();
-    if (HWND window = hostWindow.exchange(nullptr)) DestroyWindow(window);
+    hostExiting.store(true);
     PostQuitMessage(0);
+  }
+
+  void ReleaseHostWindow() override {
+    // The quit event goes with the window: trellan-quit waits for either.
+    if (quitWait_) UnregisterWaitEx(quitWait_, INVALID_HANDLE_VALUE);
+    quitWait_ = nullptr;
+    if (quitEvent_) CloseHandle(quitEvent_);
+    quitEvent_ = nullptr;
+    if (HWND window = hostWindow.exchange(nullptr)) DestroyWindow(window);
   }
 
   void ShowAbout(const std::string& text) override {
@@ -259,17 +297,10 @@ class Win32Host : public HostPlatform {
   void CloseManageDialog() override { ManageDialog::Close(); }
 
  private:
-  // The tray icon belongs to the window that added it, also after Exit has
-  // destroyed that window.
-  HWND WindowForTray() const {
-    HWND window = hostWindow.load();
-    return window ? window : trayWindow_;
-  }
-
   NOTIFYICONDATAA TrayData(IconHandle icon, const std::string& tip) const {
     NOTIFYICONDATAA data{};
     data.cbSize = sizeof data;
-    data.hWnd = WindowForTray();
+    data.hWnd = hostWindow.load();
     data.uID = kTrayIconId;
     data.uFlags = NIF_ICON | NIF_TIP;
     data.hIcon = IconFromHandle(icon);
@@ -281,7 +312,6 @@ class Win32Host : public HostPlatform {
   HICON trayIcon_ = nullptr;
   HANDLE quitEvent_ = nullptr;
   HANDLE quitWait_ = nullptr;
-  HWND trayWindow_ = nullptr;
 };
 
 }  // namespace
@@ -291,10 +321,12 @@ HWND HostWindow() {
 }
 
 void SendHostMessage(uint32_t code, const void* data, uint32_t count) {
-  HWND window = hostWindow.load();
-  if (!window) return;
   COPYDATASTRUCT copy{code, count, const_cast<void*>(data)};
-  SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+  SendWhileRunning(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), nullptr);
+}
+
+void SendHostWindowMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  SendWhileRunning(message, wparam, lparam, nullptr);
 }
 
 std::unique_ptr<HostPlatform> CreateHostPlatform() {
@@ -305,21 +337,9 @@ int32_t HostCallback(int32_t pluginId, IconHandle icon, int32_t command, int32_t
                      const char* text) {
   StatusRecord record = MakeStatusRecord(pluginId, icon, command, text);
   COPYDATASTRUCT copy{StatusCodeForPriority(priority), sizeof record, &record};
-  HWND window = hostWindow.load();
-  if (!window) return 0;
-  if (GetCurrentThreadId() == mainThread.load()) {
-    SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
-    return 0;
-  }
   // The main thread may be inside this plugin's Stop, waiting for the thread
-  // that calls here: give up then rather than wait forever. A message the
-  // main thread has not taken yet is withdrawn when a slice runs out.
-  for (;;) {
-    DWORD_PTR answer = 0;
-    if (SendMessageTimeoutA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL,
-                            kSendSliceMs, &answer)) {
-      return 0;
-    }
-    if (IsPluginStopping(pluginId) || hostWindow.load() != window || !IsWindow(window)) return 0;
-  }
+  // that calls here: give up then rather than wait forever.
+  SendWhileRunning(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy),
+                   [pluginId] { return IsPluginStopping(pluginId); });
+  return 0;
 }

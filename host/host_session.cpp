@@ -106,6 +106,7 @@ int HostSession::Run() {
   tray_.Clear();
   WriteFileText(settingsFile, SaveSettingsText());
   DestroySettings();
+  platform_.ReleaseHostWindow();
   currentSession.store(nullptr);
   return exitCode;
 }

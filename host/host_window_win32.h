@@ -17,5 +17,8 @@ inline constexpr UINT kQuitRequestMessage = WM_APP + 2;
 HWND HostWindow();
 
 // Sends a host message (WM_COPYDATA with `code`) to the host window and waits
-// until it has been handled.
+// until it has been handled. Once the host is exiting, nothing is sent and
+// nobody waits: its main thread no longer handles messages.
 void SendHostMessage(uint32_t code, const void* data, uint32_t count);
+// Any other message, the same way.
+void SendHostWindowMessage(UINT message, WPARAM wparam, LPARAM lparam);

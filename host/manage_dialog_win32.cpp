@@ -35,7 +35,7 @@ void RefreshTray() {
 }
 
 void SetRotationTimer(uint32_t periodMs) {
-  if (HWND host = HostWindow()) SendMessageA(host, kRotationTimerMessage, periodMs, 0);
+  SendHostWindowMessage(kRotationTimerMessage, periodMs, 0);
 }
 
 }  // namespace
