@@ -87,7 +87,7 @@ void AddClient(SocketHandle socket, const std::string& peerAddress) {
   const uint32_t number = list->nextConnectionId;
   Connection* connection = nullptr;
   try {
-    auto created = std::make_unique<Connection>(socket, number, peerAddress);
+    auto created = std::make_unique<Connection>(socket, number, peerAddress, JoinDownloadShares());
     ClientEntry entry;
     entry.connectionId = number;
     entry.connectTime = static_cast<int64_t>(std::time(nullptr));
@@ -190,19 +190,6 @@ std::string PeerAddressOf(uint32_t connectionId) {
   SingletonAccess<ClientRegistry> list(registry);
   if (ClientEntry* entry = FindEntry(*list, connectionId)) return entry->peerAddress;
   return "";
-}
-
-void RebalanceBandwidth() {
-  const int32_t maxDown = CurrentServerSettings()->maxDown;
-  if (maxDown <= 0) return;
-  SingletonAccess<ClientRegistry> list(registry);
-  std::vector<BandwidthShare> shares;
-  shares.reserve(list->clients.size());
-  for (const ClientEntry& entry : list->clients) shares.push_back(entry.connection->Share());
-  ShareBandwidth(maxDown, shares);
-  for (std::size_t i = 0; i < shares.size(); ++i) {
-    list->clients[i].connection->SetAllowedRate(shares[i].allowedRate);
-  }
 }
 
 void DestroyClientRegistry() {

@@ -47,8 +47,6 @@ ClientCount CountLiveClients(const std::string& address);
 bool KickOldestIdleClient();
 // "" when no entry has that number.
 std::string PeerAddressOf(uint32_t connectionId);
-// Re-shares the MaxDown cap among the downloading connections.
-void RebalanceBandwidth();
 // Ends every connection, waits for their threads and ends the registry and
 // the display-message queue; the next use starts afresh (numbers from 0 again).
 void DestroyClientRegistry();

@@ -7,8 +7,12 @@
 #include "orvihttp/http/memory_budget.h"
 #include "orvihttp/http/route_request.h"
 
-Connection::Connection(SocketHandle socket, uint32_t connectionId, std::string peerAddress)
-    : connectionId_(connectionId), lastActivity_(NowMs()), peerAddress_(std::move(peerAddress)) {
+Connection::Connection(SocketHandle socket, uint32_t connectionId, std::string peerAddress,
+                       std::shared_ptr<DownloadSlot> share)
+    : connectionId_(connectionId),
+      lastActivity_(NowMs()),
+      peerAddress_(std::move(peerAddress)),
+      share_(std::move(share)) {
   socket_.Attach(socket);
   socket_.SetWakeup(&wakeup_);
 }
@@ -26,14 +30,6 @@ std::string Connection::CurrentActivity() const {
 void Connection::SetActivity(const std::string& activity) {
   std::lock_guard<std::mutex> lock(activityMutex_);
   currentActivity_ = activity;
-}
-
-BandwidthShare Connection::Share() const {
-  BandwidthShare share;
-  share.currentRate = currentRate_.load(std::memory_order_relaxed);
-  share.rateCeiling = rateCeiling_.load(std::memory_order_relaxed);
-  share.allowedRate = allowedRate_.load(std::memory_order_relaxed);
-  return share;
 }
 
 void Connection::Kick() {

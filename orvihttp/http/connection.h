@@ -10,9 +10,9 @@
 #include "foundation/thread.h"
 #include "orvihttp/config/server_settings.h"
 #include "orvihttp/content/response.h"
-#include "orvihttp/http/bandwidth_share.h"
 #include "orvihttp/http/client_socket.h"
 #include "orvihttp/http/connection_limits.h"
+#include "orvihttp/http/download_shares.h"
 #include "orvihttp/http/request.h"
 #include "orvihttp/http/socket_io.h"
 
@@ -34,18 +34,17 @@ class Connection : public Thread {
   // The step of an uncapped download while memory allows (see TransferBody).
   static constexpr std::size_t kLargeTransferChunk = 1024 * 1024;
 
-  // `peerAddress` as the listener read it when it accepted the socket.
-  Connection(SocketHandle socket, uint32_t connectionId, std::string peerAddress);
+  // What the registry hands a new connection once: its number, the peer
+  // address as the listener read it, and its place in the download cap.
+  Connection(SocketHandle socket, uint32_t connectionId, std::string peerAddress,
+             std::shared_ptr<DownloadSlot> share);
   ~Connection() override;
 
   uint32_t ConnectionId() const { return connectionId_; }
   // The URL name of the file being served, "" when idle. Any thread.
   std::string CurrentActivity() const;
   // Bytes per second of the running transfer, 0 when none. Any thread.
-  uint32_t CurrentRate() const { return currentRate_.load(std::memory_order_relaxed); }
-  // The download cap's view of this connection, for the registry's sharing.
-  BandwidthShare Share() const;
-  void SetAllowedRate(int32_t rate) { allowedRate_.store(rate, std::memory_order_relaxed); }
+  uint32_t CurrentRate() const { return share_->currentRate.load(std::memory_order_relaxed); }
 
   // When the connection began waiting for a request with nothing of it
   // received yet (steady milliseconds), or -1 while a request is under way.
@@ -130,7 +129,5 @@ class Connection : public Thread {
 
   mutable std::mutex activityMutex_;
   std::string currentActivity_;
-  std::atomic<uint32_t> currentRate_{0};
-  std::atomic<int32_t> rateCeiling_{0};
-  std::atomic<int32_t> allowedRate_{0};
+  const std::shared_ptr<DownloadSlot> share_;
 };

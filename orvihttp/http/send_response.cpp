@@ -48,7 +48,7 @@ void Connection::SendResponse(Response response) {
     } else {
       bodyBytes = TransferBody(*response.stream, size, std::move(head));
       response.stream.reset();
-      currentRate_.store(0, std::memory_order_relaxed);
+      share_->currentRate.store(0, std::memory_order_relaxed);
     }
   } else {
     // Head and body in one send: the same bytes, one packet fewer.
@@ -69,8 +69,8 @@ void Connection::SendResponse(Response response) {
 uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string head) {
   int32_t maxDown = settings_->maxDown;
   if (maxDown < 0) maxDown = 0;
-  rateCeiling_.store(maxDown, std::memory_order_relaxed);
-  allowedRate_.store(maxDown, std::memory_order_relaxed);
+  share_->rateCeiling.store(maxDown, std::memory_order_relaxed);
+  share_->allowedRate.store(maxDown, std::memory_order_relaxed);
   TransferPacer pacer(maxDown, TimeMs, [this](uint32_t ms) { return wakeup_.Sleep(ms); });
 
   // Larger steps mean a sixteenth of the calls per byte (under Wine each send
@@ -114,9 +114,10 @@ uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string
     if (stepTook < 20 && step < chunk) step *= 2;
     if (stepTook > 250 && step > kTransferChunk) step /= 2;
     if (pacer.Sent(read)) {
-      currentRate_.store(pacer.Rate(), std::memory_order_relaxed);
-      RebalanceBandwidth();
-      pacer.SetAllowedRate(allowedRate_.load(std::memory_order_relaxed));
+      share_->currentRate.store(pacer.Rate(), std::memory_order_relaxed);
+      // The cap as it is now: an Apply may have changed it during the transfer.
+      RebalanceDownloads(CurrentServerSettings()->maxDown);
+      pacer.SetAllowedRate(share_->allowedRate.load(std::memory_order_relaxed));
     }
     if (ok) ok = pacer.WaitForSlot();
   }

@@ -9,6 +9,7 @@
 #include "foundation/settings.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/client_registry.h"
+#include "orvihttp/http/download_shares.h"
 #include "orvihttp/http/ip_blacklist.h"
 #include "orvihttp/http/listener.h"
 #include "tests/orvihttp/http/http_test_client.h"
@@ -73,8 +74,9 @@ void ChangeWhileServing(int round) {
   BanAddress("192.0.2." + std::to_string(round + 1));
   if (round > 0) UnbanAddress("192.0.2." + std::to_string(round));
   VirtualDirectory::ReplaceTree(VirtualDirectory::CopyTree());
-  SetInt("MaxDown", round % 2 == 0 ? 1000000 : 0, true);
-  RebalanceBandwidth();
+  const int32_t maxDown = round % 2 == 0 ? 1000000 : 0;
+  SetInt("MaxDown", maxDown, true);
+  RebalanceDownloads(maxDown);
 }
 
 TEST_F(EngineStress, ManyKeepAliveClientsWithKicksBansReloadsAndAStopInTheMiddle) {

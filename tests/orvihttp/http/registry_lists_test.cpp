@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "orvihttp/http/client_registry.h"
+#include "orvihttp/http/download_shares.h"
 #include "orvihttp/http/ip_blacklist.h"
 #include "orvihttp/logging/display_queue.h"
 
@@ -74,7 +75,7 @@ TEST(IpBlacklist, KeepsOneEntryPerAddressInOrder) {
 TEST(ClientRegistry, EmptyRegistryAnswersQuietly) {
   KickClient(3);
   MarkClientFinished(3);
-  RebalanceBandwidth();
+  RebalanceDownloads(100);
   EXPECT_EQ(PeerAddressOf(0), "");
   EXPECT_TRUE(GetClients().empty());
   EXPECT_EQ(LiveClientCount(), 0u);
