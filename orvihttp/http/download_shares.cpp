@@ -60,3 +60,25 @@ void RebalanceDownloads(int32_t maxDown) {
     live[i]->allowedRate.store(entries[i].allowedRate, std::memory_order_relaxed);
   }
 }
+
+int32_t BeginCappedTransfer(DownloadSlot& slot, int32_t maxDown) {
+  Shares& shares = TheShares();
+  std::lock_guard<std::mutex> lock(shares.mutex);
+  int32_t running = 1;
+  for (const std::weak_ptr<DownloadSlot>& each : shares.slots) {
+    std::shared_ptr<DownloadSlot> other = each.lock();
+    if (other && other.get() != &slot && other->transferring.load(std::memory_order_relaxed)) {
+      ++running;
+    }
+  }
+  const int32_t part = std::max(1, maxDown / running);
+  slot.rateCeiling.store(maxDown, std::memory_order_relaxed);
+  slot.allowedRate.store(part, std::memory_order_relaxed);
+  slot.transferring.store(true, std::memory_order_relaxed);
+  return part;
+}
+
+void EndCappedTransfer(DownloadSlot& slot) {
+  slot.transferring.store(false, std::memory_order_relaxed);
+  slot.currentRate.store(0, std::memory_order_relaxed);
+}

@@ -7,9 +7,10 @@
 // One connection's place in the download cap: its sender writes the rate it
 // reaches and reads the rate it may take; a rebalance shares the cap out.
 struct DownloadSlot {
-  std::atomic<uint32_t> currentRate{0};  // bytes per second, 0 when not downloading
-  std::atomic<int32_t> rateCeiling{0};   // KB/s, MaxDown when its transfer started
-  std::atomic<int32_t> allowedRate{0};   // KB/s, its current share
+  std::atomic<uint32_t> currentRate{0};   // bytes per second, 0 when not downloading
+  std::atomic<int32_t> rateCeiling{0};    // KB/s, MaxDown when its transfer started
+  std::atomic<int32_t> allowedRate{0};    // KB/s, its current share
+  std::atomic<bool> transferring{false};  // a capped transfer is under way
 };
 
 // The slots of every connection, in the order the connections came. The
@@ -21,3 +22,11 @@ struct DownloadSlot {
 std::shared_ptr<DownloadSlot> JoinDownloadShares();
 // Shares `maxDown` KB/s among the downloading slots (see ShareBandwidth).
 void RebalanceDownloads(int32_t maxDown);
+// A capped transfer begins on `slot`: it starts with an even part of
+// `maxDown` among the transfers under way, itself counted, rather than the
+// whole cap, so that downloads starting together (a download manager's
+// segments) do not each take the whole cap until the first rebalance.
+// Returns that part in KB/s, also stored as the slot's allowed rate.
+int32_t BeginCappedTransfer(DownloadSlot& slot, int32_t maxDown);
+// The transfer on `slot` has ended.
+void EndCappedTransfer(DownloadSlot& slot);

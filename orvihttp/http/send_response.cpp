@@ -64,14 +64,25 @@ void Connection::SendResponse(Response response) {
 }
 
 // Streams the body in steps of at most kTransferChunk (or kLargeTransferChunk) bytes, as fast as
-// the pacer lets it; every measurement of the pacer lets the registry re-share the cap among the
-// running downloads.
+// the pacer lets it; every measurement of the pacer re-shares the cap among the running downloads.
 uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string head) {
   int32_t maxDown = settings_->maxDown;
   if (maxDown < 0) maxDown = 0;
-  share_->rateCeiling.store(maxDown, std::memory_order_relaxed);
-  share_->allowedRate.store(maxDown, std::memory_order_relaxed);
-  TransferPacer pacer(maxDown, TimeMs, [this](uint32_t ms) { return wakeup_.Sleep(ms); });
+  int32_t startRate = 0;
+  if (maxDown > 0) {
+    startRate = BeginCappedTransfer(*share_, maxDown);
+  } else {
+    share_->rateCeiling.store(0, std::memory_order_relaxed);
+    share_->allowedRate.store(0, std::memory_order_relaxed);
+  }
+  struct EndOfTransfer {
+    DownloadSlot& slot;
+    bool capped;
+    ~EndOfTransfer() {
+      if (capped) EndCappedTransfer(slot);
+    }
+  } endOfTransfer{*share_, maxDown > 0};
+  TransferPacer pacer(startRate, TimeMs, [this](uint32_t ms) { return wakeup_.Sleep(ms); });
 
   // Larger steps mean a sixteenth of the calls per byte (under Wine each send
   // is three round trips to the wine server). Only uncapped downloads need

@@ -339,6 +339,10 @@ check_wget_resume() {
 
 # A download manager's way: 8 parallel range requests for the segments of
 # the 100 MiB file, joined afterwards; together they stay under MaxDown.
+# Within a tenth: the cap is spent in 100 ms slots, each paid at the slot's
+# start, so transfers that start together are a slot or so ahead over these
+# five seconds (seen up to 8 % on a busy machine); a cap that does not hold
+# gives many times MaxDown on loopback.
 check_segments() {
   local segments=8 part=$((big_size / 8)) i first last pids=() codes="" started ended
   started="$(date +%s%N)"
@@ -364,7 +368,7 @@ check_segments() {
     fail "8 parallel segments of a 100 MiB file" "statuses $codes"
   elif ! cmp -s "$joined" "$big"; then
     fail "8 parallel segments of a 100 MiB file" "the joined segments differ from the file"
-  elif [ "$rate" -gt $((max_down * 105 / 100)) ]; then
+  elif [ "$rate" -gt $((max_down * 110 / 100)) ]; then
     fail "8 parallel segments of a 100 MiB file" "$rate KB/s over the cap of $max_down KB/s"
   elif [ "$logged" -lt "$segments" ]; then
     fail "8 parallel segments of a 100 MiB file" "$logged access-log lines for them"
