@@ -320,13 +320,13 @@ HWND HostWindow() {
   return hostWindow.load();
 }
 
-void SendHostMessage(uint32_t code, const void* data, uint32_t count) {
-  COPYDATASTRUCT copy{code, count, const_cast<void*>(data)};
-  SendWhileRunning(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), nullptr);
-}
-
 void SendHostWindowMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   SendWhileRunning(message, wparam, lparam, nullptr);
+}
+
+void SendHostMessage(uint32_t code, const void* data, uint32_t count) {
+  COPYDATASTRUCT copy{code, count, const_cast<void*>(data)};
+  SendHostWindowMessage(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
 }
 
 std::unique_ptr<HostPlatform> CreateHostPlatform() {

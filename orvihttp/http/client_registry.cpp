@@ -8,7 +8,6 @@
 
 #include "foundation/free_memory.h"
 #include "foundation/singleton.h"
-#include "orvihttp/config/server_settings.h"
 #include "orvihttp/http/connection.h"
 #include "orvihttp/http/connection_pool.h"
 #include "orvihttp/logging/binary_log.h"

@@ -91,9 +91,10 @@ void LogServerStarted() {
 
 void LogServerSocketFailed(int port) {
   std::string portText = std::to_string(port);
-  if (CurrentServerSettings()->log) {
-    AppendAccessLog("# Could not initialise server socket at port " + portText + " " +
-                    LogTimestamp() + "\r\n");
+  const std::shared_ptr<const ServerSettings> settings = CurrentServerSettings();
+  if (settings->log) {
+    AppendAccessLog(*settings, "# Could not initialise server socket at port " + portText + " " +
+                                   LogTimestamp() + "\r\n");
   }
   PostLogLine(LogLineKind::ListenerEvent,
               LocalTimestamp() + " --- Could not initialise server socket at port " + portText);
