@@ -12,10 +12,7 @@
 #include "foundation/settings.h"
 #include "foundation/winsock_startup.h"
 #include "orvihttp/config/server_keys.h"
-#include "orvihttp/content/virtual_directory.h"
-#include "orvihttp/http/client_registry.h"
-#include "orvihttp/http/listener.h"
-#include "orvihttp/plugin/server_objects.h"
+#include "orvihttp/http/server.h"
 
 namespace {
 
@@ -45,24 +42,24 @@ int main(int argc, char** argv) {
   SetSetting(kDirView, false);
   SetSetting(kLog, false);
   SetSetting(kBinLogPath, "");
+  Server server(CurrentServerSettings);
   for (int i = 2; i < argc; ++i) {
-    if (!VirtualDirectory::AddFile("/", BaseName(argv[i]), argv[i])) {
+    if (!server.directory().AddFile("/", BaseName(argv[i]), argv[i])) {
       std::fprintf(stderr, "cannot publish %s\n", argv[i]);
       return 1;
     }
   }
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
-  StartListener();
-  if (!IsListening()) return 1;
-  std::printf("serving on port %d\n", ListeningPort());
+  if (server.listener().Start() != ListenerStart::Listening) return 1;
+  std::printf("serving on port %d\n", server.listener().Port());
   std::fflush(stdout);
   // Finished connections are purged once a second, as the plugin's status
   // thread does.
   while (!stopRequested) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    PurgeClients();
+    server.clients().Purge();
   }
-  DestroyServerObjects();
+  server.StopServing();
   return 0;
 }

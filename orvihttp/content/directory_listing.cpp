@@ -76,8 +76,8 @@ std::string BuildDirectoryListingPage(const std::string& path, const VirtualFold
   return page;
 }
 
-Response DirectoryListing(const std::string& path, int port) {
-  std::optional<VirtualFolder> folder = VirtualDirectory::ResolveFolder(path);
+Response DirectoryListing(const VirtualDirectory& directory, const std::string& path, int port) {
+  std::optional<VirtualFolder> folder = directory.ResolveFolder(path);
   if (!folder) return ErrorPage(404, port);
   Response response;
   response.activity = "directory listing";

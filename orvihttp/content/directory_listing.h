@@ -9,6 +9,7 @@
 #include "orvihttp/content/response.h"
 
 struct VirtualFolder;
+class VirtualDirectory;
 
 // The generated page of a folder that has no index file served: its
 // sub-folders and files sorted by name, with sizes and dates.
@@ -28,4 +29,4 @@ std::string BuildDirectoryListingPage(const std::string& path, const VirtualFold
 
 // The answer to a request for the folder `path` names: its listing, or 404
 // when there is no such folder; both name the configured `port`.
-Response DirectoryListing(const std::string& path, int port);
+Response DirectoryListing(const VirtualDirectory& directory, const std::string& path, int port);

@@ -10,11 +10,8 @@
 #include "foundation/file_open.h"
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
-#include "foundation/singleton.h"
 
 namespace {
-
-Singleton<VirtualFolder> tree;
 
 // "" and "/" name the root; a trailing "/" is ignored.
 VirtualFolder* FolderAt(VirtualFolder& root, std::string path) {
@@ -86,16 +83,16 @@ bool ImportFolder(VirtualFolder& target, const std::string& realFolder,
   return import.added;
 }
 
-std::optional<VirtualFile> VirtualDirectory::ResolveFile(const std::string& path) {
-  SingletonAccess<VirtualFolder> root(tree);
-  const VirtualFile* file = root->ResolveFile(path);
+std::optional<VirtualFile> VirtualDirectory::ResolveFile(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const VirtualFile* file = root_.ResolveFile(path);
   if (!file) return std::nullopt;
   return *file;
 }
 
-std::optional<VirtualFolder> VirtualDirectory::ResolveFolder(const std::string& path) {
-  SingletonAccess<VirtualFolder> root(tree);
-  const VirtualFolder* folder = root->ResolveFolder(path);
+std::optional<VirtualFolder> VirtualDirectory::ResolveFolder(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const VirtualFolder* folder = root_.ResolveFolder(path);
   if (!folder) return std::nullopt;
   VirtualFolder copy;
   copy.name = folder->name;
@@ -108,65 +105,65 @@ std::optional<VirtualFolder> VirtualDirectory::ResolveFolder(const std::string& 
   return copy;
 }
 
-VirtualFolder VirtualDirectory::CopyTree() {
-  SingletonAccess<VirtualFolder> root(tree);
-  return *root;
+VirtualFolder VirtualDirectory::CopyTree() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return root_;
 }
 
 void VirtualDirectory::ReplaceTree(const VirtualFolder& newRoot) {
   VirtualFolder copy = newRoot;  // copied before the lock is taken
   VirtualFolder old;
   {
-    SingletonAccess<VirtualFolder> root(tree);
-    old = std::move(*root);
-    *root = std::move(copy);
+    std::lock_guard<std::mutex> lock(mutex_);
+    old = std::move(root_);
+    root_ = std::move(copy);
   }
 }
 
 void VirtualDirectory::EditTree(const std::function<void(VirtualFolder& root)>& edit) {
-  SingletonAccess<VirtualFolder> root(tree);
-  edit(*root);
+  std::lock_guard<std::mutex> lock(mutex_);
+  edit(root_);
 }
 
 bool VirtualDirectory::AddFile(const std::string& folderPath, const std::string& name,
                                const std::string& realPath) {
-  SingletonAccess<VirtualFolder> root(tree);
-  VirtualFolder* folder = FolderAt(*root, folderPath);
+  std::lock_guard<std::mutex> lock(mutex_);
+  VirtualFolder* folder = FolderAt(root_, folderPath);
   return folder && folder->AddFile(name, realPath);
 }
 
 bool VirtualDirectory::AddFolder(const std::string& folderPath, const std::string& name) {
-  SingletonAccess<VirtualFolder> root(tree);
-  VirtualFolder* folder = FolderAt(*root, folderPath);
+  std::lock_guard<std::mutex> lock(mutex_);
+  VirtualFolder* folder = FolderAt(root_, folderPath);
   return folder && folder->AddFolder(name);
 }
 
 bool VirtualDirectory::ImportFolder(const std::string& folderPath, const std::string& realFolder) {
   {
-    SingletonAccess<VirtualFolder> root(tree);
-    if (!FolderAt(*root, folderPath)) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!FolderAt(root_, folderPath)) return false;
   }
   // The disk is read outside the lock, so requests are not held up by a slow
   // folder scan; the result is merged in by the import's own rules after.
   VirtualFolder scanned;
   ::ImportFolder(scanned, realFolder);
-  SingletonAccess<VirtualFolder> root(tree);
-  VirtualFolder* folder = FolderAt(*root, folderPath);
+  std::lock_guard<std::mutex> lock(mutex_);
+  VirtualFolder* folder = FolderAt(root_, folderPath);
   if (!folder) return false;
   MergeInto(*folder, scanned);
   return true;
 }
 
 void VirtualDirectory::RemoveEntry(const std::string& path) {
-  SingletonAccess<VirtualFolder> root(tree);
-  root->RemoveEntry(path);
+  std::lock_guard<std::mutex> lock(mutex_);
+  root_.RemoveEntry(path);
 }
 
 void VirtualDirectory::Clear() {
   VirtualFolder old;
-  SingletonAccess<VirtualFolder> root(tree);
-  old = std::move(*root);
-  root->Clear();
+  std::lock_guard<std::mutex> lock(mutex_);
+  old = std::move(root_);
+  root_.Clear();
 }
 
 bool VirtualDirectory::LoadTree(const std::string& filePath) {
@@ -196,25 +193,21 @@ bool VirtualDirectory::LoadTree(const std::string& filePath) {
   }
   if (!parsed) return false;
   {
-    SingletonAccess<VirtualFolder> root(tree);
-    std::swap(*root, *parsed);
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::swap(root_, *parsed);
   }
   return true;  // the old tree goes with `parsed`, outside the lock
 }
 
-bool VirtualDirectory::SaveTree(const std::string& filePath) {
+bool VirtualDirectory::SaveTree(const std::string& filePath) const {
   std::string bytes;
   {
-    SingletonAccess<VirtualFolder> root(tree);
-    bytes = SerializeTree(*root);
+    std::lock_guard<std::mutex> lock(mutex_);
+    bytes = SerializeTree(root_);
   }
   std::FILE* file = OpenFile(filePath, "wb");
   if (!file) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   ok = std::fclose(file) == 0 && ok;
   return ok;
-}
-
-void VirtualDirectory::Destroy() {
-  tree.Destroy();
 }

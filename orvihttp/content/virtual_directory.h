@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,42 +81,41 @@ std::string SerializeTree(const VirtualFolder& root);
 // is not 256, or a record runs past the data, or the tree is too deep.
 std::optional<VirtualFolder> ParseTree(const uint8_t* data, std::size_t size);
 
-// The live tree, a process-wide singleton guarded by its own lock. Every
-// operation takes the lock; results are copies, so callers work on them
-// without it.
+// One server's live tree, guarded by its own lock. Every operation takes the
+// lock; results are copies, so callers work on them without it.
 class VirtualDirectory {
  public:
   // The entry a URL path names (already percent-decoded), as a copy.
-  static std::optional<VirtualFile> ResolveFile(const std::string& path);
+  std::optional<VirtualFile> ResolveFile(const std::string& path) const;
   // A shallow copy of the folder a path names ("" = the root): its name, its
   // files and its sub-folders by name only (their lists empty).
-  static std::optional<VirtualFolder> ResolveFolder(const std::string& path);
+  std::optional<VirtualFolder> ResolveFolder(const std::string& path) const;
 
   // A deep copy of the whole tree (the Directory page's working copy).
-  static VirtualFolder CopyTree();
+  VirtualFolder CopyTree() const;
   // The live root becomes a deep copy of `root`, name included.
-  static void ReplaceTree(const VirtualFolder& root);
+  void ReplaceTree(const VirtualFolder& root);
   // Runs `edit` on the live root under the lock. `edit` must not call back
   // into VirtualDirectory from another thread nor block.
-  static void EditTree(const std::function<void(VirtualFolder& root)>& edit);
+  void EditTree(const std::function<void(VirtualFolder& root)>& edit);
 
   // Editing the live tree by folder path ("" or "/" = the root, "/a/b" = a
   // sub-folder). False when the folder does not exist or the name clashes.
-  static bool AddFile(const std::string& folderPath, const std::string& name,
-                      const std::string& realPath);
-  static bool AddFolder(const std::string& folderPath, const std::string& name);
-  static bool ImportFolder(const std::string& folderPath, const std::string& realFolder);
+  bool AddFile(const std::string& folderPath, const std::string& name, const std::string& realPath);
+  bool AddFolder(const std::string& folderPath, const std::string& name);
+  bool ImportFolder(const std::string& folderPath, const std::string& realFolder);
   // Removes the entry at `path` ("/a/b.txt" or "/a/sub"); a sub-folder wins
   // over a file of the same name.
-  static void RemoveEntry(const std::string& path);
-  static void Clear();
+  void RemoveEntry(const std::string& path);
+  void Clear();
 
   // Reads OrviHTTP.dir; a missing, short, foreign-version or corrupt file
   // leaves the tree as it was. True when the tree was replaced.
-  static bool LoadTree(const std::string& filePath);
+  bool LoadTree(const std::string& filePath);
   // Writes the tree; false when the file could not be written.
-  static bool SaveTree(const std::string& filePath);
+  bool SaveTree(const std::string& filePath) const;
 
-  // Ends the singleton; the next use starts an empty root.
-  static void Destroy();
+ private:
+  mutable std::mutex mutex_;
+  VirtualFolder root_;
 };

@@ -7,55 +7,23 @@
 #include <new>
 
 #include "foundation/free_memory.h"
-#include "foundation/singleton.h"
 #include "orvihttp/http/connection.h"
-#include "orvihttp/http/connection_pool.h"
+#include "orvihttp/http/server.h"
 #include "orvihttp/logging/binary_log.h"
-#include "orvihttp/logging/display_queue.h"
 
-namespace {
-
-struct ClientEntry {
+struct ClientRegistry::Entry {
   uint32_t connectionId = 0;
   std::unique_ptr<Connection> connection;
   int64_t connectTime = 0;
   std::string peerAddress;
 };
 
-struct ClientRegistry {
-  uint32_t nextConnectionId = 0;
-  std::vector<ClientEntry> clients;
-};
-
-Singleton<ClientRegistry> registry;
-
-ClientEntry* FindEntry(ClientRegistry& list, uint32_t connectionId) {
-  for (ClientEntry& entry : list.clients) {
-    if (entry.connectionId == connectionId) return &entry;
-  }
-  return nullptr;
-}
-
-// Moves the finished entries out; the caller deletes them after the lock.
-std::vector<ClientEntry> TakeFinished(ClientRegistry& list) {
-  std::vector<ClientEntry> finished;
-  std::vector<ClientEntry> kept;
-  kept.reserve(list.clients.size());
-  for (ClientEntry& entry : list.clients) {
-    if (entry.connectionId == kFinishedConnection) {
-      finished.push_back(std::move(entry));
-    } else {
-      kept.push_back(std::move(entry));
-    }
-  }
-  list.clients = std::move(kept);
-  return finished;
-}
+namespace {
 
 // Ends the threads of entries already out of the list: kicked ones wake at
 // their next wait, so this returns quickly.
-void DeleteEntries(std::vector<ClientEntry>& entries) {
-  for (ClientEntry& entry : entries) entry.connection.reset();
+void DeleteEntries(std::vector<ClientRegistry::Entry>& entries) {
+  for (ClientRegistry::Entry& entry : entries) entry.connection.reset();
 }
 
 // Gives freed memory back once a burst of connections has ended: many at
@@ -78,61 +46,89 @@ void ReturnMemoryAfterBurst(std::size_t ended) {
 
 }  // namespace
 
-void AddClient(SocketHandle socket, const std::string& peerAddress) {
+ClientRegistry::ClientRegistry(Server& server) : server_(server) {}
+
+ClientRegistry::~ClientRegistry() {
+  EndAll();
+}
+
+ClientRegistry::Entry* ClientRegistry::Find(uint32_t connectionId) {
+  for (Entry& entry : entries_) {
+    if (entry.connectionId == connectionId) return &entry;
+  }
+  return nullptr;
+}
+
+std::vector<ClientRegistry::Entry> ClientRegistry::TakeFinished() {
+  std::vector<Entry> finished;
+  std::vector<Entry> kept;
+  kept.reserve(entries_.size());
+  for (Entry& entry : entries_) {
+    if (entry.connectionId == kFinishedConnection) {
+      finished.push_back(std::move(entry));
+    } else {
+      kept.push_back(std::move(entry));
+    }
+  }
+  entries_ = std::move(kept);
+  return finished;
+}
+
+void ClientRegistry::Add(SocketHandle socket, const std::string& peerAddress) {
   // Written before the registry is locked: connection threads that need the
   // registry do not wait for the disk.
-  LogConnectionAccepted();
-  SingletonAccess<ClientRegistry> list(registry);
-  const uint32_t number = list->nextConnectionId;
+  LogConnectionAccepted(server_.logs(), *server_.Settings());
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  const uint32_t number = nextConnectionId_;
   Connection* connection = nullptr;
   try {
-    auto created = std::make_unique<Connection>(socket, number, peerAddress, JoinDownloadShares());
-    ClientEntry entry;
+    auto created = std::make_unique<Connection>(server_, socket, number, peerAddress,
+                                                server_.downloads().Join());
+    Entry entry;
     entry.connectionId = number;
     entry.connectTime = static_cast<int64_t>(std::time(nullptr));
     entry.peerAddress = peerAddress;
     connection = created.get();
     entry.connection = std::move(created);
-    list->clients.push_back(std::move(entry));
+    entries_.push_back(std::move(entry));
   } catch (const std::bad_alloc&) {
     if (!connection) CloseSocket(socket);
     return;
   }
-  list->nextConnectionId = number + 1;
+  nextConnectionId_ = number + 1;
   // A thread that cannot be created ends at once and marks its entry.
-  if (!ServeInConnectionPool(connection)) connection->Start();
+  if (!pool_.Serve(connection)) connection->Start();
 }
 
-void MarkClientFinished(uint32_t connectionId) {
-  SingletonAccess<ClientRegistry> list(registry);
-  if (ClientEntry* entry = FindEntry(*list, connectionId))
-    entry->connectionId = kFinishedConnection;
+void ClientRegistry::MarkFinished(uint32_t connectionId) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (Entry* entry = Find(connectionId)) entry->connectionId = kFinishedConnection;
 }
 
-void KickClient(uint32_t connectionId) {
-  SingletonAccess<ClientRegistry> list(registry);
-  if (ClientEntry* entry = FindEntry(*list, connectionId)) {
+void ClientRegistry::Kick(uint32_t connectionId) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (Entry* entry = Find(connectionId)) {
     entry->connection->Kick();
     entry->connectionId = kFinishedConnection;
   }
 }
 
-void PurgeClients() {
-  std::vector<ClientEntry> finished;
+void ClientRegistry::Purge() {
+  std::vector<Entry> finished;
   {
-    SingletonAccess<ClientRegistry> list(registry);
-    finished = TakeFinished(*list);
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    finished = TakeFinished();
   }
   DeleteEntries(finished);
   ReturnMemoryAfterBurst(finished.size());
 }
 
-std::vector<ClientInfo> GetClients() {
-  PurgeClients();
-  SingletonAccess<ClientRegistry> list(registry);
+std::vector<ClientInfo> ClientRegistry::Clients() {
+  Purge();
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::vector<ClientInfo> copies;
-  copies.reserve(list->clients.size());
-  for (const ClientEntry& entry : list->clients) {
+  copies.reserve(entries_.size());
+  for (const Entry& entry : entries_) {
     ClientInfo info;
     info.connectionId = entry.connectionId;
     info.connectTime = entry.connectTime;
@@ -144,21 +140,21 @@ std::vector<ClientInfo> GetClients() {
   return copies;
 }
 
-std::size_t LiveClientCount() {
-  PurgeClients();
-  SingletonAccess<ClientRegistry> list(registry);
+std::size_t ClientRegistry::LiveCount() {
+  Purge();
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::size_t live = 0;
-  for (const ClientEntry& entry : list->clients) {
+  for (const Entry& entry : entries_) {
     if (entry.connectionId != kFinishedConnection) ++live;
   }
   return live;
 }
 
-ClientCount CountLiveClients(const std::string& address) {
-  PurgeClients();
-  SingletonAccess<ClientRegistry> list(registry);
-  ClientCount count;
-  for (const ClientEntry& entry : list->clients) {
+ClientRegistry::Count ClientRegistry::CountLive(const std::string& address) {
+  Purge();
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Count count;
+  for (const Entry& entry : entries_) {
     if (entry.connectionId == kFinishedConnection) continue;
     ++count.total;
     if (entry.peerAddress == address) ++count.fromAddress;
@@ -166,11 +162,11 @@ ClientCount CountLiveClients(const std::string& address) {
   return count;
 }
 
-bool KickOldestIdleClient() {
-  SingletonAccess<ClientRegistry> list(registry);
-  ClientEntry* oldest = nullptr;
+bool ClientRegistry::KickOldestIdle() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  Entry* oldest = nullptr;
   int64_t oldestSince = 0;
-  for (ClientEntry& entry : list->clients) {
+  for (Entry& entry : entries_) {
     if (entry.connectionId == kFinishedConnection) continue;
     const int64_t since = entry.connection->IdleSinceMs();
     if (since < 0) continue;
@@ -185,25 +181,24 @@ bool KickOldestIdleClient() {
   return true;
 }
 
-std::string PeerAddressOf(uint32_t connectionId) {
-  SingletonAccess<ClientRegistry> list(registry);
-  if (ClientEntry* entry = FindEntry(*list, connectionId)) return entry->peerAddress;
+std::string ClientRegistry::PeerAddressOf(uint32_t connectionId) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (Entry* entry = Find(connectionId)) return entry->peerAddress;
   return "";
 }
 
-void DestroyClientRegistry() {
-  std::vector<ClientEntry> all;
+void ClientRegistry::EndAll() {
+  std::vector<Entry> all;
   {
-    SingletonAccess<ClientRegistry> list(registry);
-    for (ClientEntry& entry : list->clients) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    for (Entry& entry : entries_) {
       entry.connection->Kick();
       entry.connectionId = kFinishedConnection;
     }
-    all = std::move(list->clients);
-    list->clients.clear();
+    all = std::move(entries_);
+    entries_.clear();
+    nextConnectionId_ = 0;
   }
   DeleteEntries(all);
-  DestroyConnectionPool();
-  registry.Destroy();
-  DestroyDisplayQueue();
+  pool_.End();
 }

@@ -1,15 +1,15 @@
 #include "orvihttp/http/connection.h"
 
 #include "foundation/clock.h"
-#include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/connection_limits.h"
-#include "orvihttp/http/connection_pool.h"
 #include "orvihttp/http/memory_budget.h"
 #include "orvihttp/http/route_request.h"
+#include "orvihttp/http/server.h"
 
-Connection::Connection(SocketHandle socket, uint32_t connectionId, std::string peerAddress,
-                       std::shared_ptr<DownloadSlot> share)
-    : connectionId_(connectionId),
+Connection::Connection(Server& server, SocketHandle socket, uint32_t connectionId,
+                       std::string peerAddress, std::shared_ptr<DownloadSlot> share)
+    : server_(server),
+      connectionId_(connectionId),
       lastActivity_(NowMs()),
       peerAddress_(std::move(peerAddress)),
       share_(std::move(share)) {
@@ -19,7 +19,7 @@ Connection::Connection(SocketHandle socket, uint32_t connectionId, std::string p
 
 Connection::~Connection() {
   Stop();
-  LeaveConnectionPool(this);
+  server_.clients().pool().Leave(this);
 }
 
 std::string Connection::CurrentActivity() const {
@@ -41,7 +41,11 @@ void Connection::Kick() {
 // when it ends by itself.
 void Connection::OnThreadStop() {
   Kick();
-  MarkClientFinished(connectionId_);
+  MarkFinished();
+}
+
+void Connection::MarkFinished() {
+  server_.clients().MarkFinished(connectionId_);
 }
 
 bool Connection::ReadWithoutWait() {
@@ -182,7 +186,7 @@ bool Connection::ProcessLine(const std::string& received) {
   const std::string line = StripLineEnd(received);
   const bool complete = line.empty() ? request_.EndOfHeaders() : request_.FeedLine(line);
   if (!complete) return true;
-  settings_ = CurrentServerSettings();
+  settings_ = server_.Settings();
 
   const Request::Method method = request_.method;
   const std::string& version = request_.version;
@@ -208,7 +212,8 @@ bool Connection::ProcessLine(const std::string& received) {
     const int64_t length = request_.headers.contentLength;
     // Only a script reads a body; for any other target it is dropped as it
     // comes, so no memory is held for it.
-    const bool keep = length > 0 && RouteUsesBody(request_, *settings_);
+    const bool keep =
+        length > 0 && RouteUsesBody(request_, RouteContext{*settings_, server_.directory()});
     MemoryReservation reservation;
     if (keep && !reservation.Reserve(static_cast<std::size_t>(length))) {
       // Too many bodies held at once: this one is refused unread.

@@ -20,6 +20,8 @@
 // them, one after another, until the client closes, a request asks to close,
 // the connection is idle for 5 seconds, or it is kicked. Created, numbered
 // and started by the client registry, which deletes it after it finished.
+class Server;
+
 class Connection : public Thread {
  public:
   static constexpr int kIdleTimeoutSeconds = 5;
@@ -36,7 +38,7 @@ class Connection : public Thread {
 
   // What the registry hands a new connection once: its number, the peer
   // address as the listener read it, and its place in the download cap.
-  Connection(SocketHandle socket, uint32_t connectionId, std::string peerAddress,
+  Connection(Server& server, SocketHandle socket, uint32_t connectionId, std::string peerAddress,
              std::shared_ptr<DownloadSlot> share);
   ~Connection() override;
 
@@ -54,6 +56,8 @@ class Connection : public Thread {
   // From any thread: the socket is shut down at once and the thread leaves
   // its loop at its next wait; the registry joins and deletes it later.
   void Kick();
+  // Its registry's entry becomes finished: it will serve no more.
+  void MarkFinished();
 
   // Served by the connection pool instead of a thread of its own: begun
   // once, then turns, each of which answers requests until the connection
@@ -104,6 +108,7 @@ class Connection : public Thread {
   // by the download cap; the number of body bytes sent.
   uint64_t TransferBody(BodySource& source, uint64_t size, std::string head);
 
+  Server& server_;
   const uint32_t connectionId_;
   ConnectionLimits limits_;
   int64_t lastActivity_ = 0;

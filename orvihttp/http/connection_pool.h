@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 class Connection;
 
 // Where the system offers a readiness queue (epoll on Linux), connections
@@ -9,16 +11,28 @@ class Connection;
 // another thread that each request costs otherwise. A thread whose
 // connection is about to block for long (a paced or stalled send, a slow
 // request body, a script) first hands its place to another, so those never
-// hold up the rest.
+// hold up the rest. One pool per client registry.
+class ConnectionPool {
+ public:
+  ConnectionPool();
+  // Ends the pool's threads (see End).
+  ~ConnectionPool();
+  ConnectionPool(const ConnectionPool&) = delete;
+  ConnectionPool& operator=(const ConnectionPool&) = delete;
 
-// Begins serving `connection` in the pool; false where there is no pool
-// (Windows) or it could not take the connection: the caller then starts the
-// connection's own thread.
-bool ServeInConnectionPool(Connection* connection);
-// Waits until no pool thread runs `connection` and takes it out of the
-// pool; nothing for a connection the pool never took. From the connection's
-// destructor.
-void LeaveConnectionPool(Connection* connection);
-// Ends the pool's threads once every connection has left; the next
-// connection starts a new pool.
-void DestroyConnectionPool();
+  // Begins serving `connection` in the pool; false where there is no pool
+  // (Windows) or it could not take the connection: the caller then starts
+  // the connection's own thread.
+  bool Serve(Connection* connection);
+  // Waits until no pool thread runs `connection` and takes it out of the
+  // pool; nothing for a connection the pool never took. From the
+  // connection's destructor.
+  void Leave(Connection* connection);
+  // Ends the pool's threads once every connection has left; the next
+  // connection starts a new pool.
+  void End();
+
+ private:
+  struct Queue;
+  std::unique_ptr<Queue> queue_;
+};

@@ -17,7 +17,6 @@
 #include "foundation/blocking_wait.h"
 #include "foundation/clock.h"
 #include "foundation/thread.h"
-#include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/connection.h"
 #include "orvihttp/http/connection_pool.h"
 
@@ -31,12 +30,12 @@ constexpr int64_t kSweepEveryMs = 250;
 // for one, then ends.
 constexpr auto kSpareLifetime = std::chrono::seconds(10);
 
-class ConnectionPool {
+class EpollPool {
  public:
-  ConnectionPool();
-  ~ConnectionPool();
-  ConnectionPool(const ConnectionPool&) = delete;
-  ConnectionPool& operator=(const ConnectionPool&) = delete;
+  EpollPool();
+  ~EpollPool();
+  EpollPool(const EpollPool&) = delete;
+  EpollPool& operator=(const EpollPool&) = delete;
 
   bool Usable() const { return usable_; }
   bool Add(Connection* connection);
@@ -59,9 +58,9 @@ class ConnectionPool {
   // connection it serves is deleted (see Leave).
   class Worker : public Thread {
    public:
-    explicit Worker(ConnectionPool* owner) : pool(owner) {}
+    explicit Worker(EpollPool* owner) : pool(owner) {}
     ~Worker() override { Stop(); }
-    ConnectionPool* const pool;
+    EpollPool* const pool;
     std::atomic<bool> handedOff{false};  // its place at the queue went to another
     bool retiring = false;               // its connection is being deleted: it ends after the turn
     bool done = false;                   // ended; reaped by the next spawn
@@ -100,7 +99,7 @@ class ConnectionPool {
   std::size_t freePlaces_ = 0;  // places handed to spares and not yet taken
 };
 
-ConnectionPool::ConnectionPool() {
+EpollPool::EpollPool() {
   queue_ = epoll_create1(EPOLL_CLOEXEC);
   stopSignal_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (queue_ < 0 || stopSignal_ < 0) return;
@@ -118,7 +117,7 @@ ConnectionPool::ConnectionPool() {
   usable_ = polling_ > 0;
 }
 
-ConnectionPool::~ConnectionPool() {
+EpollPool::~EpollPool() {
   stopping_ = true;
   if (stopSignal_ >= 0) {
     uint64_t one = 1;
@@ -136,7 +135,7 @@ ConnectionPool::~ConnectionPool() {
   if (queue_ >= 0) close(queue_);
 }
 
-void ConnectionPool::SpawnLocked() {
+void EpollPool::SpawnLocked() {
   // Threads that ended as spares are joined here, so they never pile up.
   for (auto it = workers_.begin(); it != workers_.end();) {
     if ((*it)->done) {
@@ -152,7 +151,7 @@ void ConnectionPool::SpawnLocked() {
   ++polling_;
 }
 
-bool ConnectionPool::Add(Connection* connection) {
+bool EpollPool::Add(Connection* connection) {
   const SocketHandle socket = connection->Socket();
   if (socket == kInvalidSocket) return false;
   std::lock_guard<std::mutex> lock(mutex_);
@@ -173,7 +172,7 @@ bool ConnectionPool::Add(Connection* connection) {
   return true;
 }
 
-void ConnectionPool::Leave(Connection* connection) {
+void EpollPool::Leave(Connection* connection) {
   const uint64_t key = connection->poolKey;
   std::unique_lock<std::mutex> lock(mutex_);
   auto found = entries_.find(key);
@@ -199,7 +198,7 @@ void ConnectionPool::Leave(Connection* connection) {
   connection->poolKey = 0;
 }
 
-Connection* ConnectionPool::Claim(uint64_t key, Worker* worker, bool* begin) {
+Connection* EpollPool::Claim(uint64_t key, Worker* worker, bool* begin) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto found = entries_.find(key);
   if (found == entries_.end()) return nullptr;
@@ -217,7 +216,7 @@ Connection* ConnectionPool::Claim(uint64_t key, Worker* worker, bool* begin) {
   return entry.connection;
 }
 
-bool ConnectionPool::Serve(uint64_t key, Connection* connection, bool begin) {
+bool EpollPool::Serve(uint64_t key, Connection* connection, bool begin) {
   if (begin) connection->BeginServing();
   // A connection that ended in a graceful close stays parked until the
   // peer's end comes too.
@@ -250,12 +249,12 @@ bool ConnectionPool::Serve(uint64_t key, Connection* connection, bool begin) {
   return End(key, connection);
 }
 
-bool ConnectionPool::End(uint64_t key, Connection* connection) {
+bool EpollPool::End(uint64_t key, Connection* connection) {
   // Out of the queue before the socket closes, so that its number cannot
   // stand for the next socket opened.
   epoll_ctl(queue_, EPOLL_CTL_DEL, static_cast<int>(connection->Socket()), nullptr);
   connection->EndServing();
-  MarkClientFinished(connection->ConnectionId());
+  connection->MarkFinished();
   std::lock_guard<std::mutex> lock(mutex_);
   Entry& entry = entries_.at(key);
   entry.state = State::Ended;
@@ -265,7 +264,7 @@ bool ConnectionPool::End(uint64_t key, Connection* connection) {
   return !retiring;
 }
 
-void ConnectionPool::Sweep() {
+void EpollPool::Sweep() {
   const int64_t now = NowMs();
   int64_t due = nextSweepMs_.load(std::memory_order_relaxed);
   if (now < due || !nextSweepMs_.compare_exchange_strong(due, now + kSweepEveryMs)) return;
@@ -283,11 +282,11 @@ void ConnectionPool::Sweep() {
   for (auto& [key, connection] : expired) End(key, connection);
 }
 
-void ConnectionPool::HandOff(void* context) {
+void EpollPool::HandOff(void* context) {
   auto* worker = static_cast<Worker*>(context);
   if (worker->handedOff) return;
   worker->handedOff = true;
-  ConnectionPool* pool = worker->pool;
+  EpollPool* pool = worker->pool;
   std::lock_guard<std::mutex> lock(pool->mutex_);
   --pool->polling_;
   if (pool->stopping_ || pool->polling_ >= pool->target_) return;
@@ -300,7 +299,7 @@ void ConnectionPool::HandOff(void* context) {
   }
 }
 
-bool ConnectionPool::ReturnToQueue(Worker* worker) {
+bool EpollPool::ReturnToQueue(Worker* worker) {
   worker->handedOff = false;
   std::unique_lock<std::mutex> lock(mutex_);
   if (polling_ < target_) {
@@ -319,8 +318,8 @@ bool ConnectionPool::ReturnToQueue(Worker* worker) {
   return true;
 }
 
-void ConnectionPool::Work(Worker* worker) {
-  SetBlockingWaitHook(&ConnectionPool::HandOff, worker);
+void EpollPool::Work(Worker* worker) {
+  SetBlockingWaitHook(&EpollPool::HandOff, worker);
   while (!stopping_ && !worker->StopRequested()) {
     if (worker->handedOff && !ReturnToQueue(worker)) return;
     epoll_event event{};
@@ -336,39 +335,49 @@ void ConnectionPool::Work(Worker* worker) {
   SetBlockingWaitHook(nullptr, nullptr);
 }
 
-std::mutex poolMutex;
-std::shared_ptr<ConnectionPool> currentPool;
-
-std::shared_ptr<ConnectionPool> CurrentPool(bool create) {
-  std::lock_guard<std::mutex> lock(poolMutex);
-  if (!currentPool && create) {
-    try {
-      auto pool = std::make_shared<ConnectionPool>();
-      if (pool->Usable()) currentPool = std::move(pool);
-    } catch (const std::exception&) {
-      return nullptr;
-    }
-  }
-  return currentPool;
-}
-
 }  // namespace
 
-bool ServeInConnectionPool(Connection* connection) {
-  std::shared_ptr<ConnectionPool> pool = CurrentPool(true);
+// The pool's threads belong to one server's registry, so stopping one server
+// leaves another one's connections served. Made when its first connection
+// comes.
+struct ConnectionPool::Queue {
+  std::mutex mutex;
+  std::shared_ptr<EpollPool> pool;
+
+  std::shared_ptr<EpollPool> Current(bool create) {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!pool && create) {
+      try {
+        auto made = std::make_shared<EpollPool>();
+        if (made->Usable()) pool = std::move(made);
+      } catch (const std::exception&) {
+        return nullptr;
+      }
+    }
+    return pool;
+  }
+};
+
+ConnectionPool::ConnectionPool() : queue_(std::make_unique<Queue>()) {}
+
+ConnectionPool::~ConnectionPool() {
+  End();
+}
+
+bool ConnectionPool::Serve(Connection* connection) {
+  std::shared_ptr<EpollPool> pool = queue_->Current(true);
   return pool && pool->Add(connection);
 }
 
-void LeaveConnectionPool(Connection* connection) {
+void ConnectionPool::Leave(Connection* connection) {
   if (connection->poolKey == 0) return;
-  if (std::shared_ptr<ConnectionPool> pool = CurrentPool(false)) pool->Leave(connection);
+  if (std::shared_ptr<EpollPool> pool = queue_->Current(false)) pool->Leave(connection);
 }
 
-void DestroyConnectionPool() {
-  std::shared_ptr<ConnectionPool> pool;
+void ConnectionPool::End() {
+  std::shared_ptr<EpollPool> pool;
   {
-    std::lock_guard<std::mutex> lock(poolMutex);
-    pool = std::move(currentPool);
-    currentPool.reset();
+    std::lock_guard<std::mutex> lock(queue_->mutex);
+    pool = std::move(queue_->pool);
   }
 }

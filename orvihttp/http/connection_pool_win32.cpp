@@ -3,10 +3,16 @@
 // Winsock offers no readiness queue that suits these sockets (a completion
 // port needs overlapped requests), so each connection keeps its own thread.
 
-bool ServeInConnectionPool(Connection*) {
+struct ConnectionPool::Queue {};
+
+ConnectionPool::ConnectionPool() = default;
+
+ConnectionPool::~ConnectionPool() = default;
+
+bool ConnectionPool::Serve(Connection*) {
   return false;
 }
 
-void LeaveConnectionPool(Connection*) {}
+void ConnectionPool::Leave(Connection*) {}
 
-void DestroyConnectionPool() {}
+void ConnectionPool::End() {}

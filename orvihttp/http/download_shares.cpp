@@ -1,52 +1,30 @@
 #include "orvihttp/http/download_shares.h"
 
 #include <algorithm>
-#include <mutex>
-#include <vector>
 
 #include "orvihttp/http/bandwidth_share.h"
 
-namespace {
-
-struct Shares {
-  std::mutex mutex;
-  std::vector<std::weak_ptr<DownloadSlot>> slots;
-  // Slots of ended connections are dropped when the list reaches this size,
-  // so a server without a cap, which never rebalances, does not collect them.
-  std::size_t dropEndedAt = 64;
-};
-
-Shares& TheShares() {
-  static Shares shares;
-  return shares;
+void DownloadShares::DropEnded() {
+  std::erase_if(slots_, [](const std::weak_ptr<DownloadSlot>& slot) { return slot.expired(); });
 }
 
-void DropEnded(Shares& shares) {
-  std::erase_if(shares.slots,
-                [](const std::weak_ptr<DownloadSlot>& slot) { return slot.expired(); });
-}
-
-}  // namespace
-
-std::shared_ptr<DownloadSlot> JoinDownloadShares() {
+std::shared_ptr<DownloadSlot> DownloadShares::Join() {
   auto slot = std::make_shared<DownloadSlot>();
-  Shares& shares = TheShares();
-  std::lock_guard<std::mutex> lock(shares.mutex);
-  if (shares.slots.size() >= shares.dropEndedAt) {
-    DropEnded(shares);
-    shares.dropEndedAt = std::max<std::size_t>(64, shares.slots.size() * 2);
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (slots_.size() >= dropEndedAt_) {
+    DropEnded();
+    dropEndedAt_ = std::max<std::size_t>(64, slots_.size() * 2);
   }
-  shares.slots.push_back(slot);
+  slots_.push_back(slot);
   return slot;
 }
 
-void RebalanceDownloads(int32_t maxDown) {
+void DownloadShares::Rebalance(int32_t maxDown) {
   if (maxDown <= 0) return;
-  Shares& shares = TheShares();
-  std::lock_guard<std::mutex> lock(shares.mutex);
+  std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::shared_ptr<DownloadSlot>> live;
-  live.reserve(shares.slots.size());
-  for (const std::weak_ptr<DownloadSlot>& each : shares.slots) {
+  live.reserve(slots_.size());
+  for (const std::weak_ptr<DownloadSlot>& each : slots_) {
     if (std::shared_ptr<DownloadSlot> slot = each.lock()) live.push_back(std::move(slot));
   }
   std::vector<BandwidthShare> entries(live.size());
@@ -61,11 +39,10 @@ void RebalanceDownloads(int32_t maxDown) {
   }
 }
 
-int32_t BeginCappedTransfer(DownloadSlot& slot, int32_t maxDown) {
-  Shares& shares = TheShares();
-  std::lock_guard<std::mutex> lock(shares.mutex);
+int32_t DownloadShares::BeginCappedTransfer(DownloadSlot& slot, int32_t maxDown) {
+  std::lock_guard<std::mutex> lock(mutex_);
   int32_t running = 1;
-  for (const std::weak_ptr<DownloadSlot>& each : shares.slots) {
+  for (const std::weak_ptr<DownloadSlot>& each : slots_) {
     std::shared_ptr<DownloadSlot> other = each.lock();
     if (other && other.get() != &slot && other->transferring.load(std::memory_order_relaxed)) {
       ++running;
@@ -78,7 +55,7 @@ int32_t BeginCappedTransfer(DownloadSlot& slot, int32_t maxDown) {
   return part;
 }
 
-void EndCappedTransfer(DownloadSlot& slot) {
+void DownloadShares::EndCappedTransfer(DownloadSlot& slot) {
   slot.transferring.store(false, std::memory_order_relaxed);
   slot.currentRate.store(0, std::memory_order_relaxed);
 }

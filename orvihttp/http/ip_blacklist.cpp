@@ -2,44 +2,25 @@
 
 #include <algorithm>
 
-#include "foundation/singleton.h"
-
-namespace {
-
-struct IpBlacklist {
-  std::vector<std::string> addresses;
-};
-
-Singleton<IpBlacklist> blacklist;
-
-}  // namespace
-
-void BanAddress(const std::string& address) {
-  SingletonAccess<IpBlacklist> list(blacklist);
-  auto& addresses = list->addresses;
-  if (std::find(addresses.begin(), addresses.end(), address) == addresses.end()) {
-    addresses.push_back(address);
+void IpBlacklist::Ban(const std::string& address) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (std::find(addresses_.begin(), addresses_.end(), address) == addresses_.end()) {
+    addresses_.push_back(address);
   }
 }
 
-void UnbanAddress(const std::string& address) {
-  SingletonAccess<IpBlacklist> list(blacklist);
-  auto& addresses = list->addresses;
-  auto found = std::find(addresses.begin(), addresses.end(), address);
-  if (found != addresses.end()) addresses.erase(found);
+void IpBlacklist::Unban(const std::string& address) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = std::find(addresses_.begin(), addresses_.end(), address);
+  if (found != addresses_.end()) addresses_.erase(found);
 }
 
-bool IsAddressBanned(const std::string& address) {
-  SingletonAccess<IpBlacklist> list(blacklist);
-  const auto& addresses = list->addresses;
-  return std::find(addresses.begin(), addresses.end(), address) != addresses.end();
+bool IpBlacklist::IsBanned(const std::string& address) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::find(addresses_.begin(), addresses_.end(), address) != addresses_.end();
 }
 
-std::vector<std::string> BannedAddresses() {
-  SingletonAccess<IpBlacklist> list(blacklist);
-  return list->addresses;
-}
-
-void DestroyIpBlacklist() {
-  blacklist.Destroy();
+std::vector<std::string> IpBlacklist::Addresses() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return addresses_;
 }

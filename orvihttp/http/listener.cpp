@@ -3,29 +3,28 @@
 #include <atomic>
 #include <ctime>
 
-#include "foundation/singleton.h"
 #include "foundation/thread.h"
 #include "orvihttp/config/server_settings.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/http_date.h"
-#include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/connection_limits.h"
 #include "orvihttp/http/descriptor_limit.h"
-#include "orvihttp/http/ip_blacklist.h"
 #include "orvihttp/http/response_head.h"
+#include "orvihttp/http/server.h"
 #include "orvihttp/http/server_socket.h"
 #include "orvihttp/logging/access_log.h"
-#include "orvihttp/logging/display_queue.h"
 
 namespace {
 
 constexpr uint32_t kAcceptWaitSeconds = 4;
 
-std::atomic<int64_t> serverStartTime{0};
+}  // namespace
 
-class Listener : public Thread {
+class Listener::AcceptLoop : public Thread {
  public:
-  ~Listener() override { Stop(); }
+  AcceptLoop(Server& server, std::atomic<int64_t>& startTime)
+      : server_(server), startTime_(startTime) {}
+  ~AcceptLoop() override { Stop(); }
 
   ListenerStart StartServing() {
     if (threadStarted_) return ListenerStart::Listening;
@@ -34,12 +33,12 @@ class Listener : public Thread {
       socketOpen_ = false;
     }
     RaiseDescriptorLimit();
-    const int port = CurrentServerSettings()->port;
-    if (socket_.Open(port) != ListenResult::Listening) {
-      LogServerSocketFailed(port);
+    const std::shared_ptr<const ServerSettings> settings = server_.Settings();
+    if (socket_.Open(settings->port) != ListenResult::Listening) {
+      LogServerSocketFailed(server_.logs(), *settings, settings->port);
       return ListenerStart::PortUnavailable;
     }
-    serverStartTime = static_cast<int64_t>(std::time(nullptr));
+    startTime_ = static_cast<int64_t>(std::time(nullptr));
     socketOpen_ = true;
     threadStarted_ = Start();
     return ListenerStart::Listening;
@@ -63,7 +62,7 @@ class Listener : public Thread {
     if (!socketOpen_) return;
     SocketWakeup wakeup;
     StopWaker waker([&wakeup] { wakeup.Wake(); });
-    LogServerStarted();
+    LogServerStarted(server_.logs(), *server_.Settings());
     bool failing = false;
     while (IsRunning() && !wakeup.IsWoken()) {
       bool failed = false;
@@ -73,8 +72,8 @@ class Listener : public Thread {
         // without a pause this loop would spin until descriptors come back.
         if (!failing) LogAcceptFailing();
         failing = true;
-        KickOldestIdleClient();
-        PurgeClients();
+        server_.clients().KickOldestIdle();
+        server_.clients().Purge();
         wakeup.Sleep(CurrentConnectionLimits().acceptBackoffMs);
         continue;
       }
@@ -85,43 +84,45 @@ class Listener : public Thread {
   }
 
  private:
-  static void LogAcceptFailing() {
-    PostLogLine(LogLineKind::ListenerEvent,
-                LocalTimestamp() + " --- Cannot accept connections: out of resources");
+  void LogAcceptFailing() {
+    server_.logs().display.Post(
+        LogLineKind::ListenerEvent,
+        LocalTimestamp() + " --- Cannot accept connections: out of resources");
   }
 
-  static void Admit(SocketHandle client) {
+  void Admit(SocketHandle client) {
     const std::string address = SocketPeerAddress(client);
-    if (address.empty() || IsAddressBanned(address)) {
+    if (address.empty() || server_.blacklist().IsBanned(address)) {
       CloseSocket(client);
       return;
     }
     // The limits count the connection being admitted; finished connections
     // are purged first, so they do not count.
-    const ClientCount count = CountLiveClients(address);
-    const int32_t maxUsers = CurrentServerSettings()->maxUsers;
+    const ClientRegistry::Count count = server_.clients().CountLive(address);
+    const std::shared_ptr<const ServerSettings> settings = server_.Settings();
+    const int32_t maxUsers = settings->maxUsers;
     if (maxUsers > 0 && count.total >= static_cast<std::size_t>(maxUsers)) {
       CloseSocket(client);
       return;
     }
     if (!IsLoopbackAddress(address) &&
         count.fromAddress >= CurrentConnectionLimits().maxPerAddress) {
-      RefuseBusy(client);
+      RefuseBusy(client, settings->port);
       return;
     }
     // Every connection is a thread and descriptors: past the ceiling a waiting
     // keep-alive connection gives way, or the newcomer is told to come back.
-    if (count.total >= ConnectionCeiling() && !KickOldestIdleClient()) {
-      RefuseBusy(client);
+    if (count.total >= ConnectionCeiling() && !server_.clients().KickOldestIdle()) {
+      RefuseBusy(client, settings->port);
       return;
     }
-    AddClient(client, address);
+    server_.clients().Add(client, address);
   }
 
   // A short 503 and the end, sent from this thread: the reply fits in the
   // empty send buffer of a new socket, so it cannot block.
-  static void RefuseBusy(SocketHandle client) {
-    const Response page = ErrorPage(503, CurrentServerSettings()->port);
+  static void RefuseBusy(SocketHandle client, int port) {
+    const Response page = ErrorPage(503, port);
     const std::string reply = ResponseHead(page, CurrentHttpDate()) + page.body;
     SendSome(client, reply.data(), static_cast<int>(reply.size()));
     ShutdownSocket(client, true);
@@ -134,43 +135,36 @@ class Listener : public Thread {
     CloseSocket(client);
   }
 
+  Server& server_;
+  std::atomic<int64_t>& startTime_;
   ServerSocket socket_;
   bool threadStarted_ = false;
   bool socketOpen_ = false;
 };
 
-Singleton<Listener> listener;
+Listener::Listener(Server& server) : server_(server) {}
 
-}  // namespace
-
-ListenerStart StartListener() {
-  SingletonAccess<Listener> access(listener);
-  return access->StartServing();
+Listener::~Listener() {
+  Stop();
 }
 
-void StopListener() {
-  SingletonAccess<Listener> access(listener);
-  access->StopServing();
+ListenerStart Listener::Start() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!loop_) loop_ = std::make_unique<AcceptLoop>(server_, startTime_);
+  return loop_->StartServing();
 }
 
-bool IsListening() {
-  SingletonAccess<Listener> access(listener);
-  return access->IsRunning();
+void Listener::Stop() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (loop_) loop_->StopServing();
 }
 
-int ListeningPort() {
-  SingletonAccess<Listener> access(listener);
-  return access->Port();
+bool Listener::IsListening() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return loop_ && loop_->IsRunning();
 }
 
-void DestroyListener() {
-  {
-    SingletonAccess<Listener> access(listener);
-    access->StopServing();
-  }
-  listener.Destroy();
-}
-
-int64_t ServerStartTime() {
-  return serverStartTime.load();
+int Listener::Port() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return loop_ ? loop_->Port() : 0;
 }

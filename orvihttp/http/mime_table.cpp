@@ -1,11 +1,11 @@
 #include "orvihttp/http/mime_table.h"
 
-#include "foundation/singleton.h"
-
 namespace {
 
-struct MimeTable {
-  std::vector<MimeRow> rows = {
+// Built once, on first use, and never changed: every thread reads it without
+// a lock.
+const std::vector<MimeRow>& Rows() {
+  static const std::vector<MimeRow> rows = {
       {"application/andrew-inset", {"ez"}},
       {"application/atom+xml", {"atom"}},
       {"application/mac-binhex40", {"hqx"}},
@@ -116,9 +116,8 @@ struct MimeTable {
       {"video/x-sgi-movie", {"movie"}},
       {"x-conference/x-cooltalk", {"ice"}},
   };
-};
-
-Singleton<MimeTable> table;
+  return rows;
+}
 
 }  // namespace
 
@@ -129,8 +128,7 @@ std::string ContentTypeForName(const std::string& name) {
 }
 
 std::string ContentTypeFor(const std::string& extension) {
-  SingletonAccess<MimeTable> access(table);
-  for (const MimeRow& row : access->rows) {
+  for (const MimeRow& row : Rows()) {
     for (const std::string& candidate : row.extensions) {
       if (candidate == extension) return row.type;
     }
@@ -139,10 +137,5 @@ std::string ContentTypeFor(const std::string& extension) {
 }
 
 std::vector<MimeRow> MimeTableRows() {
-  SingletonAccess<MimeTable> access(table);
-  return access->rows;
-}
-
-void DestroyMimeTable() {
-  table.Destroy();
+  return Rows();
 }

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-// The fixed table from file-name extensions to MIME types: a process-wide
-// singleton built on first use and ended at plugin stop.
+// The fixed table from file-name extensions to MIME types: a constant of the
+// process, the same for every server in it.
 
 struct MimeRow {
   std::string type;
@@ -18,5 +18,3 @@ std::string ContentTypeFor(const std::string& extension);
 std::string ContentTypeForName(const std::string& name);
 // A copy of the whole table in its fixed order.
 std::vector<MimeRow> MimeTableRows();
-// Ends the table; a later lookup builds it again.
-void DestroyMimeTable();

@@ -99,18 +99,18 @@ Response FileResponse(const VirtualFile& file, const Request& request,
 
 // The file a path names, or its folder's index file; none when the path
 // names a folder without one (then `folderPath` is that folder).
-std::optional<VirtualFile> ResolveTarget(const std::string& path, const ServerSettings& settings,
+std::optional<VirtualFile> ResolveTarget(const std::string& path, const RouteContext& context,
                                          std::string* folderPath) {
   std::optional<VirtualFile> file;
   if (!path.empty() && path.back() == '/') {
     *folderPath = path.substr(0, path.size() - 1);
   } else {
-    file = VirtualDirectory::ResolveFile(path);
+    file = context.directory.ResolveFile(path);
     // A folder named without its trailing "/" is treated like one named with it.
     if (!file) *folderPath = path;
   }
-  if (!file && settings.autoLoadIndex) {
-    if (std::optional<VirtualFolder> folder = VirtualDirectory::ResolveFolder(*folderPath)) {
+  if (!file && context.settings.autoLoadIndex) {
+    if (std::optional<VirtualFolder> folder = context.directory.ResolveFolder(*folderPath)) {
       if (const VirtualFile* index = folder->FindIndexFile()) file = *index;
     }
   }
@@ -123,18 +123,19 @@ bool RunsAsScript(const VirtualFile& file, const ServerSettings& settings) {
 
 }  // namespace
 
-bool RouteUsesBody(const Request& request, const ServerSettings& settings) {
+bool RouteUsesBody(const Request& request, const RouteContext& context) {
   std::string folderPath;
-  std::optional<VirtualFile> file = ResolveTarget(request.path, settings, &folderPath);
-  return file && RunsAsScript(*file, settings);
+  std::optional<VirtualFile> file = ResolveTarget(request.path, context, &folderPath);
+  return file && RunsAsScript(*file, context.settings);
 }
 
-std::optional<Response> RouteRequest(const Request& request, const ServerSettings& settings,
+std::optional<Response> RouteRequest(const Request& request, const RouteContext& context,
                                      const std::function<void(const std::string&)>& serving) {
+  const ServerSettings& settings = context.settings;
   std::string folderPath;
-  std::optional<VirtualFile> file = ResolveTarget(request.path, settings, &folderPath);
+  std::optional<VirtualFile> file = ResolveTarget(request.path, context, &folderPath);
   if (!file) {
-    if (settings.dirView) return DirectoryListing(folderPath, settings.port);
+    if (settings.dirView) return DirectoryListing(context.directory, folderPath, settings.port);
     return ErrorPage(403, settings.port);
   }
   // Told before the answer is made: a script may run for a while, and the

@@ -5,11 +5,11 @@
 #include "foundation/clock.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/http_date.h"
-#include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/connection.h"
 #include "orvihttp/http/memory_budget.h"
 #include "orvihttp/http/response_head.h"
 #include "orvihttp/http/route_request.h"
+#include "orvihttp/http/server.h"
 #include "orvihttp/http/transfer_pacer.h"
 #include "orvihttp/logging/access_log.h"
 #include "orvihttp/logging/binary_log.h"
@@ -20,7 +20,8 @@ void Connection::SendErrorResponse(int code) {
 
 void Connection::ServeRequest() {
   std::optional<Response> response =
-      RouteRequest(request_, *settings_, [this](const std::string& name) { SetActivity(name); });
+      RouteRequest(request_, RouteContext{*settings_, server_.directory()},
+                   [this](const std::string& name) { SetActivity(name); });
   if (response) SendResponse(std::move(*response));
 }
 
@@ -36,7 +37,7 @@ void Connection::SendResponse(Response response) {
     // long in coming under the cap, so the record is written before it. An
     // uncapped body of one step is out at once; its record waits for the next.
     if (response.untilClose || response.streamSize > kTransferChunk || settings_->maxDown > 0) {
-      AppendBinaryLogRecords(*settings_, records);
+      AppendBinaryLogRecords(server_.logs(), *settings_, records);
       records.clear();
     }
     // Without a length, closing the connection is what ends the body.
@@ -55,12 +56,12 @@ void Connection::SendResponse(Response response) {
     socket_.Send(headOnly ? head : head + response.body);
     if (!headOnly) bodyBytes = response.body.size();
   }
-  LogResponse(*settings_, peerAddress_, request_.requestLine, response.status,
+  LogResponse(server_.logs(), *settings_, peerAddress_, request_.requestLine, response.status,
               static_cast<int64_t>(bodyBytes));
   if (response.countsAsDownload && !headOnly) {
     records += FileDownloadedRecord(peerAddress_, CurrentActivity(), bodyBytes);
   }
-  AppendBinaryLogRecords(*settings_, records);
+  AppendBinaryLogRecords(server_.logs(), *settings_, records);
 }
 
 // Streams the body in steps of at most kTransferChunk (or kLargeTransferChunk) bytes, as fast as
@@ -70,7 +71,7 @@ uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string
   if (maxDown < 0) maxDown = 0;
   int32_t startRate = 0;
   if (maxDown > 0) {
-    startRate = BeginCappedTransfer(*share_, maxDown);
+    startRate = server_.downloads().BeginCappedTransfer(*share_, maxDown);
   } else {
     share_->rateCeiling.store(0, std::memory_order_relaxed);
     share_->allowedRate.store(0, std::memory_order_relaxed);
@@ -79,7 +80,7 @@ uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string
     DownloadSlot& slot;
     bool capped;
     ~EndOfTransfer() {
-      if (capped) EndCappedTransfer(slot);
+      if (capped) DownloadShares::EndCappedTransfer(slot);
     }
   } endOfTransfer{*share_, maxDown > 0};
   TransferPacer pacer(startRate, TimeMs, [this](uint32_t ms) { return wakeup_.Sleep(ms); });
@@ -127,7 +128,7 @@ uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string
     if (pacer.Sent(read)) {
       share_->currentRate.store(pacer.Rate(), std::memory_order_relaxed);
       // The cap as it is now: an Apply may have changed it during the transfer.
-      RebalanceDownloads(CurrentServerSettings()->maxDown);
+      server_.downloads().Rebalance(server_.Settings()->maxDown);
       pacer.SetAllowedRate(share_->allowedRate.load(std::memory_order_relaxed));
     }
     if (ok) ok = pacer.WaitForSlot();

@@ -44,13 +44,9 @@ std::string LocalTimestamp() {
   return LocalTimestampAt(std::time(nullptr));
 }
 
-void AppendAccessLog(const std::string& text) {
-  AppendAccessLog(*CurrentServerSettings(), text);
-}
-
-void AppendAccessLog(const ServerSettings& settings, const std::string& text) {
+void AppendAccessLog(ServerLogs& logs, const ServerSettings& settings, const std::string& text) {
   if (!settings.log || settings.logPath.empty()) return;
-  AppendToLog(&OpenLogs::access, settings.logPath, text);
+  AppendToLog(logs, &OpenLogs::access, settings.logPath, text);
 }
 
 std::string AccessLogLine(const std::string& peerAddress, const std::string& requestLine,
@@ -68,34 +64,31 @@ std::string AccessLogLine(const std::string& peerAddress, const std::string& req
   return line;
 }
 
-void LogResponse(const std::string& peerAddress, const std::string& requestLine, int status,
-                 int64_t bodyBytes) {
-  LogResponse(*CurrentServerSettings(), peerAddress, requestLine, status, bodyBytes);
-}
-
-void LogResponse(const ServerSettings& settings, const std::string& peerAddress,
+void LogResponse(ServerLogs& logs, const ServerSettings& settings, const std::string& peerAddress,
                  const std::string& requestLine, int status, int64_t bodyBytes) {
   if (settings.log) {
-    AppendAccessLog(settings,
+    AppendAccessLog(logs, settings,
                     AccessLogLine(peerAddress, requestLine, status, bodyBytes, LogTimestamp()));
   }
-  PostLogLine(status > 399 ? LogLineKind::Failed : LogLineKind::Answered,
-              LocalTimestamp() + " - " + peerAddress + " - " + EscapeForLog(requestLine));
+  logs.display.Post(status > 399 ? LogLineKind::Failed : LogLineKind::Answered,
+                    LocalTimestamp() + " - " + peerAddress + " - " + EscapeForLog(requestLine));
 }
 
-void LogServerStarted() {
-  AppendAccessLog(std::string("#\r\n# Started ") + kProductName + " " + LogTimestamp() +
-                  "\r\n#\r\n");
-  PostLogLine(LogLineKind::ListenerEvent, LocalTimestamp() + " --- Started " + kProductName);
+void LogServerStarted(ServerLogs& logs, const ServerSettings& settings) {
+  AppendAccessLog(
+      logs, settings,
+      std::string("#\r\n# Started ") + kProductName + " " + LogTimestamp() + "\r\n#\r\n");
+  logs.display.Post(LogLineKind::ListenerEvent, LocalTimestamp() + " --- Started " + kProductName);
 }
 
-void LogServerSocketFailed(int port) {
+void LogServerSocketFailed(ServerLogs& logs, const ServerSettings& settings, int port) {
   std::string portText = std::to_string(port);
-  const std::shared_ptr<const ServerSettings> settings = CurrentServerSettings();
-  if (settings->log) {
-    AppendAccessLog(*settings, "# Could not initialise server socket at port " + portText + " " +
-                                   LogTimestamp() + "\r\n");
+  if (settings.log) {
+    AppendAccessLog(
+        logs, settings,
+        "# Could not initialise server socket at port " + portText + " " + LogTimestamp() + "\r\n");
   }
-  PostLogLine(LogLineKind::ListenerEvent,
-              LocalTimestamp() + " --- Could not initialise server socket at port " + portText);
+  logs.display.Post(
+      LogLineKind::ListenerEvent,
+      LocalTimestamp() + " --- Could not initialise server socket at port " + portText);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "orvihttp/config/server_settings.h"
+#include "orvihttp/logging/server_logs.h"
 
 // The text access log (file named by `LogPath`, written while `Log` is on)
 // and the display lines of the Log page (posted whatever `Log` says).
@@ -23,8 +24,7 @@ std::string LocalTimestampAt(std::time_t now);
 
 // Appends `text` to `LogPath` in one write when `Log` is on and the path
 // is not empty. Lost silently when the file cannot be written.
-void AppendAccessLog(const std::string& text);
-void AppendAccessLog(const ServerSettings& settings, const std::string& text);
+void AppendAccessLog(ServerLogs& logs, const ServerSettings& settings, const std::string& text);
 
 // One access-log line: peer - - [stamp] "request line" status size\r\n.
 // An empty request line is logged as "Faulty request"; any other is
@@ -34,15 +34,13 @@ std::string AccessLogLine(const std::string& peerAddress, const std::string& req
 
 // Logs one response after it was sent: the access-log line when `Log` is on,
 // then always the display line (kind 3 for status above 399, else 2).
-// `bodyBytes` is 0 for HEAD and bodiless responses.
-void LogResponse(const std::string& peerAddress, const std::string& requestLine, int status,
-                 int64_t bodyBytes);
-// The same with the settings the request was served under.
-void LogResponse(const ServerSettings& settings, const std::string& peerAddress,
+// `bodyBytes` is 0 for HEAD and bodiless responses. `settings` are the ones
+// the request was served under.
+void LogResponse(ServerLogs& logs, const ServerSettings& settings, const std::string& peerAddress,
                  const std::string& requestLine, int status, int64_t bodyBytes);
 
 // The listener's events: comment lines in the access log and display lines
 // of kind 0. After LogServerSocketFailed the listener reports the failure to
 // its caller, which shows the "Cannot initialise server socket" message box.
-void LogServerStarted();
-void LogServerSocketFailed(int port);
+void LogServerStarted(ServerLogs& logs, const ServerSettings& settings);
+void LogServerSocketFailed(ServerLogs& logs, const ServerSettings& settings, int port);

@@ -87,22 +87,18 @@ std::string EncodeBinLogRecord(int32_t time, int32_t type, const std::string& fi
   return out;
 }
 
-void AppendBinaryLog(int32_t type, const std::string& first, const std::string& second,
-                     uint32_t value) {
-  const std::shared_ptr<const ServerSettings> settings = CurrentServerSettings();
-  if (settings->binLogPath.empty()) return;
+void AppendBinaryLog(ServerLogs& logs, const ServerSettings& settings, int32_t type,
+                     const std::string& first, const std::string& second, uint32_t value) {
+  if (settings.binLogPath.empty()) return;
   AppendToLog(
-      &OpenLogs::binary, settings->binLogPath,
+      logs, &OpenLogs::binary, settings.binLogPath,
       EncodeBinLogRecord(static_cast<int32_t>(std::time(nullptr)), type, first, second, value));
 }
 
-void AppendBinaryLogRecords(const std::string& records) {
-  AppendBinaryLogRecords(*CurrentServerSettings(), records);
-}
-
-void AppendBinaryLogRecords(const ServerSettings& settings, const std::string& records) {
+void AppendBinaryLogRecords(ServerLogs& logs, const ServerSettings& settings,
+                            const std::string& records) {
   if (records.empty() || settings.binLogPath.empty()) return;
-  AppendToLog(&OpenLogs::binary, settings.binLogPath, records);
+  AppendToLog(logs, &OpenLogs::binary, settings.binLogPath, records);
 }
 
 std::string RequestOutcomeRecord(bool failed, const std::string& peerAddress) {
@@ -119,20 +115,8 @@ std::string FileDownloadedRecord(const std::string& peerAddress, const std::stri
                             size);
 }
 
-void LogConnectionAccepted() {
-  AppendBinaryLog(static_cast<int32_t>(BinLogType::ConnectionAccepted), "", "", 0);
-}
-
-void LogRequestSucceeded(const std::string& peerAddress) {
-  AppendBinaryLogRecords(RequestOutcomeRecord(false, peerAddress));
-}
-
-void LogRequestFailed(const std::string& peerAddress) {
-  AppendBinaryLogRecords(RequestOutcomeRecord(true, peerAddress));
-}
-
-void LogFileDownloaded(const std::string& peerAddress, const std::string& name, uint64_t bytes) {
-  AppendBinaryLogRecords(FileDownloadedRecord(peerAddress, name, bytes));
+void LogConnectionAccepted(ServerLogs& logs, const ServerSettings& settings) {
+  AppendBinaryLog(logs, settings, static_cast<int32_t>(BinLogType::ConnectionAccepted), "", "", 0);
 }
 
 BinLogRead ReadBinLogRecord(const uint8_t* data, std::size_t size, BinLogRecord& record,

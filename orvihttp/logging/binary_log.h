@@ -6,6 +6,7 @@
 #include <string>
 
 #include "orvihttp/config/server_settings.h"
+#include "orvihttp/logging/server_logs.h"
 
 // The binary event log (file named by `BinLogPath`): records with no file
 // header, all integers 32-bit little-endian, strings as length (without the 0
@@ -39,22 +40,19 @@ std::string EncodeBinLogRecord(int32_t time, int32_t type, const std::string& fi
 // Appends one record with the current time in one write, when `BinLogPath`
 // is not empty. A type outside 0 to 4, 8 and 9 opens (creates) the file
 // without writing. Failures are silent.
-void AppendBinaryLog(int32_t type, const std::string& first, const std::string& second,
-                     uint32_t value);
+void AppendBinaryLog(ServerLogs& logs, const ServerSettings& settings, int32_t type,
+                     const std::string& first, const std::string& second, uint32_t value);
 
-void LogConnectionAccepted();
-void LogRequestSucceeded(const std::string& peerAddress);
-void LogRequestFailed(const std::string& peerAddress);
-// `bytes` is 64-bit; the record's 32-bit field saturates at 0xFFFFFFFF.
-void LogFileDownloaded(const std::string& peerAddress, const std::string& name, uint64_t bytes);
+void LogConnectionAccepted(ServerLogs& logs, const ServerSettings& settings);
 
 // The same records stamped now, to be written later together, in one write,
 // by AppendBinaryLogRecords (when `BinLogPath` is not empty).
 std::string RequestOutcomeRecord(bool failed, const std::string& peerAddress);
+// `bytes` is 64-bit; the record's 32-bit field saturates at 0xFFFFFFFF.
 std::string FileDownloadedRecord(const std::string& peerAddress, const std::string& name,
                                  uint64_t bytes);
-void AppendBinaryLogRecords(const std::string& records);
-void AppendBinaryLogRecords(const ServerSettings& settings, const std::string& records);
+void AppendBinaryLogRecords(ServerLogs& logs, const ServerSettings& settings,
+                            const std::string& records);
 
 // Reading back.
 //

@@ -4,8 +4,6 @@
 #include <memory>
 #include <vector>
 
-#include "foundation/singleton.h"
-
 namespace {
 
 constexpr std::size_t kMaxDisplayText = 255;
@@ -27,11 +25,13 @@ struct StoredLine {
   uint32_t length = 0;
 };
 
+}  // namespace
+
 // The Log page reads the queue by position, so lines are only ever dropped
 // from the front, and only when the queue grows far beyond what a page shows.
 // The positions live in a ring made once, the texts in blocks freed as soon as
 // their last line drops off.
-struct DisplayQueue {
+struct DisplayQueue::Lines {
   std::vector<StoredLine> ring = std::vector<StoredLine>(kDisplayQueueLimit);
   std::size_t front = 0;  // index in `ring` of the oldest line
   std::size_t count = 0;
@@ -67,41 +67,36 @@ struct DisplayQueue {
   }
 };
 
-Singleton<DisplayQueue> queue;
+DisplayQueue::DisplayQueue() : lines_(std::make_unique<Lines>()) {}
+DisplayQueue::~DisplayQueue() = default;
 
-}  // namespace
-
-void PostLogLine(LogLineKind kind, const std::string& text) {
-  SingletonAccess<DisplayQueue> stored(queue);
-  stored->Append(static_cast<uint32_t>(kind), text);
+void DisplayQueue::Post(LogLineKind kind, const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  lines_->Append(static_cast<uint32_t>(kind), text);
 }
 
-std::vector<DisplayLine> DisplayLines() {
-  SingletonAccess<DisplayQueue> stored(queue);
+std::vector<DisplayLine> DisplayQueue::AllLines() const {
+  std::lock_guard<std::mutex> lock(mutex_);
   std::vector<DisplayLine> lines;
-  lines.reserve(stored->count);
-  for (std::size_t i = 0; i < stored->count; ++i) lines.push_back(stored->Copy(i));
+  lines.reserve(lines_->count);
+  for (std::size_t i = 0; i < lines_->count; ++i) lines.push_back(lines_->Copy(i));
   return lines;
 }
 
-void ClearDisplayLines() {
-  SingletonAccess<DisplayQueue> stored(queue);
-  stored->blocks.clear();
-  stored->front = 0;
-  stored->count = 0;
-  stored->dropped = 0;
+void DisplayQueue::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  lines_->blocks.clear();
+  lines_->front = 0;
+  lines_->count = 0;
+  lines_->dropped = 0;
 }
 
-uint64_t CopyDisplayLinesFrom(uint64_t first, std::vector<DisplayLine>* lines) {
-  SingletonAccess<DisplayQueue> stored(queue);
-  const uint64_t dropped = stored->dropped;
-  const uint64_t next = dropped + stored->count;
+uint64_t DisplayQueue::CopyFrom(uint64_t first, std::vector<DisplayLine>* lines) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const uint64_t dropped = lines_->dropped;
+  const uint64_t next = dropped + lines_->count;
   for (uint64_t number = first < dropped ? dropped : first; number < next; ++number) {
-    lines->push_back(stored->Copy(static_cast<std::size_t>(number - dropped)));
+    lines->push_back(lines_->Copy(static_cast<std::size_t>(number - dropped)));
   }
   return next;
-}
-
-void DestroyDisplayQueue() {
-  queue.Destroy();
 }

@@ -2,18 +2,19 @@
 
 #include "foundation/append_file.h"
 
-bool AppendToLog(OpenLog OpenLogs::*which, const std::string& path, const std::string& bytes) {
+bool AppendToLog(ServerLogs& logs, OpenLog OpenLogs::*which, const std::string& path,
+                 const std::string& bytes) {
   std::shared_ptr<AppendFile> file;
   {
-    LogLock lock;
-    OpenLog& log = lock.logs().*which;
+    std::lock_guard<std::mutex> lock(logs.filesMutex);
+    OpenLog& log = logs.files.*which;
     if (log.path == path) file = log.file;
   }
   // Asking the file system happens outside the lock: other connections need
   // not wait for it.
   if (!file || !file->StillAt(path)) {
-    LogLock lock;
-    OpenLog& log = lock.logs().*which;
+    std::lock_guard<std::mutex> lock(logs.filesMutex);
+    OpenLog& log = logs.files.*which;
     if (log.file && log.path == path && log.file != file) {
       // Another writer opened it afresh meanwhile.
       file = log.file;

@@ -9,16 +9,12 @@
 #include "foundation/free_memory.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
-#include "orvihttp/content/virtual_directory.h"
-#include "orvihttp/http/client_registry.h"
-#include "orvihttp/http/listener.h"
 #include "orvihttp/plugin/file_url.h"
 #include "orvihttp/plugin/install_folder.h"
 #include "orvihttp/plugin/open_url.h"
 #include "orvihttp/plugin/plugin_menu.h"
 #include "orvihttp/plugin/plugin_platform.h"
 #include "orvihttp/plugin/server_configuration.h"
-#include "orvihttp/plugin/server_objects.h"
 #include "orvihttp/plugin/server_texts.h"
 #include "orvihttp/ui/plugin_resources.h"
 #include "orvihttp/ui/server_socket_error.h"
@@ -36,7 +32,8 @@ void OpenHelpPage() {
 
 }  // namespace
 
-ServerPlugin::ServerPlugin() : settingsWindow_([] { return CreateSettingsWindow(OpenHelpPage); }) {}
+ServerPlugin::ServerPlugin()
+    : settingsWindow_([this] { return CreateSettingsWindow(*server_, OpenHelpPage); }) {}
 
 ServerPlugin::~ServerPlugin() {
   Thread::Stop();
@@ -49,7 +46,8 @@ void ServerPlugin::Start() try {
 
   std::string folder = FindInstallFolder();
   LoadServerConfiguration(folder);
-  VirtualDirectory::LoadTree(DirFilePath(folder));
+  server_ = std::make_unique<Server>(CurrentServerSettings);
+  server_->directory().LoadTree(DirFilePath(folder));
 
   onlineIcon_ = LoadPluginIcon(ORVI_ICON_ONLINE);
   offlineIcon_ = LoadPluginIcon(ORVI_ICON_OFFLINE);
@@ -57,7 +55,7 @@ void ServerPlugin::Start() try {
 
   bool portUnavailable = false;
   if (GetSetting(kActive)) {
-    portUnavailable = StartListener() == ListenerStart::PortUnavailable;
+    portUnavailable = server_->listener().Start() == ListenerStart::PortUnavailable;
     // Lets the server come up before the first status report.
     if (!portUnavailable) std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
@@ -84,10 +82,11 @@ void ServerPlugin::Stop() try {
   settingsWindow_.CloseAndFree();
 
   std::string folder = GetSetting(kInstallPath);
-  VirtualDirectory::SaveTree(DirFilePath(folder));
+  server_->directory().SaveTree(DirFilePath(folder));
   SaveServerConfiguration(folder);
 
-  DestroyServerObjects();
+  server_.reset();
+  DestroySettings();
   ShutdownPluginPlatform();
 } catch (...) {
   ReportUncaughtException("ServerPlugin::Stop");
@@ -149,16 +148,16 @@ void ServerPlugin::Report(ServerState state) {
 void ServerPlugin::Run() {
   ServerState reported = ServerState::None;
   while (!StopRequested()) {
-    std::size_t clients = LiveClientCount();
-    ServerState state = !IsListening() ? ServerState::Offline
-                        : clients > 0  ? ServerState::Busy
-                                       : ServerState::Online;
+    std::size_t clients = server_->clients().LiveCount();
+    ServerState state = !server_->listener().IsListening() ? ServerState::Offline
+                        : clients > 0                      ? ServerState::Busy
+                                                           : ServerState::Online;
     if (state != reported) {
       Report(state);
       reported = state;
     }
     if (pause_.Wait(1000) == Semaphore::WaitResult::Stopped || StopRequested()) break;
     settingsWindow_.FreeIfClosed();
-    PurgeClients();
+    server_->clients().Purge();
   }
 }

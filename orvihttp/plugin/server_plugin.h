@@ -2,9 +2,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "foundation/semaphore.h"
 #include "foundation/thread.h"
+#include "orvihttp/http/server.h"
 #include "orvihttp/plugin/settings_window_owner.h"
 #include "plugin_api/plugin_api.h"
 
@@ -35,6 +37,9 @@ class ServerPlugin : public Plugin, private Thread {
   void Run() override;
   void Report(ServerState state);
 
+  // The running server, from Start to Stop: the one the settings window and
+  // the status thread look at.
+  std::unique_ptr<Server> server_;
   SettingsWindowOwner settingsWindow_;
   // Never released: waiting on it is a pause that a stop cuts short.
   Semaphore pause_;

@@ -6,8 +6,9 @@
 #include "orvihttp/config/install_files.h"
 #include "orvihttp/config/server_keys.h"
 
-void ApplyChanges(const WorkingSettings& workingSettings, const VirtualFolder& workingTree) {
-  VirtualDirectory::ReplaceTree(workingTree);
+void ApplyChanges(VirtualDirectory& directory, const WorkingSettings& workingSettings,
+                  const VirtualFolder& workingTree) {
+  directory.ReplaceTree(workingTree);
 
   // The Info and Statistics pages change these two live while the window is
   // open; the working copy holds what they were when it opened.
@@ -23,5 +24,5 @@ void ApplyChanges(const WorkingSettings& workingSettings, const VirtualFolder& w
 
   const std::string folder = GetSetting(kInstallPath);
   WriteFileText(JoinPath(folder, kIniFileName), SaveSettingsText());
-  VirtualDirectory::SaveTree(JoinPath(folder, kDirFileName));
+  directory.SaveTree(JoinPath(folder, kDirFileName));
 }

@@ -4,9 +4,10 @@
 #include "orvihttp/ui/working_settings.h"
 
 // OK and Apply of the settings window: the working tree replaces the live
-// tree, every persistent working entry is written into the live store, except
+// tree `directory`, every persistent working entry is written into the live store, except
 // that `Active` and `Stats` keep the values in force now (the Info and
 // Statistics pages set those two live while the window is open), and
 // OrviHTTP.ini and OrviHTTP.dir are written into the install folder. Nothing
 // is restarted; failures to write the files are not reported.
-void ApplyChanges(const WorkingSettings& workingSettings, const VirtualFolder& workingTree);
+void ApplyChanges(VirtualDirectory& directory, const WorkingSettings& workingSettings,
+                  const VirtualFolder& workingTree);

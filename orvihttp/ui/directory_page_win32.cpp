@@ -141,8 +141,8 @@ class TreeControlItems final : public DirectoryItems {
   int openFolderIcon_ = 0;
 };
 
-DirectoryPage::DirectoryPage(std::function<void()> markChanged)
-    : markChanged_(std::move(markChanged)) {}
+DirectoryPage::DirectoryPage(VirtualDirectory& directory, std::function<void()> markChanged)
+    : directory_(directory), markChanged_(std::move(markChanged)) {}
 
 DirectoryPage::~DirectoryPage() = default;
 
@@ -155,7 +155,7 @@ void DirectoryPage::OnCreate() {
   items_ = std::make_unique<TreeControlItems>(GetDlgItem(window_, IDC_DIRECTORY_TREE));
   model_ = std::make_unique<DirectoryPageModel>(
       *items_, [this] { markChanged_(); }, [this](const std::string& text) { ShowError(text); });
-  model_->Load(VirtualDirectory::CopyTree());
+  model_->Load(directory_.CopyTree());
 }
 
 void DirectoryPage::OnCommand(int id, int code) {

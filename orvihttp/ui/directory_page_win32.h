@@ -19,7 +19,7 @@ class TreeControlItems;
 class DirectoryPage final : public PageWindow {
  public:
   // `markChanged` runs after every edit (it enables Apply).
-  explicit DirectoryPage(std::function<void()> markChanged);
+  DirectoryPage(VirtualDirectory& directory, std::function<void()> markChanged);
   ~DirectoryPage() override;
 
   const VirtualFolder& workingTree() const;
@@ -34,6 +34,7 @@ class DirectoryPage final : public PageWindow {
   void ShowError(const std::string& text);
   uintptr_t Selected() const;
 
+  VirtualDirectory& directory_;
   std::function<void()> markChanged_;
   std::unique_ptr<TreeControlItems> items_;
   std::unique_ptr<DirectoryPageModel> model_;

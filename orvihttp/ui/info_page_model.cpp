@@ -62,10 +62,10 @@ std::string BanQuestion(const std::string& address) {
   return "Really ban IP '" + address + "'?";
 }
 
-std::string BanConnection(uint32_t connectionId) {
-  std::string address = PeerAddressOf(connectionId);
-  KickClient(connectionId);
+std::string BanConnection(Server& server, uint32_t connectionId) {
+  std::string address = server.clients().PeerAddressOf(connectionId);
+  server.clients().Kick(connectionId);
   // An empty entry would ban nothing a peer can have and only clutter the list.
-  if (!address.empty()) BanAddress(address);
+  if (!address.empty()) server.blacklist().Ban(address);
   return address;
 }

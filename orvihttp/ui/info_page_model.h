@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "orvihttp/http/client_registry.h"
+#include "orvihttp/http/server.h"
 
 // What the Info page shows and does, computed from copies of the model so the
 // page's window code only moves texts into controls.
@@ -48,4 +48,4 @@ std::string BanQuestion(const std::string& address);
 // Kicks the connection and bans the address it had. A connection that ended
 // meanwhile has no address any more; then nothing is banned. Returns the
 // banned address, or "" when there was none.
-std::string BanConnection(uint32_t connectionId);
+std::string BanConnection(Server& server, uint32_t connectionId);

@@ -58,13 +58,13 @@ void InfoPage::OnCommand(int id, int code) {
     case IDC_START_SERVER:
       if (code != BN_CLICKED) break;
       SetSetting(kActive, true);
-      StartListenerOrTellUser();
+      StartListenerOrTellUser(server_.listener());
       RefreshDetails();
       break;
     case IDC_STOP_SERVER:
       if (code != BN_CLICKED) break;
       SetSetting(kActive, false);
-      StopListener();
+      server_.listener().Stop();
       RefreshDetails();
       break;
     case IDC_KICK_CLIENT:
@@ -79,7 +79,7 @@ void InfoPage::OnCommand(int id, int code) {
 }
 
 void InfoPage::RefreshClientList() {
-  std::vector<std::string> rows = ClientListRows(GetClients());
+  std::vector<std::string> rows = ClientListRows(server_.clients().Clients());
   if (rows == rows_) return;
   rows_ = std::move(rows);
   HWND list = GetDlgItem(window_, IDC_CLIENT_LIST);
@@ -90,7 +90,7 @@ void InfoPage::RefreshClientList() {
 }
 
 void InfoPage::RefreshDetails() {
-  std::vector<ClientInfo> clients = GetClients();
+  std::vector<ClientInfo> clients = server_.clients().Clients();
   int64_t now = std::time(nullptr);
   int line = static_cast<int>(SendDlgItemMessageA(window_, IDC_CLIENT_LIST, LB_GETCURSEL, 0, 0));
   if (line >= 0 && static_cast<std::size_t>(line) < rows_.size()) {
@@ -108,7 +108,8 @@ void InfoPage::RefreshDetails() {
     ShowText(window_, IDC_CLIENT_BANDWIDTH, "");
   }
 
-  ServerActivity server = ServerActivityOf(IsListening(), ServerStartTime(), now);
+  ServerActivity server =
+      ServerActivityOf(server_.listener().IsListening(), server_.listener().StartTime(), now);
   ShowText(window_, IDC_SERVER_STATUS, server.status);
   ShowText(window_, IDC_UPTIME, server.uptime);
   EnableWindow(GetDlgItem(window_, IDC_START_SERVER), server.startEnabled);
@@ -118,10 +119,10 @@ void InfoPage::RefreshDetails() {
 
 void InfoPage::Kick() {
   int line = static_cast<int>(SendDlgItemMessageA(window_, IDC_CLIENT_LIST, LB_GETCURSEL, 0, 0));
-  std::optional<ClientInfo> client = ClientOnLine(GetClients(), rows_, line);
+  std::optional<ClientInfo> client = ClientOnLine(server_.clients().Clients(), rows_, line);
   if (!client) return;
   if (!AskOkCancel(window_, KickQuestion(client->peerAddress))) return;
-  KickClient(client->connectionId);
+  server_.clients().Kick(client->connectionId);
   Sleep(kSettleMs);
   RefreshClientList();
   RefreshDetails();
@@ -129,10 +130,10 @@ void InfoPage::Kick() {
 
 void InfoPage::Ban() {
   int line = static_cast<int>(SendDlgItemMessageA(window_, IDC_CLIENT_LIST, LB_GETCURSEL, 0, 0));
-  std::optional<ClientInfo> client = ClientOnLine(GetClients(), rows_, line);
+  std::optional<ClientInfo> client = ClientOnLine(server_.clients().Clients(), rows_, line);
   if (!client) return;
   if (!AskOkCancel(window_, BanQuestion(client->peerAddress))) return;
-  BanConnection(client->connectionId);
+  BanConnection(server_, client->connectionId);
   Sleep(kSettleMs);
   RefreshClientList();
   RefreshDetails();

@@ -19,14 +19,14 @@ LineColour ColourOfKind(uint32_t kind) {
 LogLinesUpdate LogLines::Refresh() {
   LogLinesUpdate update;
   std::vector<DisplayLine> fresh;
-  uint64_t next = CopyDisplayLinesFrom(next_, &fresh);
+  uint64_t next = queue_.CopyFrom(next_, &fresh);
   if (next < next_) {
     // Numbers restart after a clear; what the page shows belongs to lines
     // that no longer exist.
     update.restarted = true;
     lines_.clear();
     fresh.clear();
-    next = CopyDisplayLinesFrom(0, &fresh);
+    next = queue_.CopyFrom(0, &fresh);
   }
   next_ = next;
   const std::size_t before = lines_.size();
@@ -39,7 +39,7 @@ LogLinesUpdate LogLines::Refresh() {
 }
 
 void LogLines::Clear() {
-  ClearDisplayLines();
+  queue_.Clear();
   lines_.clear();
   next_ = 0;
 }

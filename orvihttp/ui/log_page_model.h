@@ -41,7 +41,8 @@ struct LogLinesUpdate {
 // what is shown.
 class LogLines {
  public:
-  explicit LogLines(std::size_t capacity = kDisplayQueueLimit) : capacity_(capacity) {}
+  explicit LogLines(DisplayQueue& queue, std::size_t capacity = kDisplayQueueLimit)
+      : queue_(queue), capacity_(capacity) {}
 
   LogLinesUpdate Refresh();
   // "Clear log": empties the display queue and the page.
@@ -51,6 +52,7 @@ class LogLines {
   const DisplayLine& operator[](std::size_t index) const { return lines_[index]; }
 
  private:
+  DisplayQueue& queue_;
   std::deque<DisplayLine> lines_;
   // The queue's number of the next line to take.
   uint64_t next_ = 0;

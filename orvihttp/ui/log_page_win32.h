@@ -13,6 +13,7 @@
 // the new ones however many are shown.
 class LogPage final : public PageWindow {
  public:
+  explicit LogPage(DisplayQueue& queue) : lines_(queue) {}
   // Ctrl+C anywhere in the window: the selected lines to the clipboard. With
   // no selected line the clipboard stays as it was.
   void CopySelection();

@@ -8,8 +8,8 @@ void TellServerSocketError() {
   ShowMessageBox(kServerSocketErrorText, kProductName, MessageIcon::Warning);
 }
 
-bool StartListenerOrTellUser() {
-  if (StartListener() == ListenerStart::Listening) return true;
+bool StartListenerOrTellUser(Listener& listener) {
+  if (listener.Start() == ListenerStart::Listening) return true;
   TellServerSocketError();
   return false;
 }

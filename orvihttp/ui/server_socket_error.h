@@ -8,6 +8,8 @@ inline constexpr char kServerSocketErrorText[] = "Error: Cannot initialise serve
 // go on reading the listener.
 void TellServerSocketError();
 
+class Listener;
+
 // Starts the listener, as the Info page's start button does, and tells the
 // user when the port cannot be opened. True when the server listens.
-bool StartListenerOrTellUser();
+bool StartListenerOrTellUser(Listener& listener);

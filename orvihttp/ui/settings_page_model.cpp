@@ -7,11 +7,11 @@
 #include "foundation/paths.h"
 #include "orvihttp/http/ip_blacklist.h"
 
-bool AddTypedAddressToBlacklist(const std::string& text) {
+bool AddTypedAddressToBlacklist(IpBlacklist& blacklist, const std::string& text) {
   if (text.empty() || text == "0.0.0.0") return false;
-  std::size_t before = BannedAddresses().size();
-  BanAddress(text);
-  return BannedAddresses().size() > before;
+  std::size_t before = blacklist.Addresses().size();
+  blacklist.Ban(text);
+  return blacklist.Addresses().size() > before;
 }
 
 bool BlacklistBoxIsStale(std::size_t linesShown, const std::vector<std::string>& blacklist) {

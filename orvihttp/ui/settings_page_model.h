@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "orvihttp/http/ip_blacklist.h"
+
 // What the Settings page does besides moving values between controls and its
 // working copy of the settings.
 
 // Adds a typed address to the live blacklist. An empty text or "0.0.0.0"
 // (what an untouched address field yields) adds nothing, nor does an address
 // that is listed already. True when the list grew.
-bool AddTypedAddressToBlacklist(const std::string& text);
+bool AddTypedAddressToBlacklist(IpBlacklist& blacklist, const std::string& text);
 
 // The blacklist box is rebuilt only when its line count no longer matches the
 // list.

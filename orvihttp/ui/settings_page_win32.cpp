@@ -27,8 +27,8 @@ bool Checked(HWND page, int id) {
 
 }  // namespace
 
-SettingsPage::SettingsPage(std::function<void(bool)> markChanged)
-    : markChanged_(std::move(markChanged)) {}
+SettingsPage::SettingsPage(IpBlacklist& blacklist, std::function<void(bool)> markChanged)
+    : blacklist_(blacklist), markChanged_(std::move(markChanged)) {}
 
 SettingsPage::~SettingsPage() = default;
 
@@ -148,24 +148,24 @@ void SettingsPage::ChoosePhpFolder() {
 void SettingsPage::AddToBlacklist() {
   std::string address = PromptForText(window_, "Blacklist IP", "IP to add:", IDC_BLACKLIST_FIELD);
   if (Thread::CurrentStopRequested()) return;
-  AddTypedAddressToBlacklist(address);
+  AddTypedAddressToBlacklist(blacklist_, address);
   RefreshBlacklist();
 }
 
 void SettingsPage::RemoveFromBlacklist() {
-  std::vector<std::string> banned = BannedAddresses();
+  std::vector<std::string> banned = blacklist_.Addresses();
   int line = static_cast<int>(SendDlgItemMessageA(window_, IDC_BLACKLIST, LB_GETCURSEL, 0, 0));
   if (line < 0 || static_cast<std::size_t>(line) >= banned.size()) return;
   const std::string& address = banned[static_cast<std::size_t>(line)];
   int answer = MessageBoxA(window_, UnbanQuestion(address).c_str(), kProductName,
                            MB_OKCANCEL | MB_ICONQUESTION);
   if (answer != IDOK || Thread::CurrentStopRequested()) return;
-  UnbanAddress(address);
+  blacklist_.Unban(address);
   RefreshBlacklist();
 }
 
 void SettingsPage::RefreshBlacklist() {
-  std::vector<std::string> banned = BannedAddresses();
+  std::vector<std::string> banned = blacklist_.Addresses();
   HWND box = GetDlgItem(window_, IDC_BLACKLIST);
   auto shown = static_cast<std::size_t>(SendMessageA(box, LB_GETCOUNT, 0, 0));
   if (!BlacklistBoxIsStale(shown, banned)) return;

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "orvihttp/http/ip_blacklist.h"
 #include "orvihttp/ui/page_window_win32.h"
 #include "orvihttp/ui/working_settings.h"
 
@@ -14,7 +15,7 @@ class SettingsPage final : public PageWindow {
  public:
   // `markChanged(true)` after an edit enables Apply; `markChanged(false)`
   // once the controls are filled disables it again.
-  explicit SettingsPage(std::function<void(bool)> markChanged);
+  SettingsPage(IpBlacklist& blacklist, std::function<void(bool)> markChanged);
   ~SettingsPage() override;
 
   const WorkingSettings& workingSettings() const { return working_; }
@@ -33,6 +34,7 @@ class SettingsPage final : public PageWindow {
   void RemoveFromBlacklist();
   void RefreshBlacklist();
 
+  IpBlacklist& blacklist_;
   std::function<void(bool)> markChanged_;
   WorkingSettings working_;
 };

@@ -16,7 +16,10 @@ class SettingsWindowObject {
   virtual bool IsOpen() const = 0;
 };
 
-// Creates the object and starts the window's thread. Deleting the object closes the window
+// Creates the object and starts the window's thread; its pages show and edit
+// `server`, which outlives the object. Deleting the object closes the window
 // (as Cancel) and waits for its thread. Its Help button calls `openHelp`.
 // Null on a build without windows.
-std::unique_ptr<SettingsWindowObject> CreateSettingsWindow(std::function<void()> openHelp);
+class Server;
+std::unique_ptr<SettingsWindowObject> CreateSettingsWindow(Server& server,
+                                                           std::function<void()> openHelp);

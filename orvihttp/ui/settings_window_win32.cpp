@@ -11,6 +11,7 @@
 #include "foundation/thread.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"
+#include "orvihttp/http/server.h"
 #include "orvihttp/ui/apply_changes.h"
 #include "orvihttp/ui/directory_page_win32.h"
 #include "orvihttp/ui/info_page_win32.h"
@@ -42,10 +43,13 @@ constexpr int kTabCount = 5;
 
 class SettingsWindow final : public SettingsWindowObject, private Thread {
  public:
-  explicit SettingsWindow(std::function<void()> openHelp)
-      : openHelp_(std::move(openHelp)),
-        directoryPage_([this] { MarkChanged(true); }),
-        settingsPage_([this](bool changed) { MarkChanged(changed); }) {
+  SettingsWindow(Server& server, std::function<void()> openHelp)
+      : server_(server),
+        openHelp_(std::move(openHelp)),
+        infoPage_(server),
+        directoryPage_(server.directory(), [this] { MarkChanged(true); }),
+        settingsPage_(server.blacklist(), [this](bool changed) { MarkChanged(changed); }),
+        logPage_(server.logs().display) {
     // The window belongs on the desktop of the host's thread, which asks for
     // it. Windows gives a new thread its process's desktop anyway; Wine gives
     // it the default one.
@@ -78,6 +82,7 @@ class SettingsWindow final : public SettingsWindowObject, private Thread {
   void Apply();
   void Destroyed(HWND dialog);
 
+  Server& server_;
   std::function<void()> openHelp_;
   HDESK desktop_ = nullptr;
   std::atomic<HWND> window_{nullptr};
@@ -254,7 +259,7 @@ void SettingsWindow::MarkChanged(bool changed) {
 }
 
 void SettingsWindow::Apply() {
-  ApplyChanges(settingsPage_.workingSettings(), directoryPage_.workingTree());
+  ApplyChanges(server_.directory(), settingsPage_.workingSettings(), directoryPage_.workingTree());
 }
 
 void SettingsWindow::Destroyed(HWND /*dialog*/) {
@@ -268,6 +273,7 @@ void SettingsWindow::Destroyed(HWND /*dialog*/) {
 
 }  // namespace
 
-std::unique_ptr<SettingsWindowObject> CreateSettingsWindow(std::function<void()> openHelp) {
-  return std::make_unique<SettingsWindow>(std::move(openHelp));
+std::unique_ptr<SettingsWindowObject> CreateSettingsWindow(Server& server,
+                                                           std::function<void()> openHelp) {
+  return std::make_unique<SettingsWindow>(server, std::move(openHelp));
 }

@@ -61,12 +61,13 @@ class HostileClients : public ServerTest {
   // taken by the server before the next connects (the listen queue is short).
   std::vector<std::unique_ptr<HttpTestClient>> OpenSlowHeads(int count) {
     std::vector<std::unique_ptr<HttpTestClient>> clients;
-    const std::size_t before = LiveClientCount();
+    const std::size_t before = server().clients().LiveCount();
     for (int i = 0; i < count; ++i) {
       clients.push_back(std::make_unique<HttpTestClient>(port_));
       clients.back()->Send("GET /index.html HTTP/1.1\r\n");
       const std::size_t want = before + clients.size();
-      EXPECT_TRUE(WaitFor([want] { return LiveClientCount() >= want; }, 1000)) << i;
+      EXPECT_TRUE(WaitFor([this, want] { return server().clients().LiveCount() >= want; }, 1000))
+          << i;
     }
     return clients;
   }
@@ -143,7 +144,7 @@ TEST_F(HostileClients, PastTheCeilingANewcomerGets503AndIdleConnectionsGiveWay) 
   StartServer();
   const int threadsBefore = ThreadCount();
   auto slow = OpenSlowHeads(12);
-  ASSERT_TRUE(WaitFor([] { return LiveClientCount() >= 12; }, 2000));
+  ASSERT_TRUE(WaitFor([this] { return server().clients().LiveCount() >= 12; }, 2000));
 
   for (int i = 0; i < 3; ++i) {
     HttpTestClient refused(port_);
@@ -159,7 +160,7 @@ TEST_F(HostileClients, PastTheCeilingANewcomerGets503AndIdleConnectionsGiveWay) 
 
   // Keep-alive connections waiting for their next request make room.
   slow.clear();
-  ASSERT_TRUE(WaitFor([] { return LiveClientCount() == 0; }, 3000));
+  ASSERT_TRUE(WaitFor([this] { return server().clients().LiveCount() == 0; }, 3000));
   std::vector<std::unique_ptr<HttpTestClient>> idle;
   ASSERT_NO_FATAL_FAILURE(OpenAnswered(12, "", &idle));
   ExpectNormalClientServed();
@@ -284,7 +285,7 @@ TEST_F(HostileClients, ARunOfFaultyRequestsEndsTheConnection) {
 
 TEST_F(HostileClients, AFailingAcceptBacksOffAndIsReportedOnce) {
   StartServer();
-  ClearDisplayLines();
+  server().logs().display.Clear();
   // A client whose connection waits in the queue the server cannot take.
   std::vector<std::unique_ptr<HttpTestClient>> waiting;
   std::vector<int> taken;
@@ -306,7 +307,7 @@ TEST_F(HostileClients, AFailingAcceptBacksOffAndIsReportedOnce) {
   ASSERT_TRUE(allConnected);
   EXPECT_LT(cpuSpent, 300) << "the accept loop spins";
   int reports = 0;
-  for (const DisplayLine& line : DisplayLines()) {
+  for (const DisplayLine& line : server().logs().display.AllLines()) {
     reports += line.kind == 0 && line.text.find("Cannot accept connections") != std::string::npos;
   }
   EXPECT_EQ(reports, 1);

@@ -73,7 +73,7 @@ TEST_F(LogForging, RequestLinesCannotPlantLinesOrTerminalCodes) {
   const std::string accessLog = files_.File("access.log");
   SetBool("Log", true, true);
   SetString("LogPath", accessLog, true);
-  ClearDisplayLines();
+  server().logs().display.Clear();
   StartServer();
 
   // A bare CR and a forged entry (too many words: 505), then a quote, a
@@ -90,7 +90,7 @@ TEST_F(LogForging, RequestLinesCannotPlantLinesOrTerminalCodes) {
   // Each line is written just after its response went out.
   WaitFor(
       [&] {
-        const std::vector<DisplayLine> posted = DisplayLines();
+        const std::vector<DisplayLine> posted = server().logs().display.AllLines();
         return !posted.empty() && posted.back().text.find("GET /a.txt") != std::string::npos;
       },
       2000);
@@ -113,7 +113,7 @@ TEST_F(LogForging, RequestLinesCannotPlantLinesOrTerminalCodes) {
                           "HTTP/1.0\\x22 200 1 HTTP/1.0",
                           "GET /\\x1B[2J\\x1B[H\\x5C\\x22\\x00 HTTP/1.0", "GET /a.txt HTTP/1.0"}));
 
-  std::vector<DisplayLine> lines = DisplayLines();
+  std::vector<DisplayLine> lines = server().logs().display.AllLines();
   ASSERT_GE(lines.size(), 3u);
   const std::string& shown = lines[lines.size() - 2].text;
   EXPECT_EQ(shown.substr(shown.find(" - 127.0.0.1 - ")),

@@ -28,23 +28,21 @@ std::string HandWrittenFile() {
 
 class VirtualDirectoryTest : public testing::Test {
  protected:
-  void SetUp() override { VirtualDirectory::Destroy(); }
-  void TearDown() override { VirtualDirectory::Destroy(); }
-
   // Loads a marker tree so that a refused load can be told apart.
   void LoadMarker() {
     VirtualFolder marker;
     marker.AddFile("marker", "C:\\marker");
-    VirtualDirectory::ReplaceTree(marker);
+    tree_.ReplaceTree(marker);
   }
-  bool MarkerStands() { return VirtualDirectory::ResolveFile("/marker").has_value(); }
+  bool MarkerStands() { return tree_.ResolveFile("/marker").has_value(); }
 
+  VirtualDirectory tree_;
   TempFolder temp_;
 };
 
 TEST_F(VirtualDirectoryTest, EmptyTreeIsThirteenBytes) {
   std::string path = temp_.File("OrviHTTP.dir");
-  ASSERT_TRUE(VirtualDirectory::SaveTree(path));
+  ASSERT_TRUE(tree_.SaveTree(path));
   EXPECT_EQ(ReadFileBytes(path),
             std::string("\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00", 13));
 }
@@ -52,8 +50,8 @@ TEST_F(VirtualDirectoryTest, EmptyTreeIsThirteenBytes) {
 TEST_F(VirtualDirectoryTest, SavedTreeLoadsBackEqualWithReservedWords) {
   std::string path = temp_.File("OrviHTTP.dir");
   WriteFileBytes(path, HandWrittenFile());
-  ASSERT_TRUE(VirtualDirectory::LoadTree(path));
-  VirtualFolder loaded = VirtualDirectory::CopyTree();
+  ASSERT_TRUE(tree_.LoadTree(path));
+  VirtualFolder loaded = tree_.CopyTree();
   EXPECT_EQ(loaded.name, "root");
   ASSERT_EQ(loaded.files.size(), 1u);
   EXPECT_EQ(loaded.files[0].reserved, 0xDEADBEEFu);
@@ -62,11 +60,11 @@ TEST_F(VirtualDirectoryTest, SavedTreeLoadsBackEqualWithReservedWords) {
   EXPECT_EQ(loaded.subfolders[0].files[0].reserved, 7u);
 
   std::string again = temp_.File("again.dir");
-  ASSERT_TRUE(VirtualDirectory::SaveTree(again));
+  ASSERT_TRUE(tree_.SaveTree(again));
   EXPECT_EQ(ReadFileBytes(again), HandWrittenFile());
-  VirtualDirectory::Destroy();
-  ASSERT_TRUE(VirtualDirectory::LoadTree(again));
-  EXPECT_EQ(VirtualDirectory::CopyTree(), loaded);
+  tree_.Clear();
+  ASSERT_TRUE(tree_.LoadTree(again));
+  EXPECT_EQ(tree_.CopyTree(), loaded);
 }
 
 TEST_F(VirtualDirectoryTest, ForeignVersionsShortAndMissingFilesLeaveTheTree) {
@@ -74,13 +72,13 @@ TEST_F(VirtualDirectoryTest, ForeignVersionsShortAndMissingFilesLeaveTheTree) {
   std::string body = HandWrittenFile().substr(4);
   for (uint32_t version : {255u, 257u, 0u, 0x01000000u}) {
     WriteFileBytes(temp_.File("v.dir"), LeWord(version) + body);
-    EXPECT_FALSE(VirtualDirectory::LoadTree(temp_.File("v.dir"))) << version;
+    EXPECT_FALSE(tree_.LoadTree(temp_.File("v.dir"))) << version;
     EXPECT_TRUE(MarkerStands()) << version;
   }
   WriteFileBytes(temp_.File("short.dir"), std::string("\x00\x01\x00", 3));
-  EXPECT_FALSE(VirtualDirectory::LoadTree(temp_.File("short.dir")));
-  EXPECT_FALSE(VirtualDirectory::LoadTree(temp_.File("missing.dir")));
-  EXPECT_FALSE(VirtualDirectory::LoadTree(temp_.path()));  // a folder
+  EXPECT_FALSE(tree_.LoadTree(temp_.File("short.dir")));
+  EXPECT_FALSE(tree_.LoadTree(temp_.File("missing.dir")));
+  EXPECT_FALSE(tree_.LoadTree(temp_.path()));  // a folder
   EXPECT_TRUE(MarkerStands());
 }
 
@@ -93,7 +91,7 @@ TEST_F(VirtualDirectoryTest, EveryTruncationIsRefusedWhole) {
     EXPECT_FALSE(ParseTree(bytes.data(), bytes.size()).has_value()) << length;
   }
   WriteFileBytes(temp_.File("cut.dir"), whole.substr(0, whole.size() - 1));
-  EXPECT_FALSE(VirtualDirectory::LoadTree(temp_.File("cut.dir")));
+  EXPECT_FALSE(tree_.LoadTree(temp_.File("cut.dir")));
   EXPECT_TRUE(MarkerStands());
 }
 
@@ -131,32 +129,32 @@ TEST_F(VirtualDirectoryTest, CorruptCountsAndDepthAreRefused) {
 TEST_F(VirtualDirectoryTest, ResolveReturnsCopiesAndShallowFolders) {
   std::string path = temp_.File("OrviHTTP.dir");
   WriteFileBytes(path, HandWrittenFile());
-  ASSERT_TRUE(VirtualDirectory::LoadTree(path));
-  std::optional<VirtualFolder> root = VirtualDirectory::ResolveFolder("");
+  ASSERT_TRUE(tree_.LoadTree(path));
+  std::optional<VirtualFolder> root = tree_.ResolveFolder("");
   ASSERT_TRUE(root.has_value());
   EXPECT_EQ(root->name, "root");
   ASSERT_EQ(root->subfolders.size(), 1u);
   EXPECT_EQ(root->subfolders[0].name, "sub");
   EXPECT_TRUE(root->subfolders[0].files.empty());
-  EXPECT_FALSE(VirtualDirectory::ResolveFolder("/a.txt").has_value());
-  auto file = VirtualDirectory::ResolveFile("/sub/b c.html");
+  EXPECT_FALSE(tree_.ResolveFolder("/a.txt").has_value());
+  auto file = tree_.ResolveFile("/sub/b c.html");
   ASSERT_TRUE(file.has_value());
   EXPECT_EQ(file->realPath, "D:\\x\\b c.html");
 }
 
 TEST_F(VirtualDirectoryTest, LiveEditsByFolderPath) {
-  EXPECT_TRUE(VirtualDirectory::AddFolder("/", "docs"));
-  EXPECT_FALSE(VirtualDirectory::AddFolder("", "docs"));
-  EXPECT_TRUE(VirtualDirectory::AddFile("/docs/", "index.html", "C:\\i.html"));
-  EXPECT_FALSE(VirtualDirectory::AddFile("/docs", "index.html", "C:\\other.html"));
-  EXPECT_FALSE(VirtualDirectory::AddFile("/missing", "a", "C:\\a"));
-  EXPECT_EQ(VirtualDirectory::ResolveFile("/docs/index.html")->realPath, "C:\\i.html");
-  VirtualDirectory::RemoveEntry("/docs/index.html");
-  EXPECT_FALSE(VirtualDirectory::ResolveFile("/docs/index.html"));
-  VirtualDirectory::EditTree([](VirtualFolder& root) { root.name = "edited"; });
-  EXPECT_EQ(VirtualDirectory::CopyTree().name, "edited");
-  VirtualDirectory::Clear();
-  EXPECT_EQ(VirtualDirectory::CopyTree(), VirtualFolder());
+  EXPECT_TRUE(tree_.AddFolder("/", "docs"));
+  EXPECT_FALSE(tree_.AddFolder("", "docs"));
+  EXPECT_TRUE(tree_.AddFile("/docs/", "index.html", "C:\\i.html"));
+  EXPECT_FALSE(tree_.AddFile("/docs", "index.html", "C:\\other.html"));
+  EXPECT_FALSE(tree_.AddFile("/missing", "a", "C:\\a"));
+  EXPECT_EQ(tree_.ResolveFile("/docs/index.html")->realPath, "C:\\i.html");
+  tree_.RemoveEntry("/docs/index.html");
+  EXPECT_FALSE(tree_.ResolveFile("/docs/index.html"));
+  tree_.EditTree([](VirtualFolder& root) { root.name = "edited"; });
+  EXPECT_EQ(tree_.CopyTree().name, "edited");
+  tree_.Clear();
+  EXPECT_EQ(tree_.CopyTree(), VirtualFolder());
 }
 
 TEST_F(VirtualDirectoryTest, ImportKeepsExistingEntriesAndMergesFolders) {
@@ -166,14 +164,14 @@ TEST_F(VirtualDirectoryTest, ImportKeepsExistingEntriesAndMergesFolders) {
   ASSERT_TRUE(WriteFileText(JoinPath(real.File("sub"), "b.txt"), "b"));
   ASSERT_TRUE(CreateFolder(real.File("empty")));
 
-  ASSERT_TRUE(VirtualDirectory::AddFolder("", "site"));
-  ASSERT_TRUE(VirtualDirectory::AddFile("/site", "a.txt", "C:\\old\\a.txt"));
-  ASSERT_TRUE(VirtualDirectory::AddFolder("/site", "sub"));
-  ASSERT_TRUE(VirtualDirectory::AddFile("/site/sub", "keep.txt", "C:\\keep.txt"));
-  ASSERT_TRUE(VirtualDirectory::ImportFolder("/site", real.path()));
-  EXPECT_FALSE(VirtualDirectory::ImportFolder("/nowhere", real.path()));
+  ASSERT_TRUE(tree_.AddFolder("", "site"));
+  ASSERT_TRUE(tree_.AddFile("/site", "a.txt", "C:\\old\\a.txt"));
+  ASSERT_TRUE(tree_.AddFolder("/site", "sub"));
+  ASSERT_TRUE(tree_.AddFile("/site/sub", "keep.txt", "C:\\keep.txt"));
+  ASSERT_TRUE(tree_.ImportFolder("/site", real.path()));
+  EXPECT_FALSE(tree_.ImportFolder("/nowhere", real.path()));
 
-  VirtualFolder site = *VirtualDirectory::CopyTree().FindFolder("site");
+  VirtualFolder site = *tree_.CopyTree().FindFolder("site");
   EXPECT_EQ(site.FindFile("a.txt")->realPath, "C:\\old\\a.txt");
   ASSERT_EQ(site.files.size(), 1u);
   ASSERT_EQ(site.subfolders.size(), 2u);  // sub reused, empty added
@@ -193,7 +191,7 @@ TEST_F(VirtualDirectoryTest, ReadersSeeWholeTreesWhileItIsReplaced) {
   VirtualFolder two;
   two.AddFolder("a");
   two.FindFolder("a")->AddFile("f", "C:\\two");
-  VirtualDirectory::ReplaceTree(one);
+  tree_.ReplaceTree(one);
 
   std::atomic<bool> stop{false};
   std::atomic<int> torn{0};
@@ -201,12 +199,12 @@ TEST_F(VirtualDirectoryTest, ReadersSeeWholeTreesWhileItIsReplaced) {
   for (int i = 0; i < 3; ++i) {
     readers.emplace_back([&] {
       while (!stop) {
-        auto file = VirtualDirectory::ResolveFile("/a/f");
+        auto file = tree_.ResolveFile("/a/f");
         if (!file || (file->realPath != "C:\\one" && file->realPath != "C:\\two")) ++torn;
       }
     });
   }
-  for (int i = 0; i < 2000; ++i) VirtualDirectory::ReplaceTree(i % 2 ? one : two);
+  for (int i = 0; i < 2000; ++i) tree_.ReplaceTree(i % 2 ? one : two);
   stop = true;
   for (std::thread& reader : readers) reader.join();
   EXPECT_EQ(torn, 0);

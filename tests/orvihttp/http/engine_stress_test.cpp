@@ -70,13 +70,13 @@ using EngineStress = ServerTest;
 
 // What the settings window and the tray do to a live server: bans, a reloaded
 // directory and a changed bandwidth cap, none of which may disturb a transfer.
-void ChangeWhileServing(int round) {
-  BanAddress("192.0.2." + std::to_string(round + 1));
-  if (round > 0) UnbanAddress("192.0.2." + std::to_string(round));
-  VirtualDirectory::ReplaceTree(VirtualDirectory::CopyTree());
+void ChangeWhileServing(Server& server, int round) {
+  server.blacklist().Ban("192.0.2." + std::to_string(round + 1));
+  if (round > 0) server.blacklist().Unban("192.0.2." + std::to_string(round));
+  server.directory().ReplaceTree(server.directory().CopyTree());
   const int32_t maxDown = round % 2 == 0 ? 1000000 : 0;
   SetInt("MaxDown", maxDown, true);
-  RebalanceDownloads(maxDown);
+  server.downloads().Rebalance(maxDown);
 }
 
 TEST_F(EngineStress, ManyKeepAliveClientsWithKicksBansReloadsAndAStopInTheMiddle) {
@@ -100,11 +100,11 @@ TEST_F(EngineStress, ManyKeepAliveClientsWithKicksBansReloadsAndAStopInTheMiddle
   std::mt19937 random(42);
   for (int round = 0; round < 6; ++round) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    std::vector<ClientInfo> live = GetClients();
+    std::vector<ClientInfo> live = server().clients().Clients();
     for (int kick = 0; kick < 10 && !live.empty(); ++kick) {
-      KickClient(live[random() % live.size()].connectionId);
+      server().clients().Kick(live[random() % live.size()].connectionId);
     }
-    ChangeWhileServing(round);
+    ChangeWhileServing(server(), round);
   }
   const int goodBeforeStop = tally.good;
   EXPECT_GT(goodBeforeStop, kClients);
@@ -113,7 +113,7 @@ TEST_F(EngineStress, ManyKeepAliveClientsWithKicksBansReloadsAndAStopInTheMiddle
   auto stopStart = std::chrono::steady_clock::now();
   StopEngine();
   EXPECT_LT(std::chrono::steady_clock::now() - stopStart, std::chrono::seconds(5));
-  EXPECT_TRUE(GetClients().empty());
+  EXPECT_TRUE(server().clients().Clients().empty());
 
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   StartServer();

@@ -355,9 +355,9 @@ TEST_F(Ranges, ParallelSegmentsReassembleUnderTheCap) {
   // Meanwhile the registry shows each segment's connection downloading the
   // file at a measured rate.
   bool seenDownloading = WaitFor(
-      [] {
+      [this] {
         int downloading = 0;
-        for (const ClientInfo& client : GetClients()) {
+        for (const ClientInfo& client : server().clients().Clients()) {
           if (client.currentActivity == "movie.webm" && client.currentRate > 0) ++downloading;
         }
         return downloading == kSegments;

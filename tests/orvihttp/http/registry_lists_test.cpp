@@ -1,85 +1,83 @@
 #include <gtest/gtest.h>
 
-#include "orvihttp/http/client_registry.h"
-#include "orvihttp/http/download_shares.h"
-#include "orvihttp/http/ip_blacklist.h"
-#include "orvihttp/logging/display_queue.h"
+#include "orvihttp/http/server.h"
 
 namespace {
 
-class DisplayQueue : public ::testing::Test {
+class DisplayLines : public ::testing::Test {
  protected:
-  void SetUp() override { ClearDisplayLines(); }
-  void TearDown() override { DestroyClientRegistry(); }
+  DisplayQueue queue_;
 };
 
-TEST_F(DisplayQueue, KeepsKindAndTheFirst255Characters) {
-  PostLogLine(LogLineKind::Answered, std::string(300, 'x'));
-  PostLogLine(LogLineKind::Failed, "short");
-  std::vector<DisplayLine> lines = DisplayLines();
+TEST_F(DisplayLines, KeepsKindAndTheFirst255Characters) {
+  queue_.Post(LogLineKind::Answered, std::string(300, 'x'));
+  queue_.Post(LogLineKind::Failed, "short");
+  std::vector<DisplayLine> lines = queue_.AllLines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].kind, 2u);
   EXPECT_EQ(lines[0].text, std::string(255, 'x'));
   EXPECT_EQ(lines[1].kind, 3u);
   EXPECT_EQ(lines[1].text, "short");
-  ClearDisplayLines();
-  EXPECT_TRUE(DisplayLines().empty());
+  queue_.Clear();
+  EXPECT_TRUE(queue_.AllLines().empty());
 }
 
-TEST_F(DisplayQueue, ReadersFollowByLineNumber) {
+TEST_F(DisplayLines, ReadersFollowByLineNumber) {
   std::vector<DisplayLine> shown;
-  uint64_t next = CopyDisplayLinesFrom(0, &shown);
+  uint64_t next = queue_.CopyFrom(0, &shown);
   EXPECT_EQ(next, 0u);
-  PostLogLine(LogLineKind::ListenerEvent, "a");
-  PostLogLine(LogLineKind::ListenerEvent, "b");
-  next = CopyDisplayLinesFrom(next, &shown);
-  PostLogLine(LogLineKind::ListenerEvent, "c");
-  next = CopyDisplayLinesFrom(next, &shown);
+  queue_.Post(LogLineKind::ListenerEvent, "a");
+  queue_.Post(LogLineKind::ListenerEvent, "b");
+  next = queue_.CopyFrom(next, &shown);
+  queue_.Post(LogLineKind::ListenerEvent, "c");
+  next = queue_.CopyFrom(next, &shown);
   EXPECT_EQ(next, 3u);
   ASSERT_EQ(shown.size(), 3u);
   EXPECT_EQ(shown[2].text, "c");
 }
 
-TEST_F(DisplayQueue, DropsOnlyTheOldestLinesWhenFarTooLong) {
-  for (int i = 0; i < 20005; ++i) PostLogLine(LogLineKind::Answered, std::to_string(i));
-  std::vector<DisplayLine> lines = DisplayLines();
+TEST_F(DisplayLines, DropsOnlyTheOldestLinesWhenFarTooLong) {
+  for (int i = 0; i < 20005; ++i) queue_.Post(LogLineKind::Answered, std::to_string(i));
+  std::vector<DisplayLine> lines = queue_.AllLines();
   ASSERT_EQ(lines.size(), 20000u);
   EXPECT_EQ(lines.front().text, "5");
   EXPECT_EQ(lines.back().text, "20004");
   // A reader that had seen 3 lines gets the oldest line still kept onward.
   std::vector<DisplayLine> rest;
-  EXPECT_EQ(CopyDisplayLinesFrom(3, &rest), 20005u);
+  EXPECT_EQ(queue_.CopyFrom(3, &rest), 20005u);
   ASSERT_EQ(rest.size(), 20000u);
   EXPECT_EQ(rest.front().text, "5");
   rest.clear();
-  EXPECT_EQ(CopyDisplayLinesFrom(20003, &rest), 20005u);
+  EXPECT_EQ(queue_.CopyFrom(20003, &rest), 20005u);
   ASSERT_EQ(rest.size(), 2u);
   EXPECT_EQ(rest.front().text, "20003");
 }
 
 TEST(IpBlacklist, KeepsOneEntryPerAddressInOrder) {
-  BanAddress("10.0.0.2");
-  BanAddress("10.0.0.1");
-  BanAddress("10.0.0.2");
-  EXPECT_EQ(BannedAddresses(), (std::vector<std::string>{"10.0.0.2", "10.0.0.1"}));
-  EXPECT_TRUE(IsAddressBanned("10.0.0.1"));
-  EXPECT_FALSE(IsAddressBanned("10.0.0.10"));
-  UnbanAddress("10.0.0.9");
-  EXPECT_EQ(BannedAddresses().size(), 2u);
-  UnbanAddress("10.0.0.2");
-  EXPECT_EQ(BannedAddresses(), (std::vector<std::string>{"10.0.0.1"}));
-  DestroyIpBlacklist();
-  EXPECT_TRUE(BannedAddresses().empty());
+  IpBlacklist blacklist;
+  blacklist.Ban("10.0.0.2");
+  blacklist.Ban("10.0.0.1");
+  blacklist.Ban("10.0.0.2");
+  EXPECT_EQ(blacklist.Addresses(), (std::vector<std::string>{"10.0.0.2", "10.0.0.1"}));
+  EXPECT_TRUE(blacklist.IsBanned("10.0.0.1"));
+  EXPECT_FALSE(blacklist.IsBanned("10.0.0.10"));
+  blacklist.Unban("10.0.0.9");
+  EXPECT_EQ(blacklist.Addresses().size(), 2u);
+  blacklist.Unban("10.0.0.2");
+  EXPECT_EQ(blacklist.Addresses(), (std::vector<std::string>{"10.0.0.1"}));
+  blacklist.Unban("10.0.0.1");
+  EXPECT_TRUE(blacklist.Addresses().empty());
 }
 
 TEST(ClientRegistry, EmptyRegistryAnswersQuietly) {
-  KickClient(3);
-  MarkClientFinished(3);
-  RebalanceDownloads(100);
-  EXPECT_EQ(PeerAddressOf(0), "");
-  EXPECT_TRUE(GetClients().empty());
-  EXPECT_EQ(LiveClientCount(), 0u);
-  DestroyClientRegistry();
+  Server server([] { return std::make_shared<const ServerSettings>(); });
+  server.clients().Kick(3);
+  server.clients().MarkFinished(3);
+  server.downloads().Rebalance(100);
+  EXPECT_EQ(server.clients().PeerAddressOf(0), "");
+  EXPECT_TRUE(server.clients().Clients().empty());
+  EXPECT_EQ(server.clients().LiveCount(), 0u);
+  server.StopServing();
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ TEST_F(ResponseLogging, EachResponseIsLoggedOnceWithTheBodyBytesSent) {
   SetString("LogPath", accessLog, true);
   SetString("BinLogPath", binlog, false);
   SetBool("AutoLoadIndex", false, true);
-  ClearDisplayLines();
+  server().logs().display.Clear();
   StartServer();
 
   HttpTestClient client(port_);
@@ -66,7 +66,7 @@ TEST_F(ResponseLogging, EachResponseIsLoggedOnceWithTheBodyBytesSent) {
   ask("HEAD", "/none.txt");
   SetBool("DirView", false, true);
   ask("GET", "/docs/");
-  ASSERT_TRUE(WaitFor([] { return DisplayLines().size() == 8; }, 2000));
+  ASSERT_TRUE(WaitFor([this] { return server().logs().display.AllLines().size() == 8; }, 2000));
 
   const std::size_t listing = bodies[2];
   const std::size_t notFound = bodies[4];
@@ -95,7 +95,7 @@ TEST_F(ResponseLogging, EachResponseIsLoggedOnceWithTheBodyBytesSent) {
   });
   EXPECT_EQ(types, (std::vector<int32_t>{0, 3, 8, 3, 3, 3, 4, 4, 4}));
 
-  const std::vector<DisplayLine> lines = DisplayLines();
+  const std::vector<DisplayLine> lines = server().logs().display.AllLines();
   const std::vector<uint32_t> kinds = {0, 2, 2, 2, 2, 3, 3, 3};
   for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].kind, kinds[i]) << i;
 }

@@ -104,8 +104,7 @@ TEST(MimeTable, HasAllRowsWithUniqueExtensions) {
   EXPECT_EQ(rows.back().type, "x-conference/x-cooltalk");
   EXPECT_EQ(ContentTypeFor("gz"), "text/plain");
   EXPECT_EQ(ContentTypeFor(""), "text/plain");
-  DestroyMimeTable();
-  EXPECT_EQ(ContentTypeFor("svg"), "image/svg+xml");  // built again
+  EXPECT_EQ(ContentTypeFor("svg"), "image/svg+xml");
 }
 
 TEST(ErrorResponses, StatusOnlyBodiesAreTextPlain) {

@@ -32,27 +32,27 @@ class Routing : public testing::Test {
     ASSERT_TRUE(WriteFileBytes(folder_.File("a.txt"), "0123456789"));
     ASSERT_TRUE(WriteFileBytes(folder_.File("index.html"), "<p>index</p>"));
     ASSERT_TRUE(WriteFileBytes(folder_.File("s.php"), "<?php echo 1;"));
-    VirtualDirectory::Clear();
-    VirtualDirectory::AddFile("", "a.txt", folder_.File("a.txt"));
-    VirtualDirectory::AddFile("", "s.php", folder_.File("s.php"));
-    VirtualDirectory::AddFile("", "gone.txt", folder_.File("gone.txt"));
-    VirtualDirectory::AddFolder("", "docs");
-    VirtualDirectory::AddFile("/docs", "index.html", folder_.File("index.html"));
-    VirtualDirectory::AddFolder("", "empty");
+    directory_.AddFile("", "a.txt", folder_.File("a.txt"));
+    directory_.AddFile("", "s.php", folder_.File("s.php"));
+    directory_.AddFile("", "gone.txt", folder_.File("gone.txt"));
+    directory_.AddFolder("", "docs");
+    directory_.AddFile("/docs", "index.html", folder_.File("index.html"));
+    directory_.AddFolder("", "empty");
     settings_.port = 8123;
     settings_.autoLoadIndex = true;
   }
-  void TearDown() override { VirtualDirectory::Destroy(); }
 
   Response Route(const std::vector<std::string>& lines) {
     served_.clear();
     std::optional<Response> response =
-        RouteRequest(Parse(lines), settings_, [this](const std::string& name) { served_ = name; });
+        RouteRequest(Parse(lines), RouteContext{settings_, directory_},
+                     [this](const std::string& name) { served_ = name; });
     EXPECT_TRUE(response.has_value());
     return response ? std::move(*response) : Response{};
   }
 
   TempFolder folder_;
+  VirtualDirectory directory_;
   ServerSettings settings_;
   std::string served_;
 };
@@ -99,14 +99,15 @@ TEST_F(Routing, FilesPartsIndexesListingsAndRefusals) {
 
 TEST_F(Routing, OnlyARunnableScriptTakesTheBody) {
   const Request post = Parse({"POST /s.php HTTP/1.0", "Content-Length: 3"});
-  EXPECT_FALSE(RouteUsesBody(post, settings_));
+  EXPECT_FALSE(RouteUsesBody(post, RouteContext{settings_, directory_}));
   Response asFile = Route({"GET /s.php HTTP/1.0"});
   EXPECT_EQ(BodyOf(asFile), "<?php echo 1;") << "PHP off: the script is a file";
   settings_.phpEnable = true;
-  EXPECT_FALSE(RouteUsesBody(post, settings_)) << "no program chosen";
+  EXPECT_FALSE(RouteUsesBody(post, RouteContext{settings_, directory_})) << "no program chosen";
   settings_.phpPath = "php-cgi";
-  EXPECT_TRUE(RouteUsesBody(post, settings_));
-  EXPECT_FALSE(RouteUsesBody(Parse({"POST /a.txt HTTP/1.0", "Content-Length: 3"}), settings_));
+  EXPECT_TRUE(RouteUsesBody(post, RouteContext{settings_, directory_}));
+  EXPECT_FALSE(RouteUsesBody(Parse({"POST /a.txt HTTP/1.0", "Content-Length: 3"}),
+                             RouteContext{settings_, directory_}));
 }
 
 }  // namespace

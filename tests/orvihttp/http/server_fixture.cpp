@@ -7,9 +7,6 @@
 #include "foundation/paths.h"
 #include "foundation/settings.h"
 #include "foundation/winsock_startup.h"
-#include "orvihttp/content/virtual_directory.h"
-#include "orvihttp/http/listener.h"
-#include "orvihttp/plugin/server_objects.h"
 #include "tests/orvihttp/http/http_test_client.h"
 
 namespace {
@@ -28,15 +25,16 @@ void ServerTest::SetUp() {
   SetInt("MaxDown", 0, true);
   SetBool("Log", false, true);
   SetString("BinLogPath", "", false);
-  VirtualDirectory::Clear();
+  server_ = std::make_unique<Server>(CurrentServerSettings);
 }
 
 void ServerTest::TearDown() {
-  DestroyServerObjects();
+  server_.reset();
+  DestroySettings();
 }
 
 void ServerTest::StopEngine() {
-  EndServing();
+  server_->StopServing();
 }
 
 std::string ServerTest::Publish(const std::string& urlPath, const std::string& content) {
@@ -54,15 +52,15 @@ std::string ServerTest::Publish(const std::string& urlPath, const std::string& c
   std::size_t slash;
   while ((slash = urlPath.find('/', start)) != std::string::npos) {
     std::string name = urlPath.substr(start, slash - start);
-    VirtualDirectory::AddFolder(folder, name);
+    server_->directory().AddFolder(folder, name);
     folder += (folder == "/" ? "" : "/") + name;
     start = slash + 1;
   }
-  EXPECT_TRUE(VirtualDirectory::AddFile(folder, urlPath.substr(start), realPath)) << urlPath;
+  EXPECT_TRUE(server_->directory().AddFile(folder, urlPath.substr(start), realPath)) << urlPath;
   return realPath;
 }
 
 void ServerTest::StartServer() {
-  StartListener();
-  ASSERT_TRUE(IsListening());
+  server_->listener().Start();
+  ASSERT_TRUE(server_->listener().IsListening());
 }

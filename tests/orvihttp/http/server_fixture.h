@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 
+#include "orvihttp/http/server.h"
 #include "tests/support/test_support.h"
 
-// Starts the real engine (listener, registry, virtual directory) on a free
-// loopback port and ends all of it after each test.
+// A real server (listener, registry, virtual directory, logs) following the
+// settings store, on a free loopback port; made anew for each test and ended
+// after it.
 class ServerTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -22,11 +25,13 @@ class ServerTest : public ::testing::Test {
   void StartServer();
   // Ends the listener and every connection.
   void StopEngine();
+  Server& server() { return *server_; }
 
   // Tue, 14 Nov 2023 22:13:20 GMT
   static constexpr int64_t kFileTime = 1700000000;
   static constexpr const char* kFileTimeText = "Tue, 14 Nov 2023 22:13:20 GMT";
 
+  std::unique_ptr<Server> server_;
   TempFolder files_;
   int port_ = 0;
   int fileCount_ = 0;

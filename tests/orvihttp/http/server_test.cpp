@@ -348,24 +348,24 @@ TEST_F(Server, BadBytesAndOversizedRequestsEndTheConnectionUnanswered) {
 TEST_F(Server, IdleConnectionsEndAfterFiveToSevenSeconds) {
   StartServer();
   HttpTestClient client(port_);
-  ASSERT_TRUE(WaitFor([] { return LiveClientCount() == 1; }, 2000));
+  ASSERT_TRUE(WaitFor([this] { return server().clients().LiveCount() == 1; }, 2000));
   auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(client.ClosedWithoutData(9000));
   auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_GE(seconds, 4.9);
   EXPECT_LE(seconds, 7.5);
-  EXPECT_TRUE(WaitFor([] { return GetClients().empty(); }, 2000));
+  EXPECT_TRUE(WaitFor([this] { return server().clients().Clients().empty(); }, 2000));
 }
 
 TEST_F(Server, BannedAddressesAreClosedUnserved) {
   Publish("/a.txt", "a");
-  BanAddress("127.0.0.1");
+  server().blacklist().Ban("127.0.0.1");
   StartServer();
   HttpTestClient client(port_);
   client.Send("GET /a.txt HTTP/1.1\r\nHost: t\r\n\r\n");
   EXPECT_TRUE(client.ClosedWithoutData(3000));
-  EXPECT_TRUE(GetClients().empty());
-  UnbanAddress("127.0.0.1");
+  EXPECT_TRUE(server().clients().Clients().empty());
+  server().blacklist().Unban("127.0.0.1");
   EXPECT_EQ(WithoutDate(Get(port_, "/a.txt")), FileResponse(kTextType, "a"));
 }
 
@@ -384,7 +384,7 @@ TEST_F(Server, MaxUsersRefusesConnectionsBeyondTheLimit) {
   EXPECT_TRUE(third.ClosedWithoutData(3000));
   // Once one has gone, a new client is served again.
   first.Close();
-  ASSERT_TRUE(WaitFor([] { return LiveClientCount() == 1; }, 3000));
+  ASSERT_TRUE(WaitFor([this] { return server().clients().LiveCount() == 1; }, 3000));
   HttpTestClient fourth(port_);
   fourth.Send("GET /a.txt HTTP/1.1\r\nHost: t\r\n\r\n");
   EXPECT_EQ(WithoutDate(fourth.ReadResponse()), FileResponse(kTextType, "a"));
@@ -394,29 +394,29 @@ TEST_F(Server, ConnectionsAreNumberedAndKickable) {
   Publish("/a.txt", "a");
   StartServer();
   HttpTestClient first(port_);
-  ASSERT_TRUE(WaitFor([] { return GetClients().size() == 1; }, 2000));
+  ASSERT_TRUE(WaitFor([this] { return server().clients().Clients().size() == 1; }, 2000));
   HttpTestClient second(port_);
-  ASSERT_TRUE(WaitFor([] { return GetClients().size() == 2; }, 2000));
-  std::vector<ClientInfo> clients = GetClients();
+  ASSERT_TRUE(WaitFor([this] { return server().clients().Clients().size() == 2; }, 2000));
+  std::vector<ClientInfo> clients = server().clients().Clients();
   EXPECT_EQ(clients[0].connectionId, 0u);
   EXPECT_EQ(clients[1].connectionId, 1u);
   EXPECT_EQ(clients[0].peerAddress, "127.0.0.1");
-  EXPECT_EQ(PeerAddressOf(1), "127.0.0.1");
-  EXPECT_EQ(PeerAddressOf(7), "");
+  EXPECT_EQ(server().clients().PeerAddressOf(1), "127.0.0.1");
+  EXPECT_EQ(server().clients().PeerAddressOf(7), "");
 
-  KickClient(7);  // unknown: nothing happens
-  EXPECT_EQ(GetClients().size(), 2u);
-  KickClient(0);
+  server().clients().Kick(7);  // unknown: nothing happens
+  EXPECT_EQ(server().clients().Clients().size(), 2u);
+  server().clients().Kick(0);
   EXPECT_TRUE(first.ClosedWithoutData(1000));
-  clients = GetClients();
+  clients = server().clients().Clients();
   ASSERT_EQ(clients.size(), 1u);
   EXPECT_EQ(clients[0].connectionId, 1u);
   second.Send("GET /a.txt HTTP/1.1\r\nHost: t\r\n\r\n");
   EXPECT_EQ(WithoutDate(second.ReadResponse()), FileResponse(kTextType, "a"));
 
   HttpTestClient third(port_);
-  ASSERT_TRUE(WaitFor([] { return GetClients().size() == 2; }, 2000));
-  EXPECT_EQ(GetClients()[1].connectionId, 2u);  // numbers are never reused
+  ASSERT_TRUE(WaitFor([this] { return server().clients().Clients().size() == 2; }, 2000));
+  EXPECT_EQ(server().clients().Clients()[1].connectionId, 2u);  // numbers are never reused
 }
 
 TEST_F(Server, KickEndsARunningDownloadAtOnce) {
@@ -427,18 +427,18 @@ TEST_F(Server, KickEndsARunningDownloadAtOnce) {
   client.Send("GET /big.bin HTTP/1.1\r\nHost: t\r\n\r\n");
   client.Read(1000, 3000);
   ASSERT_TRUE(WaitFor(
-      [] {
-        std::vector<ClientInfo> clients = GetClients();
+      [this] {
+        std::vector<ClientInfo> clients = server().clients().Clients();
         return clients.size() == 1 && clients[0].currentActivity == "big.bin";
       },
       2000));
   auto start = std::chrono::steady_clock::now();
-  KickClient(GetClients()[0].connectionId);
+  server().clients().Kick(server().clients().Clients()[0].connectionId);
   bool closed = false;
   client.ReadToEnd(2000, &closed);
   EXPECT_TRUE(closed);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
-  EXPECT_TRUE(WaitFor([] { return GetClients().empty(); }, 1000));
+  EXPECT_TRUE(WaitFor([this] { return server().clients().Clients().empty(); }, 1000));
 }
 
 TEST_F(Server, FilesOfTwoGigabytesAndMoreGetTheirTrueLength) {
@@ -462,7 +462,7 @@ TEST_F(Server, ResponsesAreLoggedForTheLogPageAndTheBinaryLog) {
   Publish("/a.txt", "a");
   std::string binlog = files_.File("events.binlog");
   SetString("BinLogPath", binlog, false);
-  ClearDisplayLines();
+  server().logs().display.Clear();
   StartServer();
   HttpTestClient client(port_);
   client.Send("GET /a.txt HTTP/1.1\r\nHost: t\r\n\r\n");
@@ -472,7 +472,7 @@ TEST_F(Server, ResponsesAreLoggedForTheLogPageAndTheBinaryLog) {
   client.Send("GET /none HTTP/1.1\r\nHost: t\r\n\r\n");
   client.ReadResponse();
   // Each response is logged after it was sent.
-  ASSERT_TRUE(WaitFor([] { return DisplayLines().size() == 4; }, 2000));
+  ASSERT_TRUE(WaitFor([this] { return server().logs().display.AllLines().size() == 4; }, 2000));
 
   std::vector<int32_t> types;
   std::vector<uint32_t> sizes;
@@ -489,7 +489,7 @@ TEST_F(Server, ResponsesAreLoggedForTheLogPageAndTheBinaryLog) {
   EXPECT_EQ(types, (std::vector<int32_t>{0, 3, 8, 3, 4}));
   EXPECT_EQ(sizes, (std::vector<uint32_t>{1}));
 
-  std::vector<DisplayLine> lines = DisplayLines();
+  std::vector<DisplayLine> lines = server().logs().display.AllLines();
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0].kind, 0u);
   EXPECT_NE(lines[0].text.find(" --- Started Orvi HTTP Server"), std::string::npos);
@@ -506,17 +506,17 @@ TEST_F(Server, BusyPortIsReportedAndTheServerStaysStopped) {
     // The engine only reports the failure: the box is its caller's, shown
     // once the listener's lock is free.
     MessageBoxAnswerer answerer("Orvi HTTP Server");
-    EXPECT_EQ(StartListener(), ListenerStart::PortUnavailable);
+    EXPECT_EQ(server().listener().Start(), ListenerStart::PortUnavailable);
     EXPECT_EQ(answerer.Text(), "");
   }
-  ClearDisplayLines();
+  server().logs().display.Clear();
   {
     MessageBoxAnswerer answerer("Orvi HTTP Server");
-    EXPECT_FALSE(StartListenerOrTellUser());
+    EXPECT_FALSE(StartListenerOrTellUser(server().listener()));
     EXPECT_EQ(answerer.Text(), "Error: Cannot initialise server socket!");
   }
-  EXPECT_FALSE(IsListening());
-  std::vector<DisplayLine> lines = DisplayLines();
+  EXPECT_FALSE(server().listener().IsListening());
+  std::vector<DisplayLine> lines = server().logs().display.AllLines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].kind, 0u);
   const std::string tail =
@@ -533,9 +533,9 @@ TEST_F(Server, StoppedListenerLeavesConnectionsServing) {
   client.Send("GET /a.txt HTTP/1.1\r\nHost: t\r\n\r\n");
   EXPECT_EQ(WithoutDate(client.ReadResponse()), FileResponse(kTextType, "a"));
   auto start = std::chrono::steady_clock::now();
-  StopListener();
+  server().listener().Stop();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));  // not a 4 s wait
-  EXPECT_FALSE(IsListening());
+  EXPECT_FALSE(server().listener().IsListening());
   HttpTestClient refused;
   EXPECT_FALSE(refused.Connect(port_));
   client.Send("GET /a.txt HTTP/1.1\r\nHost: t\r\n\r\n");

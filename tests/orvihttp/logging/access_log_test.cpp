@@ -11,8 +11,7 @@
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"
-#include "orvihttp/logging/display_queue.h"
-#include "orvihttp/logging/log_lock.h"
+#include "orvihttp/logging/server_logs.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -24,19 +23,31 @@ class AccessLogTest : public testing::Test {
  protected:
   void SetUp() override {
     DestroySettings();
-    ClearDisplayLines();
     log_path_ = temp_.File("OrviHTTP.log");
     SetBool("Log", true, true);
     SetString("LogPath", log_path_, true);
   }
   void TearDown() override {
-    ClearDisplayLines();
     DestroySettings();
-    LogLock::Destroy();
+    logs_.files = {};  // closed, so the folder can go
   }
+
+  // The logging calls with the settings as the store holds them now.
+  void LogResponse(const std::string& peer, const std::string& line, int status, int64_t bytes) {
+    ::LogResponse(logs_, *CurrentServerSettings(), peer, line, status, bytes);
+  }
+  void LogServerStarted() { ::LogServerStarted(logs_, *CurrentServerSettings()); }
+  void LogServerSocketFailed(int port) {
+    ::LogServerSocketFailed(logs_, *CurrentServerSettings(), port);
+  }
+  void AppendAccessLog(const std::string& text) {
+    ::AppendAccessLog(logs_, *CurrentServerSettings(), text);
+  }
+  std::vector<DisplayLine> DisplayLines() { return logs_.display.AllLines(); }
 
   TempFolder temp_;
   std::string log_path_;
+  ServerLogs logs_;
 };
 
 TEST(ZoneSuffixTest, WholeHoursWithSignAndPadding) {
@@ -169,7 +180,7 @@ TEST_F(AccessLogTest, ConcurrentWritersNeverInterleave) {
   constexpr int kLines = 200;
   std::vector<std::thread> writers;
   for (int t = 0; t < kThreads; ++t) {
-    writers.emplace_back([t] {
+    writers.emplace_back([this, t] {
       std::string request = "GET /" + std::string(300, static_cast<char>('a' + t)) + " HTTP/1.1";
       for (int i = 0; i < kLines; ++i) LogResponse("10.0.0." + std::to_string(t), request, 200, i);
     });

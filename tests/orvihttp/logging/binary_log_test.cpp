@@ -12,7 +12,7 @@
 #include "foundation/paths.h"
 #include "foundation/settings.h"
 #include "orvihttp/logging/binary_log_reader.h"
-#include "orvihttp/logging/log_lock.h"
+#include "orvihttp/logging/server_logs.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -40,11 +40,27 @@ class BinaryLogTest : public testing::Test {
   }
   void TearDown() override {
     DestroySettings();
-    LogLock::Destroy();
+    logs_.files = {};  // closed, so the folder can go
+  }
+
+  // The writing calls with the settings as the store holds them now.
+  void Write(const std::string& records) {
+    AppendBinaryLogRecords(logs_, *CurrentServerSettings(), records);
+  }
+  void LogConnectionAccepted() { ::LogConnectionAccepted(logs_, *CurrentServerSettings()); }
+  void LogRequestSucceeded(const std::string& peer) { Write(RequestOutcomeRecord(false, peer)); }
+  void LogRequestFailed(const std::string& peer) { Write(RequestOutcomeRecord(true, peer)); }
+  void LogFileDownloaded(const std::string& peer, const std::string& name, uint64_t bytes) {
+    Write(FileDownloadedRecord(peer, name, bytes));
+  }
+  void AppendBinaryLog(int32_t type, const std::string& first, const std::string& second,
+                       uint32_t value) {
+    ::AppendBinaryLog(logs_, *CurrentServerSettings(), type, first, second, value);
   }
 
   TempFolder temp_;
   std::string path_;
+  ServerLogs logs_;
 };
 
 TEST_F(BinaryLogTest, RecordsAreByteExact) {
@@ -200,7 +216,7 @@ TEST_F(BinaryLogTest, FileReaderCrossesChunkBoundaries) {
 TEST_F(BinaryLogTest, ConcurrentWritersLeaveWholeRecords) {
   std::vector<std::thread> writers;
   for (int t = 0; t < 4; ++t) {
-    writers.emplace_back([t] {
+    writers.emplace_back([this, t] {
       for (int i = 0; i < 300; ++i) {
         LogConnectionAccepted();
         LogRequestSucceeded("10.0.0." + std::to_string(t));

@@ -25,14 +25,11 @@ class ApplyChangesTest : public testing::Test {
     WriteFileText(folder_.File("OrviHTTP.ini"), std::string(dovetab::kHeader) + kPort.name +
                                                     " = 8080\r\n" + kMaxUsers.name + " = 5\r\n");
     LoadServerConfiguration(folder_.path());
-    VirtualDirectory::AddFolder("", "docs");
-    VirtualDirectory::AddFile("/docs", "a.txt", folder_.File("a.txt"));
-    VirtualDirectory::AddFile("", "index.html", folder_.File("index.html"));
+    tree_.AddFolder("", "docs");
+    tree_.AddFile("/docs", "a.txt", folder_.File("a.txt"));
+    tree_.AddFile("", "index.html", folder_.File("index.html"));
   }
-  void TearDown() override {
-    DestroySettings();
-    VirtualDirectory::Destroy();
-  }
+  void TearDown() override { DestroySettings(); }
 
   // OrviHTTP.ini on disk as name -> value text.
   std::map<std::string, std::string> IniOnDisk() const {
@@ -44,11 +41,12 @@ class ApplyChangesTest : public testing::Test {
   }
 
   TempFolder folder_;
+  VirtualDirectory tree_;
 };
 
 TEST_F(ApplyChangesTest, WorkingValuesReachStoreAndFileButLiveActiveAndStatsSurvive) {
   WorkingSettings working = WorkingSettings::CopyOfLive();
-  VirtualFolder tree = VirtualDirectory::CopyTree();
+  VirtualFolder tree = tree_.CopyTree();
   ASSERT_EQ(working.Get(kPort), 8080);
   EXPECT_FALSE(working.Get(kActive));
 
@@ -60,7 +58,7 @@ TEST_F(ApplyChangesTest, WorkingValuesReachStoreAndFileButLiveActiveAndStatsSurv
   working.Set(kPort, 8081);
   working.Set(kDirView, false);
   working.Set(kPhpPath, "C:\\php\\php-cgi.exe");
-  ApplyChanges(working, tree);
+  ApplyChanges(tree_, working, tree);
 
   EXPECT_EQ(GetSetting(kPort), 8081);
   EXPECT_FALSE(GetSetting(kDirView));
@@ -82,18 +80,18 @@ TEST_F(ApplyChangesTest, WorkingValuesReachStoreAndFileButLiveActiveAndStatsSurv
   // A second Apply from the same copy, after the server was stopped again,
   // still keeps the live Active.
   SetSetting(kActive, false);
-  ApplyChanges(working, tree);
+  ApplyChanges(tree_, working, tree);
   EXPECT_EQ(IniOnDisk()[kActive.name], "No");
 }
 
 TEST_F(ApplyChangesTest, OkWithoutEditsWritesAnIdenticalTreeAndTheSameValues) {
-  const VirtualFolder before = VirtualDirectory::CopyTree();
+  const VirtualFolder before = tree_.CopyTree();
   const std::string settingsBefore = SaveSettingsText();
   ASSERT_FALSE(IsFile(folder_.File("OrviHTTP.dir")));
 
-  ApplyChanges(WorkingSettings::CopyOfLive(), VirtualDirectory::CopyTree());
+  ApplyChanges(tree_, WorkingSettings::CopyOfLive(), tree_.CopyTree());
 
-  EXPECT_EQ(VirtualDirectory::CopyTree(), before);
+  EXPECT_EQ(tree_.CopyTree(), before);
   EXPECT_EQ(ReadFileBytes(folder_.File("OrviHTTP.dir")), SerializeTree(before));
   // Stats had no entry; it is written as the 0 it reads as.
   std::map<std::string, std::string> ini = IniOnDisk();
@@ -106,15 +104,15 @@ TEST_F(ApplyChangesTest, OkWithoutEditsWritesAnIdenticalTreeAndTheSameValues) {
 }
 
 TEST_F(ApplyChangesTest, WorkingTreeReplacesLiveEditsMadeMeanwhile) {
-  VirtualFolder working = VirtualDirectory::CopyTree();
+  VirtualFolder working = tree_.CopyTree();
   working.RemoveEntry("/docs/a.txt");
   working.AddFolder("music");
   // Someone else changes the live tree while the window is open.
-  VirtualDirectory::AddFile("", "late.txt", folder_.File("late.txt"));
+  tree_.AddFile("", "late.txt", folder_.File("late.txt"));
 
-  ApplyChanges(WorkingSettings::CopyOfLive(), working);
+  ApplyChanges(tree_, WorkingSettings::CopyOfLive(), working);
 
-  VirtualFolder live = VirtualDirectory::CopyTree();
+  VirtualFolder live = tree_.CopyTree();
   EXPECT_EQ(live, working);
   EXPECT_EQ(live.FindFile("late.txt"), nullptr);
   EXPECT_EQ(ReadFileBytes(folder_.File("OrviHTTP.dir")), SerializeTree(working));

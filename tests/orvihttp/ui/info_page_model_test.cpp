@@ -86,23 +86,24 @@ TEST_F(InfoPageActions, BanKicksTheClientListsItsAddressOnceAndRefusesItAfterwar
   ASSERT_TRUE(first.IsConnected());
   ASSERT_TRUE(second.IsConnected());
   std::vector<ClientInfo> clients;
-  ASSERT_TRUE(WaitFor([&] { return (clients = GetClients()).size() == 2; }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return (clients = server().clients().Clients()).size() == 2; }, 5000));
   std::vector<std::string> rows = ClientListRows(clients);
   ASSERT_EQ(rows, (std::vector<std::string>{"127.0.0.1", "127.0.0.1"}));
 
-  EXPECT_EQ(BanConnection(ClientOnLine(clients, rows, 0)->connectionId), "127.0.0.1");
+  EXPECT_EQ(BanConnection(server(), ClientOnLine(clients, rows, 0)->connectionId), "127.0.0.1");
   EXPECT_TRUE(first.ClosedWithoutData(3000)) << "a ban kicks the client";
-  EXPECT_EQ(BanConnection(ClientOnLine(clients, rows, 1)->connectionId), "127.0.0.1");
+  EXPECT_EQ(BanConnection(server(), ClientOnLine(clients, rows, 1)->connectionId), "127.0.0.1");
   EXPECT_TRUE(second.ClosedWithoutData(3000));
-  EXPECT_EQ(BannedAddresses(), std::vector<std::string>{"127.0.0.1"}) << "one row per address";
+  EXPECT_EQ(server().blacklist().Addresses(), std::vector<std::string>{"127.0.0.1"})
+      << "one row per address";
 
   HttpTestClient refused(port_);
   EXPECT_TRUE(refused.ClosedWithoutData(6000)) << "a banned address is not served";
-  EXPECT_TRUE(WaitFor([] { return LiveClientCount() == 0; }, 3000));
+  EXPECT_TRUE(WaitFor([this] { return server().clients().LiveCount() == 0; }, 3000));
 
   // A client that has gone has no address: its ban is dropped.
-  EXPECT_EQ(BanConnection(clients[0].connectionId), "");
-  EXPECT_EQ(BannedAddresses().size(), 1u);
+  EXPECT_EQ(BanConnection(server(), clients[0].connectionId), "");
+  EXPECT_EQ(server().blacklist().Addresses().size(), 1u);
 }
 
 TEST_F(InfoPageActions, KickClosesOnlyTheChosenClient) {
@@ -110,9 +111,9 @@ TEST_F(InfoPageActions, KickClosesOnlyTheChosenClient) {
   HttpTestClient first(port_);
   HttpTestClient second(port_);
   std::vector<ClientInfo> clients;
-  ASSERT_TRUE(WaitFor([&] { return (clients = GetClients()).size() == 2; }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return (clients = server().clients().Clients()).size() == 2; }, 5000));
   std::vector<std::string> rows = ClientListRows(clients);
-  KickClient(ClientOnLine(clients, rows, 1)->connectionId);
+  server().clients().Kick(ClientOnLine(clients, rows, 1)->connectionId);
   EXPECT_TRUE(second.ClosedWithoutData(3000));
   ASSERT_TRUE(first.Send("GET / HTTP/1.0\r\n\r\n"));
   std::string answer = first.ReadResponse();

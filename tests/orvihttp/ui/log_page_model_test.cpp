@@ -12,8 +12,7 @@ namespace {
 
 class LogPageModel : public ::testing::Test {
  protected:
-  void SetUp() override { ClearDisplayLines(); }
-  void TearDown() override { DestroyDisplayQueue(); }
+  DisplayQueue queue_;
 
   static std::vector<std::string> Texts(const LogLines& lines) {
     std::vector<std::string> texts;
@@ -33,8 +32,8 @@ TEST_F(LogPageModel, EachKindHasItsColour) {
 
 TEST_F(LogPageModel, RefreshTakesOnlyTheNewLinesInOrder) {
   for (int request = 0; request < 500; ++request)
-    PostLogLine(LogLineKind::Answered, "line " + std::to_string(request));
-  LogLines lines;
+    queue_.Post(LogLineKind::Answered, "line " + std::to_string(request));
+  LogLines lines(queue_);
   LogLinesUpdate first = lines.Refresh();
   EXPECT_EQ(first.added, 500u) << "a window opened late shows everything at once";
   EXPECT_EQ(first.dropped, 0u);
@@ -43,8 +42,8 @@ TEST_F(LogPageModel, RefreshTakesOnlyTheNewLinesInOrder) {
   EXPECT_EQ(lines[499].text, "line 499");
 
   EXPECT_EQ(lines.Refresh().added, 0u);
-  PostLogLine(LogLineKind::Failed, "missing");
-  PostLogLine(LogLineKind::ListenerEvent, "started");
+  queue_.Post(LogLineKind::Failed, "missing");
+  queue_.Post(LogLineKind::ListenerEvent, "started");
   LogLinesUpdate next = lines.Refresh();
   EXPECT_EQ(next.added, 2u);
   EXPECT_FALSE(next.restarted);
@@ -52,56 +51,56 @@ TEST_F(LogPageModel, RefreshTakesOnlyTheNewLinesInOrder) {
   EXPECT_EQ(lines[500].kind, 3u);
   EXPECT_EQ(lines[501].text, "started");
   // Only the page's "Clear log" takes lines out of the queue.
-  EXPECT_EQ(DisplayLines().size(), 502u);
+  EXPECT_EQ(queue_.AllLines().size(), 502u);
 }
 
 TEST_F(LogPageModel, ClearEmptiesQueueAndPageAndNewLinesStartTheList) {
-  PostLogLine(LogLineKind::Answered, "old");
-  LogLines lines;
+  queue_.Post(LogLineKind::Answered, "old");
+  LogLines lines(queue_);
   lines.Refresh();
   lines.Clear();
   EXPECT_EQ(lines.size(), 0u);
-  EXPECT_TRUE(DisplayLines().empty());
-  PostLogLine(LogLineKind::Failed, "new");
+  EXPECT_TRUE(queue_.AllLines().empty());
+  queue_.Post(LogLineKind::Failed, "new");
   LogLinesUpdate update = lines.Refresh();
   EXPECT_FALSE(update.restarted);
   EXPECT_EQ(Texts(lines), std::vector<std::string>{"new"});
 
   // A queue emptied behind the page's back: the page starts over rather than
   // waiting for the numbers to catch up.
-  PostLogLine(LogLineKind::Answered, "more");
+  queue_.Post(LogLineKind::Answered, "more");
   lines.Refresh();
-  ClearDisplayLines();
-  PostLogLine(LogLineKind::ListenerEvent, "after");
+  queue_.Clear();
+  queue_.Post(LogLineKind::ListenerEvent, "after");
   update = lines.Refresh();
   EXPECT_TRUE(update.restarted);
   EXPECT_EQ(Texts(lines), std::vector<std::string>{"after"});
 }
 
 TEST_F(LogPageModel, OldestLinesDropOffTheFrontAtCapacity) {
-  LogLines small(3);
-  PostLogLine(LogLineKind::Answered, "a");
-  PostLogLine(LogLineKind::Answered, "b");
+  LogLines small(queue_, 3);
+  queue_.Post(LogLineKind::Answered, "a");
+  queue_.Post(LogLineKind::Answered, "b");
   small.Refresh();
-  PostLogLine(LogLineKind::Answered, "c");
-  PostLogLine(LogLineKind::Answered, "d");
-  PostLogLine(LogLineKind::Answered, "e");
+  queue_.Post(LogLineKind::Answered, "c");
+  queue_.Post(LogLineKind::Answered, "d");
+  queue_.Post(LogLineKind::Answered, "e");
   LogLinesUpdate update = small.Refresh();
   EXPECT_EQ(update.dropped, 2u);
   EXPECT_EQ(update.added, 3u);
   EXPECT_EQ(Texts(small), (std::vector<std::string>{"c", "d", "e"}));
 
   // The real size: the page keeps as many lines as the queue, the newest.
-  ClearDisplayLines();
-  LogLines page;
+  queue_.Clear();
+  LogLines page(queue_);
   for (std::size_t line = 0; line < kDisplayQueueLimit + 5; ++line) {
-    PostLogLine(LogLineKind::Answered, std::to_string(line));
+    queue_.Post(LogLineKind::Answered, std::to_string(line));
   }
   update = page.Refresh();
   EXPECT_EQ(update.added, kDisplayQueueLimit);
   ASSERT_EQ(page.size(), kDisplayQueueLimit);
   EXPECT_EQ(page[0].text, "5");
-  PostLogLine(LogLineKind::Failed, "one more");
+  queue_.Post(LogLineKind::Failed, "one more");
   update = page.Refresh();
   EXPECT_EQ(update.dropped, 1u);
   EXPECT_EQ(update.added, 1u);
@@ -110,11 +109,11 @@ TEST_F(LogPageModel, OldestLinesDropOffTheFrontAtCapacity) {
 
   // Long lines, cut at 255 characters, going round the queue three times:
   // the oldest texts give their room back and the newest read whole.
-  ClearDisplayLines();
-  LogLines longLines;
+  queue_.Clear();
+  LogLines longLines(queue_);
   const std::size_t total = 3 * kDisplayQueueLimit + 7;
   for (std::size_t line = 0; line < total; ++line) {
-    PostLogLine(LogLineKind::Answered, std::to_string(line) + std::string(300, 'x'));
+    queue_.Post(LogLineKind::Answered, std::to_string(line) + std::string(300, 'x'));
   }
   longLines.Refresh();
   ASSERT_EQ(longLines.size(), kDisplayQueueLimit);
@@ -125,12 +124,12 @@ TEST_F(LogPageModel, OldestLinesDropOffTheFrontAtCapacity) {
 }
 
 TEST_F(LogPageModel, SavedAndCopiedTexts) {
-  LogLines lines;
+  LogLines lines(queue_);
   EXPECT_EQ(SavedLogText(lines), "") << "an empty list saves an empty file";
   EXPECT_EQ(CopiedLogText(lines, {}), "");
-  PostLogLine(LogLineKind::Answered, "first");
-  PostLogLine(LogLineKind::Failed, "second");
-  PostLogLine(LogLineKind::ListenerEvent, "third");
+  queue_.Post(LogLineKind::Answered, "first");
+  queue_.Post(LogLineKind::Failed, "second");
+  queue_.Post(LogLineKind::ListenerEvent, "third");
   lines.Refresh();
   EXPECT_EQ(SavedLogText(lines), "first\r\nsecond\r\nthird\r\n");
   EXPECT_EQ(CopiedLogText(lines, {1}), "second");

@@ -11,19 +11,18 @@
 namespace {
 
 TEST(SettingsPageModel, TypedAddressesJoinTheBlacklistOnceInTheirOrder) {
-  DestroyIpBlacklist();
-  EXPECT_FALSE(AddTypedAddressToBlacklist(""));
-  EXPECT_FALSE(AddTypedAddressToBlacklist("0.0.0.0"));
-  EXPECT_TRUE(AddTypedAddressToBlacklist("10.0.0.5"));
-  EXPECT_TRUE(AddTypedAddressToBlacklist("10.0.0.1"));
-  EXPECT_FALSE(AddTypedAddressToBlacklist("10.0.0.5"));
+  IpBlacklist blacklist;
+  EXPECT_FALSE(AddTypedAddressToBlacklist(blacklist, ""));
+  EXPECT_FALSE(AddTypedAddressToBlacklist(blacklist, "0.0.0.0"));
+  EXPECT_TRUE(AddTypedAddressToBlacklist(blacklist, "10.0.0.5"));
+  EXPECT_TRUE(AddTypedAddressToBlacklist(blacklist, "10.0.0.1"));
+  EXPECT_FALSE(AddTypedAddressToBlacklist(blacklist, "10.0.0.5"));
   // Any text is taken as it is, case and all.
-  EXPECT_TRUE(AddTypedAddressToBlacklist("Host.example"));
-  EXPECT_TRUE(AddTypedAddressToBlacklist("host.example"));
-  EXPECT_EQ(BannedAddresses(),
+  EXPECT_TRUE(AddTypedAddressToBlacklist(blacklist, "Host.example"));
+  EXPECT_TRUE(AddTypedAddressToBlacklist(blacklist, "host.example"));
+  EXPECT_EQ(blacklist.Addresses(),
             (std::vector<std::string>{"10.0.0.5", "10.0.0.1", "Host.example", "host.example"}));
   EXPECT_EQ(UnbanQuestion("10.0.0.1"), "Really remove the ban on IP 10.0.0.1?");
-  DestroyIpBlacklist();
 }
 
 TEST(SettingsPageModel, PhpFolderMustHoldTheCgiProgram) {
