@@ -1,6 +1,7 @@
 #include "orvihttp/http/connection.h"
 
 #include "foundation/clock.h"
+#include "orvihttp/content/error_page.h"
 #include "orvihttp/http/connection_limits.h"
 #include "orvihttp/http/memory_budget.h"
 #include "orvihttp/http/route_request.h"
@@ -12,7 +13,8 @@ Connection::Connection(Server& server, SocketHandle socket, uint32_t connectionI
       connectionId_(connectionId),
       lastActivity_(NowMs()),
       peerAddress_(std::move(peerAddress)),
-      share_(std::move(share)) {
+      share_(std::move(share)),
+      sender_(server, socket_, wakeup_, peerAddress_, *share_) {
   socket_.Attach(socket);
   socket_.SetWakeup(&wakeup_);
 }
@@ -170,6 +172,24 @@ bool Connection::IdleTooLong(int64_t nowMs) const {
   if (closingSinceMs_ >= 0) return nowMs - closingSinceMs_ > kGracefulCloseMs;
   if (headStartMs_ >= 0 && nowMs - headStartMs_ > limits_.headDeadlineMs) return true;
   return nowMs > lastActivity_ + kIdleTimeoutSeconds * 1000;
+}
+
+void Connection::ServeRequest() {
+  std::optional<Response> response =
+      RouteRequest(request_, RouteContext{*settings_, server_.directory()},
+                   [this](const std::string& name) { SetActivity(name); });
+  if (response) SendResponse(std::move(*response));
+}
+
+void Connection::SendErrorResponse(int code) {
+  SendResponse(ErrorPage(code, settings_->port));
+}
+
+void Connection::SendResponse(Response response) {
+  if (!response.activity.empty()) SetActivity(response.activity);
+  if (!sender_.Send(std::move(response), request_, *settings_, CurrentActivity())) {
+    closeAfterResponse_ = true;
+  }
 }
 
 void Connection::SendMalformedResponse(int code) {

@@ -14,6 +14,7 @@
 #include "orvihttp/http/connection_limits.h"
 #include "orvihttp/http/download_shares.h"
 #include "orvihttp/http/request.h"
+#include "orvihttp/http/response_sender.h"
 #include "orvihttp/http/socket_io.h"
 
 // One client: its socket and the thread that reads its requests and answers
@@ -31,10 +32,6 @@ class Connection : public Thread {
   static constexpr int64_t kMaxPostBody = 16 * 1024 * 1024;
   // How long a closing connection reads what the client still sends.
   static constexpr uint32_t kGracefulCloseMs = 2000;
-  // What a transfer reads and sends in one step.
-  static constexpr std::size_t kTransferChunk = 64 * 1024;
-  // The step of an uncapped download while memory allows (see TransferBody).
-  static constexpr std::size_t kLargeTransferChunk = 1024 * 1024;
 
   // What the registry hands a new connection once: its number, the peer
   // address as the listener read it, and its place in the download cap.
@@ -101,12 +98,8 @@ class Connection : public Thread {
   void SetActivity(const std::string& activity);
   // A complete status-only response, logged (400, 403, 404, 500, 501, 505).
   void SendErrorResponse(int code);
-  // The one way out for every response: sends the head and the body, then
-  // writes the access-log line and the binary-log records.
+  // Every response leaves through the sender.
   void SendResponse(Response response);
-  // Sends `head` with the first piece of the body and then the rest, paced
-  // by the download cap; the number of body bytes sent.
-  uint64_t TransferBody(BodySource& source, uint64_t size, std::string head);
 
   Server& server_;
   const uint32_t connectionId_;
@@ -135,4 +128,5 @@ class Connection : public Thread {
   mutable std::mutex activityMutex_;
   std::string currentActivity_;
   const std::shared_ptr<DownloadSlot> share_;
+  ResponseSender sender_;
 };

@@ -1,34 +1,27 @@
+#include "orvihttp/http/response_sender.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <memory>
 
 #include "foundation/clock.h"
-#include "orvihttp/content/error_page.h"
 #include "orvihttp/content/http_date.h"
-#include "orvihttp/http/connection.h"
 #include "orvihttp/http/memory_budget.h"
 #include "orvihttp/http/response_head.h"
-#include "orvihttp/http/route_request.h"
 #include "orvihttp/http/server.h"
 #include "orvihttp/http/transfer_pacer.h"
 #include "orvihttp/logging/access_log.h"
 #include "orvihttp/logging/binary_log.h"
 
-void Connection::SendErrorResponse(int code) {
-  SendResponse(ErrorPage(code, settings_->port));
-}
+ResponseSender::ResponseSender(Server& server, ClientSocket& socket, SocketWakeup& wakeup,
+                               const std::string& peerAddress, DownloadSlot& share)
+    : server_(server), socket_(socket), wakeup_(wakeup), peerAddress_(peerAddress), share_(share) {}
 
-void Connection::ServeRequest() {
-  std::optional<Response> response =
-      RouteRequest(request_, RouteContext{*settings_, server_.directory()},
-                   [this](const std::string& name) { SetActivity(name); });
-  if (response) SendResponse(std::move(*response));
-}
-
-void Connection::SendResponse(Response response) {
-  if (!response.activity.empty()) SetActivity(response.activity);
+bool ResponseSender::Send(Response response, const Request& request, const ServerSettings& settings,
+                          const std::string& name) {
   std::string head = ResponseHead(response, CurrentHttpDate());
-  const bool headOnly = request_.method == Request::Method::Head;
+  const bool headOnly = request.method == Request::Method::Head;
+  bool closeAfter = false;
   uint64_t bodyBytes = 0;
   // The binary-log records of this response, written together in one write.
   std::string records = RequestOutcomeRecord(response.status > 399, peerAddress_);
@@ -36,45 +29,47 @@ void Connection::SendResponse(Response response) {
     // The head of a streamed body travels with its first piece, which may be
     // long in coming under the cap, so the record is written before it. An
     // uncapped body of one step is out at once; its record waits for the next.
-    if (response.untilClose || response.streamSize > kTransferChunk || settings_->maxDown > 0) {
-      AppendBinaryLogRecords(server_.logs(), *settings_, records);
+    if (response.untilClose || response.streamSize > kTransferChunk || settings.maxDown > 0) {
+      AppendBinaryLogRecords(server_.logs(), settings, records);
       records.clear();
     }
     // Without a length, closing the connection is what ends the body.
-    if (response.untilClose) closeAfterResponse_ = true;
+    if (response.untilClose) closeAfter = true;
     const uint64_t size = response.untilClose ? UINT64_MAX : response.streamSize;
     if (headOnly) {
       socket_.Send(head);
       response.stream.reset();
     } else {
-      bodyBytes = TransferBody(*response.stream, size, std::move(head));
+      bodyBytes = TransferBody(*response.stream, size, std::move(head), settings.maxDown);
+      if (bodyBytes < size) closeAfter = true;  // the client was promised more
       response.stream.reset();
-      share_->currentRate.store(0, std::memory_order_relaxed);
+      share_.currentRate.store(0, std::memory_order_relaxed);
     }
   } else {
     // Head and body in one send: the same bytes, one packet fewer.
     socket_.Send(headOnly ? head : head + response.body);
     if (!headOnly) bodyBytes = response.body.size();
   }
-  LogResponse(server_.logs(), *settings_, peerAddress_, request_.requestLine, response.status,
+  LogResponse(server_.logs(), settings, peerAddress_, request.requestLine, response.status,
               static_cast<int64_t>(bodyBytes));
   if (response.countsAsDownload && !headOnly) {
-    records += FileDownloadedRecord(peerAddress_, CurrentActivity(), bodyBytes);
+    records += FileDownloadedRecord(peerAddress_, name, bodyBytes);
   }
-  AppendBinaryLogRecords(server_.logs(), *settings_, records);
+  AppendBinaryLogRecords(server_.logs(), settings, records);
+  return !closeAfter;
 }
 
 // Streams the body in steps of at most kTransferChunk (or kLargeTransferChunk) bytes, as fast as
 // the pacer lets it; every measurement of the pacer re-shares the cap among the running downloads.
-uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string head) {
-  int32_t maxDown = settings_->maxDown;
+uint64_t ResponseSender::TransferBody(BodySource& source, uint64_t size, std::string head,
+                                      int32_t maxDown) {
   if (maxDown < 0) maxDown = 0;
   int32_t startRate = 0;
   if (maxDown > 0) {
-    startRate = server_.downloads().BeginCappedTransfer(*share_, maxDown);
+    startRate = server_.downloads().BeginCappedTransfer(share_, maxDown);
   } else {
-    share_->rateCeiling.store(0, std::memory_order_relaxed);
-    share_->allowedRate.store(0, std::memory_order_relaxed);
+    share_.rateCeiling.store(0, std::memory_order_relaxed);
+    share_.allowedRate.store(0, std::memory_order_relaxed);
   }
   struct EndOfTransfer {
     DownloadSlot& slot;
@@ -82,7 +77,7 @@ uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string
     ~EndOfTransfer() {
       if (capped) DownloadShares::EndCappedTransfer(slot);
     }
-  } endOfTransfer{*share_, maxDown > 0};
+  } endOfTransfer{share_, maxDown > 0};
   TransferPacer pacer(startRate, TimeMs, [this](uint32_t ms) { return wakeup_.Sleep(ms); });
 
   // Larger steps mean a sixteenth of the calls per byte (under Wine each send
@@ -126,14 +121,13 @@ uint64_t Connection::TransferBody(BodySource& source, uint64_t size, std::string
     if (stepTook < 20 && step < chunk) step *= 2;
     if (stepTook > 250 && step > kTransferChunk) step /= 2;
     if (pacer.Sent(read)) {
-      share_->currentRate.store(pacer.Rate(), std::memory_order_relaxed);
+      share_.currentRate.store(pacer.Rate(), std::memory_order_relaxed);
       // The cap as it is now: an Apply may have changed it during the transfer.
       server_.downloads().Rebalance(server_.Settings()->maxDown);
-      pacer.SetAllowedRate(share_->allowedRate.load(std::memory_order_relaxed));
+      pacer.SetAllowedRate(share_.allowedRate.load(std::memory_order_relaxed));
     }
     if (ok) ok = pacer.WaitForSlot();
   }
   if (!head.empty() && ok) socket_.Send(head);  // a body of no bytes
-  if (sent < size) closeAfterResponse_ = true;  // the client was promised more
   return sent;
 }
