@@ -37,6 +37,12 @@ inline std::string GetSetting(const StringKey& key) {
   return GetString(key.name);
 }
 
+// The stored value, or the key's default while the store has no entry of
+// that name: for keys that stay out of the saved file until someone sets them.
+inline int32_t GetSettingOrDefault(const IntKey& key) {
+  return HasSetting(key.name) ? GetInt(key.name) : key.defaultValue;
+}
+
 // Stores a value with the key's own persistence.
 inline void SetSetting(const IntKey& key, int32_t value) {
   SetInt(key.name, value, key.persistent);

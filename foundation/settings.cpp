@@ -88,6 +88,11 @@ void SetString(const char* name, const std::string& value, bool persistent) {
   Changed();
 }
 
+bool HasSetting(const char* name) {
+  SingletonAccess<SettingsStore> store(gSettings);
+  return FindConst(*store, name) != nullptr;
+}
+
 int32_t GetInt(const char* name) {
   SingletonAccess<SettingsStore> store(gSettings);
   const Setting* entry = FindConst(*store, name);

@@ -22,6 +22,8 @@ struct Setting {
 void SetInt(const char* name, int32_t value, bool persistent);
 void SetBool(const char* name, bool value, bool persistent);
 void SetString(const char* name, const std::string& value, bool persistent);
+// True when the store has an entry of that name, of whatever type.
+bool HasSetting(const char* name);
 int32_t GetInt(const char* name);
 bool GetBool(const char* name);
 std::string GetString(const char* name);

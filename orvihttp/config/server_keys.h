@@ -30,3 +30,11 @@ inline constexpr IntKey kStats{"Stats", 0, true};
 // browsers resume a paused download only when they saw it. Answers to a
 // Range request say it either way.
 inline constexpr BoolKey kAdvertiseRanges{"AdvertiseRanges", false, true};
+// HTTPS beside HTTP: Yes listens on `HTTPSPort` too, with the certificate
+// and key files named (both "": a certificate made for the user). Yes for
+// `RedirectToHTTPS` sends plain-HTTP requests there with a 301.
+inline constexpr BoolKey kHttps{"HTTPS", false, true};
+inline constexpr IntKey kHttpsPort{"HTTPSPort", 8443, true};
+inline constexpr StringKey kCertificateFile{"CertificateFile", "", true};
+inline constexpr StringKey kKeyFile{"KeyFile", "", true};
+inline constexpr BoolKey kRedirectToHttps{"RedirectToHTTPS", false, true};

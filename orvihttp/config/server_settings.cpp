@@ -24,6 +24,11 @@ std::shared_ptr<const ServerSettings> ReadStore() {
   settings->autoLoadIndex = GetSetting(kAutoLoadIndex);
   settings->dirView = GetSetting(kDirView);
   settings->advertiseRanges = GetSetting(kAdvertiseRanges);
+  settings->https = GetSetting(kHttps);
+  settings->httpsPort = GetSettingOrDefault(kHttpsPort);
+  settings->certificateFile = GetSetting(kCertificateFile);
+  settings->keyFile = GetSetting(kKeyFile);
+  settings->redirectToHttps = GetSetting(kRedirectToHttps);
   settings->log = GetSetting(kLog);
   settings->logPath = GetSetting(kLogPath);
   settings->binLogPath = GetSetting(kBinLogPath);

@@ -16,6 +16,11 @@ struct ServerSettings {
   bool autoLoadIndex = false;
   bool dirView = false;
   bool advertiseRanges = false;
+  bool https = false;
+  int32_t httpsPort = 0;
+  std::string certificateFile;  // "" with keyFile "": the certificate made for the user
+  std::string keyFile;
+  bool redirectToHttps = false;
   bool log = false;
   std::string logPath;
   std::string binLogPath;

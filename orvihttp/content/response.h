@@ -32,6 +32,8 @@ struct Response {
   bool acceptsRanges = false;
   // No Content-Range line when "".
   std::string contentRange;
+  // No Location line when "" (a redirect's target).
+  std::string location;
   // The body is `body`, or, when `stream` is set, the `streamSize` bytes it
   // yields.
   std::string body;

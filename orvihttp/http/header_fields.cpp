@@ -75,6 +75,7 @@ void HeaderFields::Clear() {
   ifModifiedSince.clear();
   acceptRanges = false;
   contentRange.clear();
+  location.clear();
 }
 
 void HeaderFields::ParseHeaderLine(const std::string& line) {
@@ -135,6 +136,7 @@ std::string HeaderFields::BuildHeaderBlockWithDate(const std::string& dateText) 
   if (!lastModified.empty()) block += "Last-Modified: " + lastModified + "\r\n";
   if (acceptRanges) block += "Accept-Ranges: bytes\r\n";
   if (!contentRange.empty()) block += "Content-Range: " + contentRange + "\r\n";
+  if (!location.empty()) block += "Location: " + location + "\r\n";
   block += "\r\n";
   return block;
 }

@@ -49,6 +49,8 @@ class HeaderFields {
   // line when not "".
   bool acceptRanges = false;
   std::string contentRange;
+  // A "Location:" line when not "".
+  std::string location;
 };
 
 // Splits a line into words separated by runs of spaces (tab is an ordinary

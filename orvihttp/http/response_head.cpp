@@ -13,6 +13,7 @@ std::string ResponseHead(const Response& response, const std::string& dateText) 
   fields.contentLength = response.ContentLength();
   fields.acceptRanges = response.acceptsRanges;
   fields.contentRange = response.contentRange;
+  fields.location = response.location;
   // "Not modified" has no body; a length would only mislead.
   if (response.status == 304) fields.contentLength = -1;
   if (response.untilClose) {
