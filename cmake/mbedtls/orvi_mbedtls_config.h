@@ -10,7 +10,9 @@
 #ifndef ORVI_MBEDTLS_CONFIG_H
 #define ORVI_MBEDTLS_CONFIG_H
 
-/* Platform */
+/* Platform. mbedTLS needs its platform layer on Windows (for a correct
+ * snprintf under the Microsoft C runtime); Linux builds it the same way. */
+#define MBEDTLS_PLATFORM_C
 #define MBEDTLS_HAVE_ASM
 #define MBEDTLS_HAVE_TIME
 #define MBEDTLS_HAVE_TIME_DATE
