@@ -2,7 +2,7 @@
 """Fails when a source file includes a header of a module it may not use.
 
 Every module may include its own headers and those of the modules listed for
-it below; the list follows the direction the code is layered in. Quoted
+it below, and only orvihttp/tls may include mbedTLS (<mbedtls/...>, <psa/...>); the list follows the direction the code is layered in. Quoted
 includes are resolved from the source root (or, failing that, from the
 including file's folder); a header outside every module, such as one of the
 standard library in quotes, is not judged.
@@ -25,11 +25,15 @@ ALLOWED = {
     "orvihttp/config": ["foundation"],
     "orvihttp/logging": ["orvihttp/config", "foundation"],
     "orvihttp/content": ["orvihttp/logging", "orvihttp/config", "foundation"],
-    "orvihttp/http": ["orvihttp/content", "orvihttp/logging", "orvihttp/config", "foundation"],
-    "orvihttp/ui": ["orvihttp/http", "orvihttp/content", "orvihttp/logging", "orvihttp/config",
-                    "desktop", "foundation", "plugin_api"],
-    "orvihttp/plugin": ["orvihttp/ui", "orvihttp/http", "orvihttp/content", "orvihttp/logging",
-                        "orvihttp/config", "desktop", "foundation", "plugin_api"],
+    # tls wraps mbedTLS; only the folders that serve or show TLS use it.
+    "orvihttp/tls": ["orvihttp/config", "foundation"],
+    "orvihttp/http": ["orvihttp/tls", "orvihttp/content", "orvihttp/logging", "orvihttp/config",
+                      "foundation"],
+    "orvihttp/ui": ["orvihttp/http", "orvihttp/tls", "orvihttp/content", "orvihttp/logging",
+                    "orvihttp/config", "desktop", "foundation", "plugin_api"],
+    "orvihttp/plugin": ["orvihttp/ui", "orvihttp/http", "orvihttp/tls", "orvihttp/content",
+                        "orvihttp/logging", "orvihttp/config", "desktop", "foundation",
+                        "plugin_api"],
     # Each tool is a module of its own.
     "tools/*": ["orvihttp/content", "orvihttp/logging", "orvihttp/config", "foundation",
                 "plugin_api"],
@@ -37,6 +41,8 @@ ALLOWED = {
 
 SOURCE_SUFFIXES = (".h", ".hpp", ".cpp", ".cc", ".c", ".rc")
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+TLS_LIBRARY_INCLUDE = re.compile(r'^\s*#\s*include\s*[<"](mbedtls|psa)/')
+TLS_MODULE = "orvihttp/tls"
 
 
 def module_of(relative_path):
@@ -89,6 +95,9 @@ def violations(root):
             continue
         with open(path, encoding="latin-1") as source:
             for number, line in enumerate(source, 1):
+                if module != TLS_MODULE and TLS_LIBRARY_INCLUDE.match(line):
+                    found.append(f"{relative}:{number}: only {TLS_MODULE} may include mbedTLS")
+                    continue
                 match = INCLUDE.match(line)
                 if not match:
                     continue

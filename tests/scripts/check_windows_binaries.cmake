@@ -3,7 +3,7 @@
 set(SYSTEM_DLLS
   advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll
   oleaut32.dll shell32.dll user32.dll winmm.dll ws2_32.dll shlwapi.dll
-  api-ms-win-crt-runtime-l1-1-0.dll)
+  api-ms-win-crt-runtime-l1-1-0.dll bcrypt.dll)
 
 execute_process(COMMAND ${OBJDUMP} -p ${PLUGIN} OUTPUT_VARIABLE plugin_dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

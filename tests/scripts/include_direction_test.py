@@ -33,6 +33,7 @@ LAYERED = {
     "orvihttp/config/keys.h": '#include "foundation/clock.h"\n',
     "orvihttp/logging/log.h": '#include "orvihttp/config/keys.h"\n',
     "orvihttp/content/page.h": '#include "orvihttp/logging/log.h"\n',
+    "orvihttp/tls/session.cpp": '#include "orvihttp/config/keys.h"\n#include <mbedtls/ssl.h>\n',
     "orvihttp/http/send.cpp": '#include "orvihttp/content/page.h"\n#include <string>\n',
     "orvihttp/ui/window.cpp": '#include "orvihttp/http/send.cpp"\n#include "desktop/box.h"\n',
     "orvihttp/plugin/plugin.cpp":
@@ -70,6 +71,11 @@ class IncludeDirection(unittest.TestCase):
             "foundation/box.cpp": ('#include "desktop/box.h"\n', ":1:"),
             "tools/dir/box.cpp": ('#include "desktop/box.h"\n', ":1:"),
             "desktop/x.cpp": ('#include "orvihttp/http/send.cpp"\n', ":1:"),
+            # mbedTLS stays behind the tls folder, and tls sits below http.
+            "orvihttp/http/y.cpp": ("#include <mbedtls/ssl.h>\n", ":1:"),
+            "orvihttp/ui/y.cpp": ("\n#include <psa/crypto.h>\n", ":2:"),
+            "orvihttp/tls/y.cpp": ('#include "orvihttp/http/send.cpp"\n', ":1:"),
+            "orvihttp/content/y.cpp": ('#include "orvihttp/tls/session.cpp"\n', ":1:"),
         }
         for path, (text, line) in cases.items():
             with self.subTest(path=path):

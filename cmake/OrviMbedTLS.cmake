@@ -1,0 +1,59 @@
+# mbedTLS for the TLS module (orvihttp/tls), as the target orvi_mbedtls.
+#
+# By default the build compiles mbedTLS 3.6 from the Debian source package
+# that scripts/setup-debian.sh unpacks (ORVI_MBEDTLS_SOURCE), with the trimmed
+# configuration cmake/mbedtls/orvi_mbedtls_config.h, into one static library
+# per build folder. It is part of the build graph like our own code: compiled
+# once, through the compiler launcher (ccache) when one is set, and not again
+# until a file or flag of it changes. A packager with a system mbedTLS 3.x
+# passes -DORVI_SYSTEM_MBEDTLS=ON instead; its configuration must include
+# TLS 1.3, X.509 writing and PEM.
+option(ORVI_SYSTEM_MBEDTLS "Link an installed mbedTLS 3.x (find_package(MbedTLS 3)) instead of building one" OFF)
+set(ORVI_MBEDTLS_SOURCE /usr/local/src/orvi-mbedtls/source
+    CACHE PATH "Unpacked mbedTLS 3.6 source tree (made by scripts/setup-debian.sh)")
+
+add_library(orvi_mbedtls INTERFACE)
+
+if(ORVI_SYSTEM_MBEDTLS)
+  find_package(MbedTLS 3 REQUIRED)
+  target_link_libraries(orvi_mbedtls INTERFACE MbedTLS::mbedtls MbedTLS::mbedx509 MbedTLS::mbedcrypto)
+  message(STATUS "mbedTLS: system ${MbedTLS_VERSION}")
+  return()
+endif()
+
+if(NOT EXISTS ${ORVI_MBEDTLS_SOURCE}/include/mbedtls/build_info.h)
+  message(FATAL_ERROR "No mbedTLS source in ${ORVI_MBEDTLS_SOURCE}: run scripts/setup-debian.sh, "
+                      "set ORVI_MBEDTLS_SOURCE, or use -DORVI_SYSTEM_MBEDTLS=ON")
+endif()
+file(STRINGS ${ORVI_MBEDTLS_SOURCE}/include/mbedtls/build_info.h version_line
+     REGEX "^#define MBEDTLS_VERSION_STRING +\"")
+string(REGEX REPLACE ".*\"([0-9.]+)\".*" "\\1" ORVI_MBEDTLS_VERSION "${version_line}")
+if(NOT ORVI_MBEDTLS_VERSION VERSION_GREATER_EQUAL 3.6 OR ORVI_MBEDTLS_VERSION VERSION_GREATER_EQUAL 4)
+  message(FATAL_ERROR "mbedTLS in ${ORVI_MBEDTLS_SOURCE} is ${ORVI_MBEDTLS_VERSION}; 3.6 is needed")
+endif()
+message(STATUS "mbedTLS: ${ORVI_MBEDTLS_VERSION} built from ${ORVI_MBEDTLS_SOURCE}")
+
+# Every .c file of the library; the configuration leaves what it does not
+# name empty, so only the chosen features cost compile time.
+file(GLOB mbedtls_sources CONFIGURE_DEPENDS ${ORVI_MBEDTLS_SOURCE}/library/*.c)
+add_library(orvi_mbedtls_static STATIC ${mbedtls_sources})
+set_target_properties(orvi_mbedtls_static PROPERTIES OUTPUT_NAME orvi-mbedtls C_STANDARD 99)
+# Our warnings are errors for our code only; mbedTLS keeps its own warnings,
+# which differ between compilers and releases. Sanitizer and fuzzer flags
+# stay, so the fuzz targets see into the parsers.
+get_target_property(mbedtls_options orvi_mbedtls_static COMPILE_OPTIONS)
+list(REMOVE_ITEM mbedtls_options -Werror)
+set_target_properties(orvi_mbedtls_static PROPERTIES COMPILE_OPTIONS "${mbedtls_options}")
+target_compile_options(orvi_mbedtls_static PRIVATE -Wno-unused-parameter)
+set(ORVI_MBEDTLS_CONFIG ${CMAKE_SOURCE_DIR}/cmake/mbedtls/orvi_mbedtls_config.h)
+target_compile_definitions(orvi_mbedtls_static PUBLIC MBEDTLS_CONFIG_FILE="${ORVI_MBEDTLS_CONFIG}")
+# The headers are a system include, so our warnings do not judge them.
+target_include_directories(orvi_mbedtls_static SYSTEM PUBLIC ${ORVI_MBEDTLS_SOURCE}/include)
+target_include_directories(orvi_mbedtls_static PRIVATE ${ORVI_MBEDTLS_SOURCE}/library)
+find_package(Threads REQUIRED)
+target_link_libraries(orvi_mbedtls_static PUBLIC Threads::Threads)
+if(WIN32)
+  # Randomness comes from BCryptGenRandom, a DLL Windows ships.
+  target_link_libraries(orvi_mbedtls_static PUBLIC bcrypt)
+endif()
+target_link_libraries(orvi_mbedtls INTERFACE orvi_mbedtls_static)
