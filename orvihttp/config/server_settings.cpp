@@ -29,6 +29,7 @@ std::shared_ptr<const ServerSettings> ReadStore() {
   settings->certificateFile = GetSetting(kCertificateFile);
   settings->keyFile = GetSetting(kKeyFile);
   settings->redirectToHttps = GetSetting(kRedirectToHttps);
+  settings->installFolder = GetSetting(kInstallPath);
   settings->log = GetSetting(kLog);
   settings->logPath = GetSetting(kLogPath);
   settings->binLogPath = GetSetting(kBinLogPath);

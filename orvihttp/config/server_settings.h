@@ -21,6 +21,7 @@ struct ServerSettings {
   std::string certificateFile;  // "" with keyFile "": the certificate made for the user
   std::string keyFile;
   bool redirectToHttps = false;
+  std::string installFolder;  // where a certificate made for the user lives
   bool log = false;
   std::string logPath;
   std::string binLogPath;

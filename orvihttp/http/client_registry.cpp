@@ -74,7 +74,8 @@ std::vector<ClientRegistry::Entry> ClientRegistry::TakeFinished() {
   return finished;
 }
 
-void ClientRegistry::Add(SocketHandle socket, const std::string& peerAddress) {
+void ClientRegistry::Add(SocketHandle socket, const std::string& peerAddress,
+                         std::shared_ptr<const TlsServerConfig> tls) {
   // Written before the registry is locked: connection threads that need the
   // registry do not wait for the disk.
   LogConnectionAccepted(server_.logs(), *server_.Settings());
@@ -83,7 +84,7 @@ void ClientRegistry::Add(SocketHandle socket, const std::string& peerAddress) {
   Connection* connection = nullptr;
   try {
     auto created = std::make_unique<Connection>(server_, socket, number, peerAddress,
-                                                server_.downloads().Join());
+                                                server_.downloads().Join(), std::move(tls));
     Entry entry;
     entry.connectionId = number;
     entry.connectTime = static_cast<int64_t>(std::time(nullptr));

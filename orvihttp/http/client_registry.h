@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ struct ClientInfo {
 };
 
 class Connection;
+class TlsServerConfig;
 class Server;
 
 // The list of one server's connections. Every call takes the registry's
@@ -35,8 +37,10 @@ class ClientRegistry {
   ClientRegistry& operator=(const ClientRegistry&) = delete;
 
   // Numbers, registers and starts a Connection for an accepted socket from
-  // `peerAddress` (the socket is closed when that fails).
-  void Add(SocketHandle socket, const std::string& peerAddress);
+  // `peerAddress`, speaking TLS under `tls` when it is set (the socket is
+  // closed when that fails).
+  void Add(SocketHandle socket, const std::string& peerAddress,
+           std::shared_ptr<const TlsServerConfig> tls = nullptr);
   // The entry of that number becomes finished.
   void MarkFinished(uint32_t connectionId);
   // Closes that client's socket at once and ends its thread; its entry is

@@ -4,9 +4,94 @@
 #include <climits>
 
 #include "foundation/clock.h"
+#include "orvihttp/tls/tls_session.h"
+
+// The socket as a TLS session's byte stream: never waits.
+class ClientSocket::Transport : public TlsTransport {
+ public:
+  explicit Transport(SocketHandle socket) : socket_(socket) {}
+
+  TransportResult Send(const char* data, size_t size) override {
+    return Result(SendSome(socket_, data, static_cast<int>(std::min<size_t>(size, INT_MAX))));
+  }
+  TransportResult Receive(char* buffer, size_t size) override {
+    return Result(ReceiveSome(socket_, buffer, static_cast<int>(std::min<size_t>(size, INT_MAX))));
+  }
+
+ private:
+  static TransportResult Result(const SocketTransfer& transfer) {
+    switch (transfer.result) {
+      case SocketResult::Done:
+        return {TransportStatus::Done, static_cast<size_t>(transfer.bytes)};
+      case SocketResult::WouldBlock:
+        return {TransportStatus::WouldBlock, 0};
+      case SocketResult::Closed:
+        return {TransportStatus::Closed, 0};
+      default:
+        return {TransportStatus::Failed, 0};
+    }
+  }
+
+  SocketHandle socket_;
+};
+
+ClientSocket::ClientSocket() = default;
 
 ClientSocket::~ClientSocket() {
   CloseHandle(true);
+}
+
+void ClientSocket::StartTls(const TlsServerConfig& config) {
+  transport_ = std::make_unique<Transport>(handle_);
+  tls_ = std::make_unique<TlsSession>(config, *transport_);
+  handshakeDone_ = false;
+}
+
+SocketResult ClientSocket::ReceiveIntoBuffer() {
+  if (handle_ == kInvalidSocket) return SocketResult::Failed;
+  if (tls_) return ReceiveTls();
+  char chunk[kReceiveSize];
+  const SocketTransfer received = ReceiveSome(handle_, chunk, kReceiveSize);
+  if (received.result == SocketResult::Done) {
+    buffer_.append(chunk, static_cast<std::size_t>(received.bytes));
+  }
+  return received.result;
+}
+
+SocketResult ClientSocket::ReceiveTls() {
+  if (!handshakeDone_) {
+    TlsStatus status;
+    while ((status = tls_->Handshake()) == TlsStatus::WantsWrite) {
+      if (!WaitWritable()) return SocketResult::Failed;
+    }
+    if (status == TlsStatus::WantsRead) return SocketResult::WouldBlock;
+    if (status != TlsStatus::Done) return SocketResult::Failed;
+    handshakeDone_ = true;
+  }
+  // Everything the session has decrypted comes out now: bytes left inside
+  // it would not make the socket readable, and the connection would wait
+  // for them in vain.
+  bool any = false;
+  char chunk[16 * 1024];
+  while (true) {
+    const TlsResult read = tls_->Read(chunk, sizeof chunk);
+    if (read.status == TlsStatus::Done) {
+      buffer_.append(chunk, read.bytes);
+      any = true;
+      continue;
+    }
+    if (read.status == TlsStatus::WantsWrite) {
+      if (!WaitWritable()) return SocketResult::Failed;
+      continue;
+    }
+    if (any) return SocketResult::Done;
+    if (read.status == TlsStatus::WantsRead) return SocketResult::WouldBlock;
+    return read.status == TlsStatus::Closed ? SocketResult::Closed : SocketResult::Failed;
+  }
+}
+
+bool ClientSocket::WaitWritable() {
+  return WaitForSocket(handle_, true, kSendStallMs, wakeup_) == SocketWait::Ready;
 }
 
 void ClientSocket::CloseHandle(bool shutdownFirst) {
@@ -21,6 +106,9 @@ void ClientSocket::CloseHandle(bool shutdownFirst) {
 
 void ClientSocket::Attach(SocketHandle socket) {
   CloseHandle(true);
+  tls_.reset();
+  transport_.reset();
+  handshakeDone_ = false;
   std::lock_guard<std::mutex> lock(handleMutex_);
   handle_ = socket;
   connected_ = socket != kInvalidSocket;
@@ -37,14 +125,9 @@ bool ClientSocket::HasBufferedLine() const {
 
 bool ClientSocket::ReceiveArrived() {
   if (handle_ == kInvalidSocket) return false;
-  char chunk[kReceiveSize];
-  const SocketTransfer received = ReceiveSome(handle_, chunk, kReceiveSize);
-  if (received.result == SocketResult::WouldBlock) return false;
-  if (received.result != SocketResult::Done) {
-    connected_ = false;
-    return true;
-  }
-  buffer_.append(chunk, static_cast<std::size_t>(received.bytes));
+  const SocketResult received = ReceiveIntoBuffer();
+  if (received == SocketResult::WouldBlock) return false;
+  if (received != SocketResult::Done) connected_ = false;
   return true;
 }
 
@@ -57,15 +140,13 @@ std::string ClientSocket::ReadLine() {
   std::size_t end = buffer_.find('\n');
   if (end == std::string::npos) {
     if (handle_ == kInvalidSocket) return "";
-    char chunk[kReceiveSize];
-    const SocketTransfer received = ReceiveSome(handle_, chunk, kReceiveSize);
-    if (received.result == SocketResult::WouldBlock) return "";
-    if (received.result != SocketResult::Done) {
+    const std::size_t old = buffer_.size();
+    const SocketResult received = ReceiveIntoBuffer();
+    if (received == SocketResult::WouldBlock) return "";
+    if (received != SocketResult::Done) {
       connected_ = false;
       return "";
     }
-    std::size_t old = buffer_.size();
-    buffer_.append(chunk, static_cast<std::size_t>(received.bytes));
     end = buffer_.find('\n', old);
     if (end == std::string::npos) {
       // A peer that never ends its line must not grow the buffer forever.
@@ -94,6 +175,13 @@ SocketWait ClientSocket::WaitReadable(uint32_t milliseconds) {
 }
 
 SocketWait ClientSocket::WaitAndReceive(uint32_t milliseconds) {
+  if (tls_) {
+    const SocketWait wait = WaitReadable(milliseconds);
+    if (wait != SocketWait::Ready) return wait;
+    const SocketResult received = ReceiveIntoBuffer();
+    if (received != SocketResult::Done && received != SocketResult::WouldBlock) connected_ = false;
+    return SocketWait::Ready;
+  }
   char chunk[kReceiveSize];
   SocketTransfer received;
   const SocketWait wait =
@@ -109,6 +197,22 @@ SocketWait ClientSocket::WaitAndReceive(uint32_t milliseconds) {
 
 SocketTransfer ClientSocket::Receive(char* buffer, int length, uint32_t milliseconds) {
   if (handle_ == kInvalidSocket) return {SocketResult::Failed, 0};
+  if (tls_) {
+    // Decrypted bytes arrive in the buffer first and are handed on from there.
+    const uint32_t start = TimeMs();
+    while (buffer_.empty()) {
+      const SocketResult received = ReceiveIntoBuffer();
+      if (received == SocketResult::Done) break;
+      if (received != SocketResult::WouldBlock) return {received, 0};
+      const uint32_t spent = TimeMs() - start;
+      if (spent >= milliseconds) return {SocketResult::TimedOut, 0};
+      const SocketWait wait = WaitReadable(milliseconds - spent);
+      if (wait == SocketWait::TimedOut) return {SocketResult::TimedOut, 0};
+      if (wait != SocketWait::Ready) return {SocketResult::Failed, 0};
+    }
+    const std::size_t taken = TakeBuffered(buffer, static_cast<std::size_t>(length));
+    return {SocketResult::Done, static_cast<int>(taken)};
+  }
   uint32_t start = TimeMs();
   while (true) {
     uint32_t spent = TimeMs() - start;
@@ -123,6 +227,7 @@ SocketTransfer ClientSocket::Receive(char* buffer, int length, uint32_t millisec
 
 bool ClientSocket::Send(const char* bytes, std::size_t length) {
   if (handle_ == kInvalidSocket) return false;
+  if (tls_) return SendTls(bytes, length);
   while (length > 0) {
     int piece = static_cast<int>(std::min<std::size_t>(length, INT_MAX));
     const SocketTransfer sent = SendSome(handle_, bytes, piece);
@@ -133,6 +238,20 @@ bool ClientSocket::Send(const char* bytes, std::size_t length) {
     if (sent.result != SocketResult::Done) return false;
     bytes += sent.bytes;
     length -= static_cast<std::size_t>(sent.bytes);
+  }
+  return true;
+}
+
+bool ClientSocket::SendTls(const char* bytes, std::size_t length) {
+  if (!handshakeDone_) return false;
+  while (length > 0) {
+    const TlsResult sent = tls_->Write(bytes, length);
+    if (sent.status == TlsStatus::Done) return true;
+    if (sent.status != TlsStatus::WantsWrite) return false;
+    // The session sends the record it sealed first, so the rest goes again.
+    bytes += sent.bytes;
+    length -= sent.bytes;
+    if (!WaitWritable()) return false;
   }
   return true;
 }
@@ -162,6 +281,9 @@ void ClientSocket::CloseGracefully(uint32_t milliseconds) {
 
 void ClientSocket::BeginClosing() {
   closingDrained_ = 0;
+  // The client learns that the response is complete; one try, since a full
+  // socket at this point only costs the alert.
+  if (tls_ && handshakeDone_) tls_->Close();
   if (handle_ != kInvalidSocket) ShutdownSocket(handle_, true);
 }
 

@@ -3,10 +3,14 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "orvihttp/http/socket_io.h"
+
+class TlsServerConfig;
+class TlsSession;
 
 // One accepted connection's socket and the bytes received but not yet taken
 // as a line. Owned and used by the connection's own thread; only Abort may be
@@ -20,7 +24,7 @@ class ClientSocket {
   // A send that makes no progress for this long gives up.
   static constexpr uint32_t kSendStallMs = 60 * 1000;
 
-  ClientSocket() = default;
+  ClientSocket();
   ~ClientSocket();
   ClientSocket(const ClientSocket&) = delete;
   ClientSocket& operator=(const ClientSocket&) = delete;
@@ -28,6 +32,11 @@ class ClientSocket {
   // Shuts down and closes any socket held, then holds `socket` (invalid just
   // closes).
   void Attach(SocketHandle socket);
+  // From now on the bytes on the socket are TLS under `config`, which must
+  // outlive the socket: the handshake comes first, driven by the reads, and
+  // every read and send goes through the session. Right after Attach.
+  void StartTls(const TlsServerConfig& config);
+  bool IsTls() const { return tls_ != nullptr; }
   // Waits in this socket's waits end early once it fires.
   void SetWakeup(SocketWakeup* wakeup) { wakeup_ = wakeup; }
 
@@ -76,7 +85,18 @@ class ClientSocket {
   void FinishClosing() { CloseHandle(false); }
 
  private:
+  class Transport;
+
   void CloseHandle(bool shutdownFirst);
+  // Takes what can be read now into the buffer: Done when bytes came,
+  // WouldBlock when none did (over TLS also while the handshake or a record
+  // is still incomplete), Closed or Failed, which end the connection.
+  SocketResult ReceiveIntoBuffer();
+  SocketResult ReceiveTls();
+  bool SendTls(const char* bytes, std::size_t length);
+  // Waits for the socket to take more bytes; false on a stall, a wake or an
+  // error.
+  bool WaitWritable();
 
   mutable std::mutex handleMutex_;  // the handle against Abort from other threads
   SocketHandle handle_ = kInvalidSocket;
@@ -84,4 +104,7 @@ class ClientSocket {
   std::string buffer_;
   SocketWakeup* wakeup_ = nullptr;
   std::size_t closingDrained_ = 0;
+  std::unique_ptr<Transport> transport_;
+  std::unique_ptr<TlsSession> tls_;
+  bool handshakeDone_ = false;
 };

@@ -3,20 +3,24 @@
 #include "foundation/clock.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/http/connection_limits.h"
+#include "orvihttp/http/https_redirect.h"
 #include "orvihttp/http/memory_budget.h"
 #include "orvihttp/http/route_request.h"
 #include "orvihttp/http/server.h"
 
 Connection::Connection(Server& server, SocketHandle socket, uint32_t connectionId,
-                       std::string peerAddress, std::shared_ptr<DownloadSlot> share)
+                       std::string peerAddress, std::shared_ptr<DownloadSlot> share,
+                       std::shared_ptr<const TlsServerConfig> tls)
     : server_(server),
       connectionId_(connectionId),
       lastActivity_(NowMs()),
+      tls_(std::move(tls)),
       peerAddress_(std::move(peerAddress)),
       share_(std::move(share)),
       sender_(server, socket_, wakeup_, peerAddress_, *share_) {
   socket_.Attach(socket);
   socket_.SetWakeup(&wakeup_);
+  if (tls_) socket_.StartTls(*tls_);
 }
 
 Connection::~Connection() {
@@ -175,6 +179,14 @@ bool Connection::IdleTooLong(int64_t nowMs) const {
 }
 
 void Connection::ServeRequest() {
+  // Plain HTTP goes over to HTTPS while that is served.
+  if (!tls_ && settings_->redirectToHttps) {
+    const int httpsPort = server_.listener().HttpsPort();
+    if (httpsPort > 0) {
+      SendResponse(HttpsRedirect(request_, httpsPort, SocketLocalAddress(socket_.Handle())));
+      return;
+    }
+  }
   std::optional<Response> response =
       RouteRequest(request_, RouteContext{*settings_, server_.directory()},
                    [this](const std::string& name) { SetActivity(name); });

@@ -16,6 +16,7 @@
 #include "orvihttp/http/request.h"
 #include "orvihttp/http/response_sender.h"
 #include "orvihttp/http/socket_io.h"
+#include "orvihttp/tls/tls_server_config.h"
 
 // One client: its socket and the thread that reads its requests and answers
 // them, one after another, until the client closes, a request asks to close,
@@ -35,8 +36,10 @@ class Connection : public Thread {
 
   // What the registry hands a new connection once: its number, the peer
   // address as the listener read it, and its place in the download cap.
+  // A connection of the HTTPS port gets its TLS configuration too.
   Connection(Server& server, SocketHandle socket, uint32_t connectionId, std::string peerAddress,
-             std::shared_ptr<DownloadSlot> share);
+             std::shared_ptr<DownloadSlot> share,
+             std::shared_ptr<const TlsServerConfig> tls = nullptr);
   ~Connection() override;
 
   uint32_t ConnectionId() const { return connectionId_; }
@@ -106,6 +109,8 @@ class Connection : public Thread {
   ConnectionLimits limits_;
   int64_t lastActivity_ = 0;
   int64_t closingSinceMs_ = -1;  // when a pooled graceful close began
+  // Before the socket, whose session uses it until it goes.
+  const std::shared_ptr<const TlsServerConfig> tls_;
   ClientSocket socket_;
   SocketWakeup wakeup_;
   std::string peerAddress_;

@@ -9,6 +9,7 @@
 #include "orvihttp/content/http_date.h"
 #include "orvihttp/http/connection_limits.h"
 #include "orvihttp/http/descriptor_limit.h"
+#include "orvihttp/http/https_credentials.h"
 #include "orvihttp/http/response_head.h"
 #include "orvihttp/http/server.h"
 #include "orvihttp/http/server_socket.h"
@@ -26,7 +27,8 @@ class Listener::AcceptLoop : public Thread {
       : server_(server), startTime_(startTime) {}
   ~AcceptLoop() override { Stop(); }
 
-  ListenerStart StartServing() {
+  // Plain HTTP when `tls` is null, else HTTPS with that configuration.
+  ListenerStart StartServing(int port, std::shared_ptr<const TlsServerConfig> tls) {
     if (threadStarted_) return ListenerStart::Listening;
     if (socketOpen_) {
       socket_.Close();
@@ -34,11 +36,17 @@ class Listener::AcceptLoop : public Thread {
     }
     RaiseDescriptorLimit();
     const std::shared_ptr<const ServerSettings> settings = server_.Settings();
-    if (socket_.Open(settings->port) != ListenResult::Listening) {
-      LogServerSocketFailed(server_.logs(), *settings, settings->port);
+    if (socket_.Open(port) != ListenResult::Listening) {
+      if (tls) {
+        LogHttpsEvent(server_.logs(), *settings,
+                      "Could not initialise HTTPS socket at port " + std::to_string(port));
+      } else {
+        LogServerSocketFailed(server_.logs(), *settings, port);
+      }
       return ListenerStart::PortUnavailable;
     }
-    startTime_ = static_cast<int64_t>(std::time(nullptr));
+    tls_ = std::move(tls);
+    if (!tls_) startTime_ = static_cast<int64_t>(std::time(nullptr));
     socketOpen_ = true;
     threadStarted_ = Start();
     return ListenerStart::Listening;
@@ -62,7 +70,12 @@ class Listener::AcceptLoop : public Thread {
     if (!socketOpen_) return;
     SocketWakeup wakeup;
     StopWaker waker([&wakeup] { wakeup.Wake(); });
-    LogServerStarted(server_.logs(), *server_.Settings());
+    if (tls_) {
+      LogHttpsEvent(server_.logs(), *server_.Settings(),
+                    "Serving HTTPS at port " + std::to_string(socket_.LocalPort()));
+    } else {
+      LogServerStarted(server_.logs(), *server_.Settings());
+    }
     bool failing = false;
     while (IsRunning() && !wakeup.IsWoken()) {
       bool failed = false;
@@ -116,12 +129,17 @@ class Listener::AcceptLoop : public Thread {
       RefuseBusy(client, settings->port);
       return;
     }
-    server_.clients().Add(client, address);
+    server_.clients().Add(client, address, tls_);
   }
 
   // A short 503 and the end, sent from this thread: the reply fits in the
-  // empty send buffer of a new socket, so it cannot block.
-  static void RefuseBusy(SocketHandle client, int port) {
+  // empty send buffer of a new socket, so it cannot block. A TLS client
+  // could not read it before a handshake and is only closed.
+  void RefuseBusy(SocketHandle client, int port) {
+    if (tls_) {
+      CloseSocket(client);
+      return;
+    }
     const Response page = ErrorPage(503, port);
     const std::string reply = ResponseHead(page, CurrentHttpDate()) + page.body;
     SendSome(client, reply.data(), static_cast<int>(reply.size()));
@@ -137,6 +155,7 @@ class Listener::AcceptLoop : public Thread {
 
   Server& server_;
   std::atomic<int64_t>& startTime_;
+  std::shared_ptr<const TlsServerConfig> tls_;
   ServerSocket socket_;
   bool threadStarted_ = false;
   bool socketOpen_ = false;
@@ -150,12 +169,34 @@ Listener::~Listener() {
 
 ListenerStart Listener::Start() {
   std::lock_guard<std::mutex> lock(mutex_);
+  const std::shared_ptr<const ServerSettings> settings = server_.Settings();
   if (!loop_) loop_ = std::make_unique<AcceptLoop>(server_, startTime_);
-  return loop_->StartServing();
+  const ListenerStart result = loop_->StartServing(settings->port, nullptr);
+  if (result == ListenerStart::Listening && settings->https && httpsPort_ == 0)
+    StartHttps(*settings);
+  return result;
+}
+
+void Listener::StartHttps(const ServerSettings& settings) {
+  // What cannot serve HTTPS leaves its port closed; plain HTTP serves on.
+  std::string error;
+  std::string note;
+  std::shared_ptr<const TlsServerConfig> tls = PrepareHttps(settings, &error, &note);
+  if (!note.empty()) LogHttpsEvent(server_.logs(), settings, note);
+  if (!tls) {
+    LogHttpsEvent(server_.logs(), settings, "Cannot serve HTTPS: " + error);
+    return;
+  }
+  if (!httpsLoop_) httpsLoop_ = std::make_unique<AcceptLoop>(server_, startTime_);
+  if (httpsLoop_->StartServing(settings.httpsPort, std::move(tls)) == ListenerStart::Listening) {
+    httpsPort_ = httpsLoop_->Port();
+  }
 }
 
 void Listener::Stop() {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (httpsLoop_) httpsLoop_->StopServing();
+  httpsPort_ = 0;
   if (loop_) loop_->StopServing();
 }
 

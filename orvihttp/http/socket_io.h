@@ -107,5 +107,8 @@ void CloseSocket(SocketHandle socket);
 
 // The peer's IPv4 address as dotted-decimal text; "" when it cannot be told.
 std::string SocketPeerAddress(SocketHandle socket);
+// The local IPv4 address a connected socket was reached at, as dotted-decimal
+// text; "" when it cannot be told.
+std::string SocketLocalAddress(SocketHandle socket);
 // The local port a socket is bound to, 0 when it cannot be told.
 int SocketLocalPort(SocketHandle socket);

@@ -280,6 +280,18 @@ std::string SocketPeerAddress(SocketHandle socket) {
   return text;
 }
 
+std::string SocketLocalAddress(SocketHandle socket) {
+  if (socket == kInvalidSocket) return "";
+  sockaddr_in address{};
+  int length = sizeof address;
+  if (getsockname(Sock(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) return "";
+  if (address.sin_family != AF_INET) return "";
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&address.sin_addr.s_addr);
+  char text[16];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
+  return text;
+}
+
 int SocketLocalPort(SocketHandle socket) {
   if (socket == kInvalidSocket) return 0;
   sockaddr_in address{};

@@ -1,5 +1,6 @@
 #include "orvihttp/logging/access_log.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "orvihttp/config/product_identity.h"
@@ -91,4 +92,10 @@ void LogServerSocketFailed(ServerLogs& logs, const ServerSettings& settings, int
   logs.display.Post(
       LogLineKind::ListenerEvent,
       LocalTimestamp() + " --- Could not initialise server socket at port " + portText);
+}
+
+void LogHttpsEvent(ServerLogs& logs, const ServerSettings& settings, const std::string& text) {
+  if (settings.log) AppendAccessLog(logs, settings, "# " + text + " " + LogTimestamp() + "\r\n");
+  logs.display.Post(LogLineKind::ListenerEvent, LocalTimestamp() + " --- " + text);
+  std::fprintf(stderr, "%s\n", text.c_str());
 }

@@ -44,3 +44,7 @@ void LogResponse(ServerLogs& logs, const ServerSettings& settings, const std::st
 // its caller, which shows the "Cannot initialise server socket" message box.
 void LogServerStarted(ServerLogs& logs, const ServerSettings& settings);
 void LogServerSocketFailed(ServerLogs& logs, const ServerSettings& settings, int port);
+// An event of HTTPS (its port opened, or why it stays closed): a comment line
+// in the access log, a display line of kind 0, and the same on standard
+// error, where a server without a window is read.
+void LogHttpsEvent(ServerLogs& logs, const ServerSettings& settings, const std::string& text);
