@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // A child process joined to the parent by two anonymous pipes: its standard
 // input and its standard output. The parent keeps one stream, reading the
@@ -21,6 +22,9 @@ struct ChildProcessOptions {
   // The child's standard error goes into the output pipe too (for tests and
   // tools); normally the child has no standard error handle.
   bool captureStandardError = false;
+  // "NAME=value" entries the child gets besides the parent's environment;
+  // one of the same name replaces the parent's.
+  std::vector<std::string> environment;
 };
 
 class ChildProcessStream {

@@ -260,7 +260,20 @@ bool MakePipe(int ends[2]) {
 
 // Starts the program; the pid, or -1.
 pid_t Spawn(const std::vector<std::string>& arguments, int input, int output,
-            bool captureStandardError) {
+            bool captureStandardError, const std::vector<std::string>& extra) {
+  // The parent's environment with the extra entries in place of any of the
+  // same name.
+  std::vector<char*> envp;
+  for (char** entry = environ; *entry; ++entry) {
+    const std::string text = *entry;
+    const std::string name = text.substr(0, text.find('='));
+    bool replaced = false;
+    for (const std::string& added : extra) replaced = replaced || added.rfind(name + "=", 0) == 0;
+    if (!replaced) envp.push_back(*entry);
+  }
+  for (const std::string& added : extra) envp.push_back(const_cast<char*>(added.c_str()));
+  envp.push_back(nullptr);
+
   std::vector<char*> argv;
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
@@ -290,7 +303,7 @@ pid_t Spawn(const std::vector<std::string>& arguments, int input, int output,
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
   pid_t pid = -1;
-  int error = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+  int error = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return error == 0 ? pid : -1;
@@ -316,7 +329,8 @@ std::unique_ptr<ChildProcessStream> OpenChildProcess(const std::string& commandL
   }
   int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   pid_t pid = -1;
-  if (wakeFd >= 0) pid = Spawn(arguments, input[0], output[1], options.captureStandardError);
+  if (wakeFd >= 0)
+    pid = Spawn(arguments, input[0], output[1], options.captureStandardError, options.environment);
   CloseFd(input[0]);
   CloseFd(output[1]);
   if (pid < 0) {

@@ -1,6 +1,9 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -165,6 +168,40 @@ class Win32ChildStream : public ChildProcessStream {
   std::atomic<bool> abandoned_{false};
 };
 
+// The parent's environment block with `extra` ("NAME=value") in place of
+// entries of the same name (names compare without case, as Windows does),
+// sorted by name as CreateProcess expects.
+std::vector<char> EnvironmentBlockWith(const std::vector<std::string>& extra) {
+  auto nameOf = [](const std::string& entry) {
+    // Entries such as "=C:=C:\\" keep their leading "=" in the name.
+    const std::size_t equals = entry.find('=', 1);
+    std::string name = entry.substr(0, equals);
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+  };
+  std::vector<std::string> entries;
+  if (char* block = GetEnvironmentStringsA()) {
+    for (const char* entry = block; *entry; entry += std::strlen(entry) + 1) {
+      const std::string text = entry;
+      bool replaced = false;
+      for (const std::string& added : extra) replaced = replaced || nameOf(added) == nameOf(text);
+      if (!replaced) entries.push_back(text);
+    }
+    FreeEnvironmentStringsA(block);
+  }
+  entries.insert(entries.end(), extra.begin(), extra.end());
+  std::stable_sort(entries.begin(), entries.end(), [&](const std::string& a, const std::string& b) {
+    return nameOf(a) < nameOf(b);
+  });
+  std::vector<char> result;
+  for (const std::string& entry : entries) {
+    result.insert(result.end(), entry.begin(), entry.end());
+    result.push_back('\0');
+  }
+  result.push_back('\0');
+  return result;
+}
+
 }  // namespace
 
 std::unique_ptr<ChildProcessStream> OpenChildProcess(const std::string& commandLine,
@@ -202,9 +239,12 @@ std::unique_ptr<ChildProcessStream> OpenChildProcess(const std::string& commandL
       startup.lpAttributeList = attribute.List();
       std::vector<char> line(commandLine.begin(), commandLine.end());
       line.push_back('\0');
+      std::vector<char> environment;
+      if (!options.environment.empty()) environment = EnvironmentBlockWith(options.environment);
       started = startup.lpAttributeList &&
                 CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
-                               DETACHED_PROCESS | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                               DETACHED_PROCESS | EXTENDED_STARTUPINFO_PRESENT,
+                               environment.empty() ? nullptr : environment.data(), nullptr,
                                &startup.StartupInfo, &process) != 0;
     }
     // The child's ends belong to the child now (or to nobody).

@@ -117,7 +117,7 @@ bool IsPhpScriptName(const std::string& name) {
 }
 
 std::optional<Response> PhpGateway(const std::string& phpPath, const std::string& realPath,
-                                   const std::string& query, int port) {
+                                   const std::string& query, int port, int httpsPort) {
   std::optional<std::string> commandLine = BuildPhpCommandLine(phpPath, realPath, query);
   if (!commandLine) return ErrorPage(400, port);
   // A script may take its time, and so may the wait for a free slot.
@@ -127,7 +127,9 @@ std::optional<Response> PhpGateway(const std::string& phpPath, const std::string
     if (Thread::CurrentStopRequested()) return std::nullopt;
     return ErrorPage(503, port);
   }
-  std::unique_ptr<ChildProcessStream> child = OpenChildProcess(*commandLine, "rt");
+  ChildProcessOptions options;
+  if (httpsPort > 0) options.environment = {"HTTPS=on", "SERVER_PORT=" + std::to_string(httpsPort)};
+  std::unique_ptr<ChildProcessStream> child = OpenChildProcess(*commandLine, "rt", options);
   if (!child) return ErrorPage(500, port);
 
   // Read ahead: a script that ends within kPhpReadAhead bytes is answered

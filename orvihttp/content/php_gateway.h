@@ -42,9 +42,10 @@ bool IsPhpScriptName(const std::string& name);
 // line must not carry, 500 when the program cannot be started, 503 when no child slot came free in
 // time, 504 when the script printed too little before its time was up. Nothing when the thread is
 // being stopped meanwhile, since nobody waits for the answer then. `port` is the configured one
-// that error pages name.
+// that error pages name. A request that came over HTTPS on `httpsPort` (not 0) runs the script
+// with HTTPS=on and SERVER_PORT set to it, as scripts look for them.
 std::optional<Response> PhpGateway(const std::string& phpPath, const std::string& realPath,
-                                   const std::string& query, int port);
+                                   const std::string& query, int port, int httpsPort = 0);
 
 // For tests: the time limit of a script's run (0: the default again).
 void SetPhpTimeLimitForTesting(uint32_t milliseconds);

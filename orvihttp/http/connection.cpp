@@ -188,9 +188,12 @@ void Connection::ServeRequest() {
     }
   }
   std::optional<Response> response =
-      RouteRequest(request_, RouteContext{*settings_, server_.directory()},
-                   [this](const std::string& name) { SetActivity(name); });
+      RouteRequest(request_, Context(), [this](const std::string& name) { SetActivity(name); });
   if (response) SendResponse(std::move(*response));
+}
+
+RouteContext Connection::Context() const {
+  return RouteContext{*settings_, server_.directory(), tls_ ? server_.listener().HttpsPort() : 0};
 }
 
 void Connection::SendErrorResponse(int code) {
@@ -244,8 +247,7 @@ bool Connection::ProcessLine(const std::string& received) {
     const int64_t length = request_.headers.contentLength;
     // Only a script reads a body; for any other target it is dropped as it
     // comes, so no memory is held for it.
-    const bool keep =
-        length > 0 && RouteUsesBody(request_, RouteContext{*settings_, server_.directory()});
+    const bool keep = length > 0 && RouteUsesBody(request_, Context());
     MemoryReservation reservation;
     if (keep && !reservation.Reserve(static_cast<std::size_t>(length))) {
       // Too many bodies held at once: this one is refused unread.

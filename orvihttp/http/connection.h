@@ -15,6 +15,7 @@
 #include "orvihttp/http/download_shares.h"
 #include "orvihttp/http/request.h"
 #include "orvihttp/http/response_sender.h"
+#include "orvihttp/http/route_request.h"
 #include "orvihttp/http/socket_io.h"
 #include "orvihttp/tls/tls_server_config.h"
 
@@ -96,6 +97,8 @@ class Connection : public Thread {
   bool ReadPostBody(int64_t length, bool keep);
   // Sends a failure response and counts it towards the malformed run.
   void SendMalformedResponse(int code);
+  // What the current request is answered from.
+  RouteContext Context() const;
   // Asks the routing what answers the current request and sends it.
   void ServeRequest();
   void SetActivity(const std::string& activity);

@@ -142,7 +142,8 @@ std::optional<Response> RouteRequest(const Request& request, const RouteContext&
   // Info page shows what runs meanwhile.
   if (serving) serving(file->name);
   if (RunsAsScript(*file, settings)) {
-    return PhpGateway(settings.phpPath, file->realPath, request.query, settings.port);
+    return PhpGateway(settings.phpPath, file->realPath, request.query, settings.port,
+                      context.httpsPort);
   }
   return FileResponse(*file, request, settings);
 }

@@ -14,6 +14,8 @@
 struct RouteContext {
   const ServerSettings& settings;
   const VirtualDirectory& directory;
+  // Not 0: the request came over HTTPS on this port.
+  int httpsPort = 0;
 };
 
 // What answers a request, decided from the request and its context, without

@@ -13,6 +13,7 @@
 #include "foundation/settings.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/server_fixture.h"
+#include "tests/support/child_program.h"
 
 namespace {
 
@@ -94,6 +95,17 @@ TEST_F(Https, MadeCertificateServesRangesAndKeepsPlainHttp) {
       "echo | openssl s_client -connect 127.0.0.1:" + std::to_string(httpsPort_) + " -tls1_1",
       &exitCode);
   EXPECT_NE(exitCode, 0);
+
+  // A script learns that it runs for HTTPS, and on which port; over plain
+  // HTTP it learns nothing of it.
+  SetBool("PHPEnable", true, true);
+  SetString("PHPPath", TestProgramPath("fixture_fake_cgi"), true);
+  Publish("/env.php", "env\n");
+  const std::string overTls = Curl(Url("/env.php"));
+  EXPECT_NE(overTls.find("HTTPS=on\nSERVER_PORT=" + std::to_string(httpsPort_) + "\n"),
+            std::string::npos)
+      << overTls;
+  EXPECT_NE(BodyOf(Get(port_, "/env.php")).find("HTTPS=\nSERVER_PORT=\n"), std::string::npos);
 
   // Plain HTTP bytes on the HTTPS port: closed, no hang.
   HttpTestClient plain(httpsPort_);
