@@ -45,6 +45,8 @@ if [ ! -f "$mbedtls_root/source/include/mbedtls/build_info.h" ]; then
   $sudo_cmd mkdir -p "$mbedtls_root"
   $sudo_cmd rm -rf "$mbedtls_root/download" "$mbedtls_root/source.new"
   $sudo_cmd mkdir -p "$mbedtls_root/download"
+  # apt fetches as its own user where it can, which needs to write here.
+  if id _apt >/dev/null 2>&1; then $sudo_cmd chown _apt "$mbedtls_root/download"; fi
   # Only the 3.x line will do; the trixie entry is the only one offering it.
   (cd "$mbedtls_root/download" && $sudo_cmd apt-get source --download-only 'mbedtls/trixie')
   orig="$(ls "$mbedtls_root"/download/mbedtls_3.*.orig.tar.* | head -1)"

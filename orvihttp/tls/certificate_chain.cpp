@@ -75,6 +75,10 @@ int64_t CertificateChain::NotAfter() const {
   return X509TimeSeconds(parts_->chain.valid_to);
 }
 
+std::string CertificateChain::ExpiryText() const {
+  return UtcTimeText(NotAfter());
+}
+
 std::vector<std::string> CertificateChain::SubjectAltNames() const {
   std::vector<std::string> names;
   for (const mbedtls_x509_sequence* entry = &parts_->chain.subject_alt_names;

@@ -22,6 +22,8 @@ class CertificateChain {
   // The first certificate's validity, in seconds since 1970 (UTC).
   int64_t NotBefore() const;
   int64_t NotAfter() const;
+  // NotAfter as the settings window shows it: "2029-03-14 09:05:00 UTC".
+  std::string ExpiryText() const;
   // The first certificate's subject alternative names, sorted:
   // "DNS:localhost", "IP:192.168.1.20".
   std::vector<std::string> SubjectAltNames() const;

@@ -78,9 +78,10 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, bool ownerOn
   return written;
 }
 
-// The key and certificate as PEM text.
-bool MakePemPair(const CertificateNames& names, int64_t notBefore, std::string* keyPem,
-                 std::string* certificatePem, std::string* error) {
+}  // namespace
+
+bool MakeCertificateText(const CertificateNames& names, int64_t notBefore, std::string* keyPem,
+                         std::string* certificatePem, std::string* error) {
   if (!StartTlsLibrary()) {
     *error = "The system gave no random numbers to make a key with.";
     return false;
@@ -177,8 +178,6 @@ bool MakePemPair(const CertificateNames& names, int64_t notBefore, std::string* 
   return true;
 }
 
-}  // namespace
-
 std::vector<std::string> CertificateNames::SubjectAltNames() const {
   std::set<std::string> all;
   for (const std::string& name : dnsNames) {
@@ -211,7 +210,7 @@ bool MakeCertificate(const std::string& folder, const CertificateNames& names, i
   std::string certificatePem;
   // The key goes first: a stop between the two leaves a pair that does not
   // match, which the next start replaces.
-  return MakePemPair(names, notBefore, &keyPem, &certificatePem, error) &&
+  return MakeCertificateText(names, notBefore, &keyPem, &certificatePem, error) &&
          ReplaceFile(JoinPath(folder, kMadeKeyFile), keyPem, true, error) &&
          ReplaceFile(JoinPath(folder, kMadeCertificateFile), certificatePem, false, error);
 }

@@ -27,6 +27,10 @@ struct CertificateNames {
 // localhost, the machine's host name and every local IPv4 address, each once.
 CertificateNames CurrentCertificateNames();
 
+// Makes a new key and certificate valid from `notBefore` as PEM texts.
+bool MakeCertificateText(const CertificateNames& names, int64_t notBefore, std::string* keyPem,
+                         std::string* certificatePem, std::string* error);
+
 // Makes a new key and certificate valid from `notBefore` (seconds since
 // 1970) and writes them as OrviHTTP.key and OrviHTTP.crt into `folder`, each
 // through a temporary file that then takes the final name, so a reader never

@@ -32,6 +32,7 @@ TEST(MadeCertificate, HoldsAnEcdsaP256KeyTheNamesAnd825DaysAsOpensslReadsThem) {
   EXPECT_EQ(chain.SubjectAltNames(), kNames.SubjectAltNames());
   EXPECT_EQ(chain.NotBefore(), now);
   EXPECT_EQ(chain.NotAfter() - chain.NotBefore(), 825 * kDay);
+  EXPECT_EQ(chain.ExpiryText(), UtcTimeText(now + 825 * kDay));
   EXPECT_EQ(chain.Fingerprint().size(), 32u * 3 - 1);
 
   if (!OpensslReachable()) {
