@@ -93,6 +93,24 @@ TEST(ChildProcess, ExitCodeAndEnvironment) {
   SetEnvironment("ORVI_CHILD_TEST", "");
 }
 
+TEST(ChildProcess, AddedEnvironmentEntriesJoinOrReplaceTheParents) {
+  SetEnvironment("ORVI_CHILD_TEST", "inherited value");
+  ChildProcessOptions options;
+  options.environment = {"ORVI_CHILD_TEST=replaced", "ORVI_CHILD_ADDED=added"};
+  std::unique_ptr<ChildProcessStream> child = OpenChildProcess(
+      FakeCgi("--env ORVI_CHILD_TEST --env ORVI_CHILD_ADDED --env PATH"), "r", options);
+  ASSERT_NE(child, nullptr);
+  std::string output;
+  char piece[256];
+  std::ptrdiff_t got;
+  while ((got = child->Read(piece, sizeof piece)) > 0) output.append(piece, got);
+  CloseChildProcess(std::move(child));
+  // The rest of the parent's environment is still there.
+  EXPECT_EQ(output.substr(0, output.find('\n', output.find('\n') + 1) + 1), "replaced\nadded\n");
+  EXPECT_GT(output.size(), std::string("replaced\nadded\n\n").size()) << "PATH went missing";
+  SetEnvironment("ORVI_CHILD_TEST", "");
+}
+
 TEST(ChildProcess, StandardErrorIsNotCapturedUnlessAsked) {
   EXPECT_EQ(RunProgram(FakeCgi("--stderr oops --print ok")), "ok");
   EXPECT_EQ(RunProgram(FakeCgi("--stderr oops --print ok"), nullptr, true), "oopsok");
