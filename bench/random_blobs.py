@@ -9,6 +9,10 @@ line without an end, a request head of 10,000 header lines, and a valid
 request line followed by garbage. Several connections run at once. The
 script fails (exit 1) when the server process is gone, or a normal request
 is not answered within a second afterwards.
+
+With ORVI_BLOB_PORT set, the blobs go to that port instead (the HTTPS
+port: there half of them start like a TLS handshake record), and the
+normal request still goes to PORT.
 """
 import os
 import random
@@ -25,7 +29,11 @@ SPARSE_TEXT = b"GET /index.html HTTP/1.1\r\0\rHost: x\r\r\0:"
 SPARSE = bytes(SPARSE_TEXT[i % len(SPARSE_TEXT)] for i in range(256))
 
 
-def blob(rng):
+def blob(rng, tls=False):
+    if tls and rng.randrange(2):
+        # A handshake record head, then anything: the TLS front must cope.
+        return bytes([0x16, 0x03, rng.randrange(5), rng.randrange(256), rng.randrange(256)]) + \
+            rng.randbytes(rng.randrange(20 * KIB))
     kind = rng.randrange(6)
     size = rng.randrange(100 * KIB + 1)
     if kind == 0:
@@ -81,6 +89,8 @@ def main():
     port, pid = int(sys.argv[1]), int(sys.argv[2])
     count = int(sys.argv[3]) if len(sys.argv) > 3 else 10000
     seed = int(sys.argv[4]) if len(sys.argv) > 4 else 1
+    target = int(os.environ.get("ORVI_BLOB_PORT", port))
+    tls = target != port
     next_index = [0]
     lock = threading.Lock()
 
@@ -92,7 +102,7 @@ def main():
             if index >= count:
                 return
             # Every blob is its own, and the same for a given seed and index.
-            send_one(port, blob(random.Random(seed * 1000003 + index)))
+            send_one(target, blob(random.Random(seed * 1000003 + index), tls))
 
     start = time.monotonic()
     workers = [threading.Thread(target=worker) for _ in range(16)]
@@ -101,7 +111,7 @@ def main():
     for w in workers:
         w.join()
     spent = time.monotonic() - start
-    print(f"{count} blobs (seed {seed}) sent in {spent:.1f} s")
+    print(f"{count} blobs (seed {seed}) sent to port {target} in {spent:.1f} s")
     if not alive(pid):
         print("FAIL: the server process is gone")
         return 1
