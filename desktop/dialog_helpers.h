@@ -20,6 +20,11 @@ std::string AskSaveFileName(const std::string& title,
                             const std::vector<std::pair<std::string, std::string>>& filters,
                             const std::string& defaultExtension, const std::string& initialName);
 
+// The open-file dialog for an existing file, in the same way.
+std::string AskOpenFileName(void* owner, const std::string& title,
+                            const std::vector<std::pair<std::string, std::string>>& filters,
+                            const std::string& initialName);
+
 // The longest text a form field holds.
 inline constexpr std::size_t kFormValueLimit = 63;
 

@@ -12,4 +12,10 @@ std::string AskSaveFileName(const std::string&,
   return "";
 }
 
+std::string AskOpenFileName(void*, const std::string&,
+                            const std::vector<std::pair<std::string, std::string>>&,
+                            const std::string&) {
+  return "";
+}
+
 void ShowFormDialog(void*, FormDescription&) {}

@@ -78,6 +78,30 @@ std::string AskSaveFileName(const std::string& title,
   return file;
 }
 
+std::string AskOpenFileName(void* owner, const std::string& title,
+                            const std::vector<std::pair<std::string, std::string>>& filters,
+                            const std::string& initialName) {
+  std::string filter;
+  for (const auto& [caption, pattern] : filters) {
+    filter.append(caption).push_back('\0');
+    filter.append(pattern).push_back('\0');
+  }
+  filter.push_back('\0');
+  char file[MAX_PATH] = {};
+  std::strncpy(file, initialName.c_str(), MAX_PATH - 1);
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = static_cast<HWND>(owner);
+  dialog.lpstrFilter = filters.empty() ? nullptr : filter.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = file;
+  dialog.nMaxFile = MAX_PATH;
+  dialog.lpstrTitle = title.c_str();
+  dialog.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+  if (!GetOpenFileNameA(&dialog)) return "";
+  return file;
+}
+
 namespace {
 
 // An in-memory dialog template: DLGTEMPLATE, then its items, each on a

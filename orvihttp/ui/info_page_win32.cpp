@@ -8,6 +8,8 @@
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/listener.h"
+#include "orvihttp/tls/machine_names.h"
+#include "orvihttp/ui/https_dialog_model.h"
 #include "orvihttp/ui/info_page_model.h"
 #include "orvihttp/ui/plugin_resources.h"
 #include "orvihttp/ui/server_socket_error.h"
@@ -111,6 +113,12 @@ void InfoPage::RefreshDetails() {
   ServerActivity server =
       ServerActivityOf(server_.listener().IsListening(), server_.listener().StartTime(), now);
   ShowText(window_, IDC_SERVER_STATUS, server.status);
+  // Where to open the server, once HTTPS is served beside HTTP.
+  const int httpsPort = server_.listener().HttpsPort();
+  ShowText(window_, IDC_SERVER_ADDRESSES,
+           httpsPort > 0
+               ? ServerAddressesText(LocalHostName(), server_.listener().Port(), httpsPort)
+               : "");
   ShowText(window_, IDC_UPTIME, server.uptime);
   EnableWindow(GetDlgItem(window_, IDC_START_SERVER), server.startEnabled);
   EnableWindow(GetDlgItem(window_, IDC_STOP_SERVER), server.stopEnabled);

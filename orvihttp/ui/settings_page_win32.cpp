@@ -4,11 +4,13 @@
 #include <vector>
 
 #include "desktop/dialog_helpers.h"
+#include "foundation/setting_key.h"
 #include "foundation/thread.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/ip_blacklist.h"
 #include "orvihttp/ui/activity_text.h"
+#include "orvihttp/ui/https_dialog_win32.h"
 #include "orvihttp/ui/plugin_resources.h"
 #include "orvihttp/ui/settings_page_model.h"
 #include "orvihttp/ui/settings_window_ids.h"
@@ -96,6 +98,9 @@ void SettingsPage::OnCommand(int id, int code) {
     case IDC_PHP_PATH_BROWSE:
       if (code == BN_CLICKED) ChoosePhpFolder();
       break;
+    case IDC_HTTPS_BUTTON:
+      if (code == BN_CLICKED) ChooseHttps();
+      break;
     case IDC_BLACKLIST_ADD:
       if (code == BN_CLICKED) AddToBlacklist();
       break;
@@ -120,6 +125,12 @@ void SettingsPage::CheckClicked(int id, const BoolKey& key) {
 void SettingsPage::PathChanged(int id, const StringKey& key) {
   markChanged_(true);
   working_.Set(key, ControlText(window_, id, kPathLimit));
+}
+
+void SettingsPage::ChooseHttps() {
+  HttpsChoices choices = HttpsChoicesOf(working_);
+  if (!ShowHttpsDialog(GetAncestor(window_, GA_ROOT), choices, GetSetting(kInstallPath))) return;
+  if (StoreHttpsChoices(choices, working_)) markChanged_(true);
 }
 
 void SettingsPage::ChooseLogFile() {

@@ -28,6 +28,7 @@ class SettingsPage final : public PageWindow {
   void NumberChanged(int id, const IntKey& key);
   void CheckClicked(int id, const BoolKey& key);
   void PathChanged(int id, const StringKey& key);
+  void ChooseHttps();
   void ChooseLogFile();
   void ChoosePhpFolder();
   void AddToBlacklist();

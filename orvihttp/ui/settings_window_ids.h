@@ -9,6 +9,7 @@
 #define IDD_EMPTY_PAGE 303
 #define IDD_DIRECTORY_PAGE 304
 #define IDD_STATISTICS_PAGE 305
+#define IDD_HTTPS_DIALOG 306
 // Log page template.
 #define IDD_LOG_PAGE 1500
 
@@ -71,6 +72,18 @@
 #define IDC_STATS_DOWNLOADED 1404
 #define IDC_STATS_FILES_SENT 1405
 #define IDC_STATS_FILES 1406
+
+// The Settings page's HTTPS button and its dialog; the Info page's addresses.
+#define IDC_HTTPS_BUTTON 1600
+#define IDC_HTTPS_ENABLE 1601
+#define IDC_HTTPS_PORT 1602
+#define IDC_CERTIFICATE_FILE 1603
+#define IDC_CERTIFICATE_BROWSE 1604
+#define IDC_KEY_FILE 1605
+#define IDC_KEY_BROWSE 1606
+#define IDC_REDIRECT_TO_HTTPS 1607
+#define IDC_CERTIFICATE_INFO 1608
+#define IDC_SERVER_ADDRESSES 1609
 
 // The field of the "Blacklist IP" prompt.
 #define IDC_BLACKLIST_FIELD 667

@@ -49,6 +49,10 @@ void WorkingSettings::SetString(const std::string& name, const std::string& valu
   Entry(name, Setting::Type::String).stringValue = value;
 }
 
+bool WorkingSettings::Has(const std::string& name) const {
+  return Find(name) != nullptr;
+}
+
 int32_t WorkingSettings::GetInt(const std::string& name) const {
   const Setting* entry = Find(name);
   return entry ? entry->intValue : 0;

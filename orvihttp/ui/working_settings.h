@@ -28,6 +28,8 @@ class WorkingSettings {
   void Set(const StringKey& key, const std::string& value) { SetString(key.name, value); }
 
   // 0 / false / "" when absent, like the live store.
+  // True when the copy has an entry of that name.
+  bool Has(const std::string& name) const;
   int32_t GetInt(const std::string& name) const;
   bool GetBool(const std::string& name) const;
   std::string GetString(const std::string& name) const;
