@@ -6,7 +6,9 @@
 # is this script's. Not for CI: figures only mean something on an idle machine.
 # SERVER_SETTINGS="Key=Value ..." sets those keys in OrviHTTP.ini before the
 # start (every other setting keeps its default). SERVER_PUBLISH="FILE ..."
-# publishes those files at the top of the site.
+# publishes those files at the top of the site. The script finds the install
+# folder (with the files the server made, such as its certificate) in
+# ORVI_SERVER_FOLDER.
 set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 script="$1"
@@ -43,4 +45,4 @@ for _ in $(seq 900); do
 done
 server_pid="$(pgrep -g "$group" -x Trellan | head -1)"
 echo "server pid $server_pid on port $port, descriptor limit $(awk '/open files/{print $4}' /proc/$server_pid/limits)"
-python3 "$script" "$port" "$server_pid" "$@"
+ORVI_SERVER_FOLDER="$work/server" python3 "$script" "$port" "$server_pid" "$@"

@@ -408,10 +408,12 @@ check_segments() {
 
 # --- headless Chromium ----------------------------------------------------
 
+# Chromium on Linux takes the certificates it trusts beyond the built-in ones
+# from $HOME/.pki/nssdb: chromium_home picks that home for one run.
 chromium_run() {
-  local profile
+  local profile home="${chromium_home:-$work/home}"
   profile="$(mktemp -d "$work/chromium.XXXXXX")"
-  HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_CACHE_HOME="$work/home/cache" \
+  HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" \
     timeout 60 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
     --disable-background-networking --disable-component-update --disable-sync \
     --user-data-dir="$profile" --window-size=1024,768 "$@" 2>> "$work/chromium.log"
@@ -473,6 +475,57 @@ check_video() {
   fi
 }
 
+# The HTTPS start page in Chromium, trusting the made certificate through an
+# NSS database as a user would, with no switch that skips certificate errors.
+# A self-signed server certificate is trusted as a peer ("P"): marked as a CA
+# ("C") Chromium refuses it, since it says it is no CA. The same run without
+# the database must be refused, or the trusted run would prove nothing.
+check_chromium_https() {
+  local made="$plugin_folder/OrviHTTP.crt" secure="https://localhost:$https_port/"
+  local name="Chromium opens $secure trusting the made certificate through an NSS database"
+  local trusted="$work/home-trusted" log_lines differing said
+  if ! command -v certutil > /dev/null; then
+    fail "$name" "certutil is not installed (scripts/setup-debian.sh installs libnss3-tools)"
+    return
+  fi
+  if [ ! -f "$made" ]; then
+    fail "$name" "no OrviHTTP.crt beside the ini"
+    return
+  fi
+  mkdir -p "$trusted/.pki/nssdb"
+  if ! { certutil -N -d "sql:$trusted/.pki/nssdb" --empty-password &&
+    certutil -A -d "sql:$trusted/.pki/nssdb" -t "P,," -n "Orvi HTTP Server" -i "$made"; } \
+    > "$work/certutil.log" 2>&1; then
+    fail "$name" "certutil could not make the database: $(head -c 300 "$work/certutil.log")"
+    return
+  fi
+  touch "$work/chromium.log"
+  log_lines="$(wc -l < "$work/chromium.log")"
+  chromium_run --dump-dom "$secure" > "$artifacts/https-untrusted.dom.html"
+  if grep -qF "It works!" "$artifacts/https-untrusted.dom.html" ||
+    ! tail -n +$((log_lines + 1)) "$work/chromium.log" | grep -q ERR_CERT_AUTHORITY_INVALID; then
+    fail "$name" "without the database Chromium did not refuse the certificate (see https-untrusted.dom.html and chromium.log)"
+    return
+  fi
+  log_lines="$(wc -l < "$work/chromium.log")"
+  chromium_home="$trusted" chromium_run --dump-dom "$secure" > "$artifacts/https-start-page.dom.html"
+  if ! grep -qF "<title>Welcome to Orvi HTTP Server</title>" "$artifacts/https-start-page.dom.html" ||
+    ! grep -qF "It works!" "$artifacts/https-start-page.dom.html"; then
+    said="$(tail -n +$((log_lines + 1)) "$work/chromium.log" | grep -o 'net::ERR_[A-Z_]*' | sort -u | tr '\n' ' ')"
+    fail "$name" "the page lacks the start page's title or \"It works!\" (see https-start-page.dom.html; Chromium said: ${said:-no error})"
+    return
+  fi
+  # What the user sees must be the page itself, pixel for pixel the start
+  # page Chromium drew over plain HTTP, not a warning in front of it.
+  chromium_home="$trusted" chromium_run --screenshot="$artifacts/https-start-page.png" "$secure" > /dev/null
+  differing="$(compare -metric AE "$artifacts/https-start-page.png" "$artifacts/start-page.png" null: 2>&1)"
+  if [ "$differing" != 0 ]; then
+    fail "$name" "the screenshot https-start-page.png differs from start-page.png ($differing pixels)"
+    return
+  fi
+  pass "$name (refused without it; screenshot https-start-page.png as over HTTP)"
+}
+
 check_chromium() {
   if ! command -v chromium > /dev/null; then
     fail "Chromium" "chromium is not installed (scripts/setup-debian.sh installs it)"
@@ -490,6 +543,7 @@ check_chromium() {
     rendered hello-php "$base/hello.php?name=Orvi" "Hello, Orvi!" "6 times 7 is 42"
   fi
   check_video
+  check_chromium_https
   cp "$work/chromium.log" "$artifacts/chromium.log" 2> /dev/null
 }
 
