@@ -24,9 +24,9 @@ HttpsChoices HttpsChoicesOf(const WorkingSettings& working);
 bool StoreHttpsChoices(const HttpsChoices& choices, WorkingSettings& working);
 
 // The dialog's read-only lines about the certificate the choices serve with:
-// its SHA-256 fingerprint (in two rows of 16 pairs) and when it expires, to read out to the people one
-// shares with; that one will be made at the first start, when there is none
-// yet; or why the named files cannot serve.
+// its SHA-256 fingerprint (in two rows of 16 pairs) and when it expires, to read out to the people
+// one shares with; that one will be made at the first start, when there is none yet; or why the
+// named files cannot serve.
 std::string CertificateSummary(const HttpsChoices& choices, const std::string& installFolder,
                                int64_t now);
 
