@@ -34,6 +34,8 @@ WINDOWS_DLLS = {
     "advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll",
     "ole32.dll", "oleaut32.dll", "shell32.dll", "user32.dll", "winmm.dll", "ws2_32.dll",
     "shlwapi.dll",
+    # Random numbers for TLS (BCryptGenRandom), part of Windows since Vista.
+    "bcrypt.dll",
 }
 
 failures = []
