@@ -27,15 +27,21 @@ ALLOWED = {
     "orvihttp/content": ["orvihttp/logging", "orvihttp/config", "foundation"],
     # tls wraps mbedTLS; only the folders that serve or show TLS use it.
     "orvihttp/tls": ["orvihttp/config", "foundation"],
-    "orvihttp/http": ["orvihttp/tls", "orvihttp/content", "orvihttp/logging", "orvihttp/config",
+    # Accounts and folder rights; passwords are hashed by tls.
+    "orvihttp/access": ["orvihttp/tls", "orvihttp/config", "foundation"],
+    "orvihttp/http": ["orvihttp/access", "orvihttp/tls", "orvihttp/content", "orvihttp/logging",
+                      "orvihttp/config",
                       "foundation"],
-    "orvihttp/ui": ["orvihttp/http", "orvihttp/tls", "orvihttp/content", "orvihttp/logging",
+    "orvihttp/ui": ["orvihttp/http", "orvihttp/access", "orvihttp/tls", "orvihttp/content",
+                    "orvihttp/logging",
                     "orvihttp/config", "desktop", "foundation", "plugin_api"],
-    "orvihttp/plugin": ["orvihttp/ui", "orvihttp/http", "orvihttp/tls", "orvihttp/content",
+    "orvihttp/plugin": ["orvihttp/ui", "orvihttp/http", "orvihttp/access", "orvihttp/tls",
+                        "orvihttp/content",
                         "orvihttp/logging", "orvihttp/config", "desktop", "foundation",
                         "plugin_api"],
     # Each tool is a module of its own.
-    "tools/*": ["orvihttp/content", "orvihttp/logging", "orvihttp/config", "foundation",
+    "tools/*": ["orvihttp/access", "orvihttp/tls", "orvihttp/content", "orvihttp/logging",
+                "orvihttp/config", "foundation",
                 "plugin_api"],
 }
 
