@@ -230,3 +230,74 @@ TEST_F(DirTool, Latin1NamesForUtf8FileSystems) {
   ASSERT_EQ(saved.subfolders.size(), 1u);
   EXPECT_EQ(saved.subfolders[0].name, "\xE2\x82\xAC uro");
 }
+
+TEST_F(DirTool, RightsAreSetShownAndInherited) {
+  const std::string rights = install_.File("OrviHTTP.rights");
+  Edit({"add-folder", "/", "docs"});
+  Edit({"add-folder", "/docs", "inner"});
+  EXPECT_EQ(Tool({dir_, "rights", "/docs/inner"}),
+            "see: everyone (not set)\nupload: everyone (not set)\ndelete: everyone (not set)\n");
+  EXPECT_FALSE(IsFile(rights));
+
+  Edit({"rights", "/docs/", "see", "alice,bob"});
+  Edit({"rights", "/", "upload", "accounts"});
+  Edit({"rights", "/docs/inner", "delete", ""});
+  EXPECT_EQ(Tool({dir_, "rights", "/docs/inner"}),
+            "see: alice,bob (inherited from /docs)\n"
+            "upload: accounts (inherited from /)\n"
+            "delete: no one (set here)\n");
+  EXPECT_EQ(Bytes(rights),
+            "# Orvi HTTP Server folder rights\n/\tupload=accounts\n/docs\tsee=alice,bob\n"
+            "/docs/inner\tdelete=\n");
+  EXPECT_FALSE(IsFile(rights + ".tmp"));
+
+  Edit({"rights", "/docs/inner", "delete", "inherit"});
+  Edit({"rights", "/docs", "see", "inherit"});
+  Edit({"rights", "/", "upload", "inherit"});
+  EXPECT_FALSE(IsFile(rights));  // no rules: no file
+
+  int code = 0;
+  EXPECT_EQ(Tool({dir_, "rights", "/nope"}, &code), "orvihttp-dir: no such folder: /nope\n");
+  EXPECT_EQ(code, 1);
+  Tool({dir_, "rights", "/docs", "see", "alice,alice"}, &code);
+  EXPECT_EQ(code, 1);
+  Tool({dir_, "rights", "/docs", "read", "alice"}, &code);
+  EXPECT_EQ(code, 2);
+  Tool({dir_, "rights", "/docs", "see"}, &code);
+  EXPECT_EQ(code, 2);
+  EXPECT_FALSE(IsFile(rights));
+}
+
+TEST_F(DirTool, RemovingAFolderDropsItsRights) {
+  const std::string rights = install_.File("OrviHTTP.rights");
+  Edit({"add-folder", "/", "keep"});
+  Edit({"add-folder", "/", "gone"});
+  Edit({"add-folder", "/gone", "sub"});
+  Edit({"rights", "/", "delete", "alice"});
+  Edit({"rights", "/keep", "see", "alice"});
+  Edit({"rights", "/gone/sub", "see", "bob"});
+  Edit({"remove", "/gone"});
+  EXPECT_EQ(Bytes(rights), "# Orvi HTTP Server folder rights\n/\tdelete=alice\n/keep\tsee=alice\n");
+  // Clearing empties the root but keeps the root's own rules.
+  Edit({"clear"});
+  EXPECT_EQ(Bytes(rights), "# Orvi HTTP Server folder rights\n/\tdelete=alice\n");
+}
+
+TEST_F(DirTool, ABrokenRightsFileIsShownClosedAndNeverRewritten) {
+  const std::string rights = install_.File("OrviHTTP.rights");
+  Edit({"add-folder", "/", "docs"});
+  const std::string broken = "/docs\tsee=alice\tupload=bad name\n";
+  ASSERT_TRUE(WriteFileText(rights, broken));
+  int code = 0;
+  const std::string shown = Tool({dir_, "rights", "/docs"}, &code);
+  EXPECT_EQ(code, 0);
+  EXPECT_NE(shown.find("line 1: "), std::string::npos) << shown;
+  EXPECT_NE(shown.find("see: no one (set here)\nupload: no one (set here)\n"), std::string::npos)
+      << shown;
+  Tool({dir_, "rights", "/docs", "see", "everyone"}, &code);
+  EXPECT_EQ(code, 1);
+  Tool({dir_, "remove", "/docs"}, &code);
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(Bytes(rights), broken);
+  EXPECT_NE(List().find("/docs/"), std::string::npos);
+}

@@ -5,6 +5,7 @@
 
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
+#include "orvihttp/access/folder_rights.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "tools/orvihttp_dir/latin1_names.h"
@@ -25,12 +26,20 @@ const char kDirToolUsage[] =
     "  remove <path>                         removes a folder (with everything in\n"
     "                                        it) or else a file\n"
     "  clear                                 empties the tree\n"
+    "  rights <folder>                       who may see, upload and delete there\n"
+    "  rights <folder> <right> <holders>     sets one right: see, upload or delete,\n"
+    "                                        for everyone, accounts (any signed-in\n"
+    "                                        account) or name,name...; inherit\n"
+    "                                        takes the parent folder's rule again\n"
     "\n"
     "--version shows the version; --help this text.\n"
     "\n"
     "Folders and paths are virtual: / is the root, /docs a folder in it.\n"
     "--latin1-names stores UTF-8 names of characters up to U+00FF in Latin-1, as\n"
-    "the server decodes URLs (for UTF-8 file systems).\n";
+    "the server decodes URLs (for UTF-8 file systems).\n"
+    "\n"
+    "Rights live in OrviHTTP.rights beside the file; remove and clear drop the\n"
+    "rights of the folders they remove.\n";
 
 namespace {
 
@@ -128,12 +137,85 @@ void Save(const std::string& file, const VirtualFolder& root) {
   }
 }
 
+// OrviHTTP.rights in the folder of the dir file.
+std::string RightsFileBeside(const std::string& dirFile) {
+  const std::size_t cut = dirFile.find_last_of(std::string("/") + kPathSeparator);
+  return (cut == std::string::npos ? std::string() : dirFile.substr(0, cut + 1)) + kRightsFileName;
+}
+
+// A rights file with lines that cannot be read is never rewritten: saving
+// would replace the owner's broken rule with what was made of it.
+FolderRightsTable LoadRightsToChange(const std::string& file) {
+  FolderRightsTable table;
+  std::vector<std::string> problems;
+  const bool read = table.Load(file, &problems);
+  if (read && problems.empty()) return table;
+  std::string message;
+  for (const std::string& problem : problems) {
+    message += "orvihttp-dir: " + file + (read ? " " : ": ") + problem + "\n";
+  }
+  throw Failure{1, message + "orvihttp-dir: fix " + file + " first; nothing was changed\n"};
+}
+
+void SaveRights(const std::string& file, const FolderRightsTable& table) {
+  std::string error;
+  if (!table.Save(file, &error)) throw Refused(error);
+}
+
+void ShowRights(const std::string& rightsFile, const std::string& folder, std::string& out,
+                std::string& err) {
+  FolderRightsTable table;
+  std::vector<std::string> problems;
+  if (!table.Load(rightsFile, &problems)) throw Refused(problems.front());
+  for (const std::string& problem : problems) {
+    err += "orvihttp-dir: " + rightsFile + " " + problem + "\n";
+  }
+  for (FolderRight right : kFolderRights) {
+    std::string from;
+    const RightHolders holders = table.Effective(folder, right, &from);
+    const std::string text = holders.Text();
+    out += std::string(FolderRightName(right)) + ": " + (text.empty() ? "no one" : text);
+    if (table.Own(folder, right)) {
+      out += " (set here)\n";
+    } else if (table.Own(from, right)) {
+      out += " (inherited from " + from + ")\n";
+    } else {
+      out += " (not set)\n";
+    }
+  }
+}
+
+void Rights(const std::vector<std::string>& words, std::string& out, std::string& err) {
+  const std::string& file = words[0];
+  if (words.size() == 4) throw Usage("a right needs its holders");
+  VirtualFolder root = Load(file);
+  FolderAt(root, words[2]);
+  const std::string folder = VirtualPath(words[2])->empty() ? "/" : *VirtualPath(words[2]);
+  const std::string rightsFile = RightsFileBeside(file);
+  if (words.size() == 3) {
+    ShowRights(rightsFile, folder, out, err);
+    return;
+  }
+  std::optional<FolderRight> right = ParseFolderRight(words[3]);
+  if (!right) throw Usage("a right is see, upload or delete: " + words[3]);
+  FolderRightsTable table = LoadRightsToChange(rightsFile);
+  if (words[4] == "inherit") {
+    table.Unset(folder, *right);
+  } else {
+    std::string why;
+    std::optional<RightHolders> holders = RightHolders::Parse(words[4], &why);
+    if (!holders) throw Refused(why + ": " + words[4]);
+    table.Set(folder, *right, *holders);
+  }
+  SaveRights(rightsFile, table);
+}
+
 void RequireCount(const std::vector<std::string>& words, std::size_t least, std::size_t most) {
   const std::size_t given = words.size() - 2;
   if (given < least || given > most) throw Usage("wrong number of arguments for " + words[1]);
 }
 
-int Run(const std::vector<std::string>& arguments, std::string& out) {
+int Run(const std::vector<std::string>& arguments, std::string& out, std::string& err) {
   bool latin1 = false;
   std::vector<std::string> words;  // file, command, its arguments
   for (const std::string& argument : arguments) {
@@ -162,6 +244,18 @@ int Run(const std::vector<std::string>& arguments, std::string& out) {
     return 0;
   }
 
+  if (command == "rights") {
+    RequireCount(words, 1, 3);
+    Rights(words, out, err);
+    return 0;
+  }
+
+  // Set when the command removes folders: their rights go with them, and
+  // the rights file is rewritten after the tree. Should that second write
+  // fail, the rules left behind name folders that no longer exist, which
+  // opens nothing.
+  std::optional<FolderRightsTable> rights;
+  const std::string rightsFile = RightsFileBeside(file);
   VirtualFolder root;
   if (command == "add-file") {
     RequireCount(words, 2, 3);
@@ -206,15 +300,26 @@ int Run(const std::vector<std::string>& arguments, std::string& out) {
     if (!parent || (!parent->FindFolder(entry) && !parent->FindFile(entry))) {
       throw Refused("no such entry: " + words[2]);
     }
+    if (parent->FindFolder(entry)) {
+      rights = LoadRightsToChange(rightsFile);
+      rights->RemoveFolder(*path);
+    }
     parent->RemoveEntry(entry);
   } else if (command == "clear") {
     RequireCount(words, 0, 0);
     Load(file);  // a damaged file is not replaced either
+    rights = LoadRightsToChange(rightsFile);
+    // The root stays (only emptied), so its own rules stay with it: what its
+    // owner closed must not open by clearing.
+    for (const std::string& folder : rights->Folders()) {
+      if (folder != "/") rights->RemoveFolder(folder);
+    }
     root.Clear();
   } else {
     throw Usage("unknown command " + command);
   }
   Save(file, root);
+  if (rights) SaveRights(rightsFile, *rights);
   return 0;
 }
 
@@ -222,7 +327,7 @@ int Run(const std::vector<std::string>& arguments, std::string& out) {
 
 int RunDirTool(const std::vector<std::string>& arguments, std::string& out, std::string& err) {
   try {
-    return Run(arguments, out);
+    return Run(arguments, out, err);
   } catch (const Failure& failure) {
     err += failure.message;
     return failure.code;
