@@ -189,8 +189,9 @@ void Rights(const std::vector<std::string>& words, std::string& out, std::string
   const std::string& file = words[0];
   if (words.size() == 4) throw Usage("a right needs its holders");
   VirtualFolder root = Load(file);
-  FolderAt(root, words[2]);
-  const std::string folder = VirtualPath(words[2])->empty() ? "/" : *VirtualPath(words[2]);
+  FolderAt(root, words[2]);  // the folder must exist in the tree
+  const std::string path = *VirtualPath(words[2]);
+  const std::string folder = path.empty() ? "/" : path;
   const std::string rightsFile = RightsFileBeside(file);
   if (words.size() == 3) {
     ShowRights(rightsFile, folder, out, err);
