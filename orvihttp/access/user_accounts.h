@@ -18,8 +18,8 @@
 class UserAccounts {
  public:
   // Adds an account. False, with the reason in `*why` when it is given, for
-  // a name IsValidAccountName refuses, a name already taken or an empty
-  // password.
+  // a name IsValidAccountName refuses or that begins with "#", a name already
+  // taken or an empty password.
   bool Add(const std::string& name, const std::string& password, std::string* why = nullptr);
   // Gives an existing account a new password; false with the reason as Add.
   bool SetPassword(const std::string& name, const std::string& password,

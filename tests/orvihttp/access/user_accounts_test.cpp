@@ -25,6 +25,7 @@ TEST(UserAccounts, AccountsGoThroughTheFileAndOnlyTheirPasswordsLetIn) {
   EXPECT_FALSE(accounts.Add("alice", "again", &why));
   EXPECT_NE(why.find("already"), std::string::npos) << why;
   EXPECT_FALSE(accounts.Add("everyone", "x", &why));
+  EXPECT_FALSE(accounts.Add("#alice", "x", &why));  // would read back as a comment
   EXPECT_FALSE(accounts.Add("bob", "", &why));
   EXPECT_FALSE(accounts.SetPassword("bob", "x", &why));
   ASSERT_TRUE(WriteFileBytes(path + ".tmp", "left by a cut write"));
