@@ -175,10 +175,10 @@ bool RandomBytes(void* out, size_t length) {
   if (!StartTlsLibrary()) return false;
   unsigned char* bytes = static_cast<unsigned char*>(out);
   while (length > 0) {
-    const size_t part = std::min(length, kLargestRandomRequest);
-    if (TlsRandom(TlsRandomState(), bytes, part) != 0) return false;
-    bytes += part;
-    length -= part;
+    const size_t chunk = std::min(length, kLargestRandomRequest);
+    if (TlsRandom(TlsRandomState(), bytes, chunk) != 0) return false;
+    bytes += chunk;
+    length -= chunk;
   }
   return true;
 }

@@ -599,7 +599,7 @@ def check_imports(dist, work):
     binaries = sorted(glob.glob(os.path.join(folder, "**", "*.exe"), recursive=True) +
                       glob.glob(os.path.join(folder, "**", "*.dll"), recursive=True))
     binaries.append(package(dist, "OrviHTTP-*-setup.exe"))
-    check("the zip holds Trellan.exe, OrviHTTP.dll and both tools", len(binaries) == 5,
+    check("the zip holds Trellan.exe, OrviHTTP.dll and the three tools", len(binaries) == 6,
           str(binaries))
     for binary in binaries:
         name = os.path.basename(binary)
