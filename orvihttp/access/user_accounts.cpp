@@ -43,13 +43,17 @@ std::string LineProblem(const std::string& line, std::string* name, std::string*
 
 }  // namespace
 
-bool UserAccounts::Add(const std::string& name, const std::string& password, std::string* why) {
-  std::string reason;
-  if (!IsValidAccountName(name, &reason)) return Refuse(why, reason);
+bool UserAccounts::IsNewAccountName(const std::string& name, std::string* why) {
+  if (!IsValidAccountName(name, why)) return false;
   if (name[0] == '#') {
     return Refuse(why,
                   "an account name cannot begin with \"#\" (the file takes that for a comment)");
   }
+  return true;
+}
+
+bool UserAccounts::Add(const std::string& name, const std::string& password, std::string* why) {
+  if (!IsNewAccountName(name, why)) return false;
   if (Contains(name)) return Refuse(why, "there is already an account \"" + name + "\"");
   if (password.empty()) return Refuse(why, "a password cannot be empty");
   const std::string storedHash = MakePasswordHash(password);

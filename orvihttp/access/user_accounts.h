@@ -17,9 +17,14 @@
 // written anywhere. Names are matched exactly, letter case included.
 class UserAccounts {
  public:
+  // True when a new account may take `name`: IsValidAccountName accepts it
+  // and it does not begin with "#" (the file would read it as a comment).
+  // Otherwise false with the reason in `*why` when it is given.
+  static bool IsNewAccountName(const std::string& name, std::string* why = nullptr);
+
   // Adds an account. False, with the reason in `*why` when it is given, for
-  // a name IsValidAccountName refuses or that begins with "#", a name already
-  // taken or an empty password.
+  // a name IsNewAccountName refuses, a name already taken or an empty
+  // password.
   bool Add(const std::string& name, const std::string& password, std::string* why = nullptr);
   // Gives an existing account a new password; false with the reason as Add.
   bool SetPassword(const std::string& name, const std::string& password,

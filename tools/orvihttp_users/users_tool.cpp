@@ -1,6 +1,5 @@
 #include "tools/orvihttp_users/users_tool.h"
 
-#include "orvihttp/access/account_name.h"
 #include "orvihttp/access/user_accounts.h"
 #include "orvihttp/config/product_identity.h"
 
@@ -104,7 +103,7 @@ int Run(const std::vector<std::string>& arguments, const PasswordReader& readPas
   UserAccounts accounts = Load(file, true, err);
   std::string why;
   if (command == "add") {
-    if (!IsValidAccountName(name, &why)) throw Refused(why);
+    if (!UserAccounts::IsNewAccountName(name, &why)) throw Refused(why);
     if (accounts.Contains(name)) throw Refused("there is already an account \"" + name + "\"");
     if (!accounts.Add(name, ReadPassword(readPassword, typed, name), &why)) throw Refused(why);
   } else if (command == "passwd") {
