@@ -16,9 +16,9 @@ platforms=("$@")
 mkdir -p dist
 for platform in "${platforms[@]}"; do
   case "$platform" in
-    linux) targets=(Trellan OrviHTTP orvihttp-dir) ;;
+    linux) targets=(Trellan OrviHTTP orvihttp-dir orvihttp-users) ;;
     windows)
-      targets=(Trellan OrviHTTP orvihttp-dir trellan-quit)
+      targets=(Trellan OrviHTTP orvihttp-dir orvihttp-users trellan-quit)
       command -v makensis > /dev/null || {
         echo "package.sh: makensis is missing (scripts/setup-debian.sh installs nsis)" >&2
         exit 1

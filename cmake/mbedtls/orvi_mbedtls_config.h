@@ -3,9 +3,10 @@
  * server with ECDHE key exchange, ECDSA or RSA certificates and AEAD record
  * protection only; session tickets and ALPN; reading certificate chains and
  * keys from PEM files; making a self-signed ECDSA P-256 certificate; SHA-256
- * fingerprints; random numbers from the system's entropy. Everything not
- * named here is left out, so a weak cipher or an old protocol version cannot
- * be negotiated by accident and the library builds quickly.
+ * fingerprints; PBKDF2 password hashes; random numbers from the system's
+ * entropy. Everything not named here is left out, so a weak cipher or an old
+ * protocol version cannot be negotiated by accident and the library builds
+ * quickly.
  */
 #ifndef ORVI_MBEDTLS_CONFIG_H
 #define ORVI_MBEDTLS_CONFIG_H
@@ -34,6 +35,8 @@
 #define MBEDTLS_SHA384_C
 #define MBEDTLS_SHA512_C
 #define MBEDTLS_HKDF_C
+/* Password hashes of the server's accounts: PBKDF2 with HMAC-SHA-256. */
+#define MBEDTLS_PKCS5_C
 
 /* Record protection: AEAD only. */
 #define MBEDTLS_CIPHER_C

@@ -5,3 +5,5 @@
 // object and the settings window's Apply both write them.
 inline constexpr char kIniFileName[] = "OrviHTTP.ini";
 inline constexpr char kDirFileName[] = "OrviHTTP.dir";
+// The server's accounts, which orvihttp-users writes (orvihttp/access/user_accounts.h).
+inline constexpr char kUsersFileName[] = "OrviHTTP.users";

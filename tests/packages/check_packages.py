@@ -130,14 +130,14 @@ def check_linux(dist, work):
         tar.extractall(home)
     folder = os.path.join(home, "orvi-http-server")
     plugin = os.path.join(folder, "Plugins", PRODUCT)
-    expected = ["Trellan", "orvihttp-dir", "orvi-http-server.service",
+    expected = ["Trellan", "orvihttp-dir", "orvihttp-users", "orvi-http-server.service",
                 os.path.join("Plugins", PRODUCT, "OrviHTTP.so"),
                 os.path.join("Plugins", PRODUCT, "OrviHTTP.html")]
     missing = [name for name in expected if not os.path.isfile(os.path.join(folder, name))]
-    check("the archive unpacks to orvi-http-server/ with the host, plugin, tool and unit",
+    check("the archive unpacks to orvi-http-server/ with the host, plugin, tools and unit",
           not missing, f"missing {missing}")
-    stray = [n for n in os.listdir(folder) if n not in ("Trellan", "orvihttp-dir", "Plugins",
-                                                       "orvi-http-server.service")]
+    stray = [n for n in os.listdir(folder) if n not in ("Trellan", "orvihttp-dir", "orvihttp-users",
+                                                       "Plugins", "orvi-http-server.service")]
     check("the archive holds no settings or data files", not stray, f"also {stray}")
     unstripped = subprocess.run(["file", os.path.join(folder, "Trellan")], capture_output=True,
                                 text=True).stdout
@@ -279,7 +279,7 @@ def wait_until(condition, seconds):
     return condition()
 
 
-PROGRAM_FILES = ["Trellan.exe", "orvihttp-dir.exe", "trellan-quit.exe",
+PROGRAM_FILES = ["Trellan.exe", "orvihttp-dir.exe", "orvihttp-users.exe", "trellan-quit.exe",
                  os.path.join("Plugins", PRODUCT, "OrviHTTP.dll"),
                  os.path.join("Plugins", PRODUCT, "OrviHTTP.html")]
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\OrviHTTPServer"
@@ -599,7 +599,7 @@ def check_imports(dist, work):
     binaries = sorted(glob.glob(os.path.join(folder, "**", "*.exe"), recursive=True) +
                       glob.glob(os.path.join(folder, "**", "*.dll"), recursive=True))
     binaries.append(package(dist, "OrviHTTP-*-setup.exe"))
-    check("the zip holds Trellan.exe, OrviHTTP.dll and both tools", len(binaries) == 5,
+    check("the zip holds Trellan.exe, OrviHTTP.dll and the three tools", len(binaries) == 6,
           str(binaries))
     for binary in binaries:
         name = os.path.basename(binary)
