@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ clang clang-tidy libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils imagemagick
   googletest libgtest-dev php-cgi curl wget python3 binutils chromium
-  nsis zip unzip file libnss3-tools
+  nsis zip unzip file libnss3-tools python3-selenium chromium-driver
 )
 missing=()
 for package in "${packages[@]}"; do

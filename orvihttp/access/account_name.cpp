@@ -77,8 +77,11 @@ bool IsValidAccountName(const std::string& name, std::string* why) {
     }
   }
   if (!IsUtf8(name)) return Refuse(why, "an account name must be UTF-8 text");
-  if (SameWordIgnoringCase(name, kEveryoneHolder) || SameWordIgnoringCase(name, kAccountsHolder)) {
-    return Refuse(why, "\"everyone\" and \"accounts\" name groups, not accounts");
+  if (SameWordIgnoringCase(name, kEveryoneHolder) || SameWordIgnoringCase(name, kAccountsHolder) ||
+      SameWordIgnoringCase(name, kInheritWord)) {
+    return Refuse(why,
+                  "\"everyone\", \"accounts\" and \"inherit\" are words of the rights, not "
+                  "account names");
   }
   return true;
 }

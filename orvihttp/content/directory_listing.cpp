@@ -1,12 +1,14 @@
 #include "orvihttp/content/directory_listing.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <ctime>
 #include <vector>
 
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/http_date.h"
+#include "orvihttp/content/sign_in_page.h"
 #include "orvihttp/content/url_escaping.h"
 #include "orvihttp/content/virtual_directory.h"
 
@@ -29,10 +31,33 @@ void AppendRow(std::string& page, const std::string& link, const std::string& te
   page += "</td></tr>";
 }
 
+// An account's name (UTF-8) in a page sent as ISO-8859-1: markup escaped,
+// and every character beyond ASCII as a numeric reference.
+std::string HtmlCharacters(const std::string& utf8) {
+  std::string text;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+    if (lead < 0x80) {
+      text += EscapeHtml(std::string(1, utf8[i]));
+      ++i;
+      continue;
+    }
+    const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+    uint32_t code = lead & (0x3F >> extra);
+    for (int k = 1; k <= extra && i + k < utf8.size(); ++k) {
+      code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    }
+    text += "&#" + std::to_string(code) + ";";
+    i += extra + 1;
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string BuildDirectoryListingPage(const std::string& path, const VirtualFolder& folder,
-                                      int port, int64_t now, const FileStatusLookup& statusOf) {
+                                      int port, int64_t now, const FileStatusLookup& statusOf,
+                                      const std::string& signedInAs) {
   const std::string nowText = FormatHttpDate(now);
   std::string page = "<html><body><h2>Index of ";
   page += EscapeHtml(path.empty() ? std::string("/") : path);
@@ -68,7 +93,13 @@ std::string BuildDirectoryListingPage(const std::string& path, const VirtualFold
               time);
   }
 
-  page += "</table><hr><i>";
+  page += "</table>";
+  if (!signedInAs.empty()) {
+    page += "<p>Signed in as " + HtmlCharacters(signedInAs) + ". <a href=\"";
+    page += kSignOutLink;
+    page += "\">Sign out</a></p>";
+  }
+  page += "<hr><i>";
   page += kServerBanner;
   page += " at port ";
   page += std::to_string(port);
@@ -76,13 +107,20 @@ std::string BuildDirectoryListingPage(const std::string& path, const VirtualFold
   return page;
 }
 
-Response DirectoryListing(const VirtualDirectory& directory, const std::string& path, int port) {
+Response DirectoryListing(const VirtualDirectory& directory, const std::string& path, int port,
+                          const ListingViewer& viewer) {
   std::optional<VirtualFolder> folder = directory.ResolveFolder(path);
   if (!folder) return ErrorPage(404, port);
+  if (viewer.mayShow) {
+    const std::string base = path.empty() || path[0] == '/' ? path : "/" + path;
+    std::erase_if(folder->subfolders,
+                  [&](const VirtualFolder& sub) { return !viewer.mayShow(base + "/" + sub.name); });
+  }
   Response response;
   response.activity = "directory listing";
   response.contentType = "text/html";
-  response.body = BuildDirectoryListingPage(
-      path, *folder, port, static_cast<int64_t>(std::time(nullptr)), QueryFileStatus);
+  response.body =
+      BuildDirectoryListingPage(path, *folder, port, static_cast<int64_t>(std::time(nullptr)),
+                                QueryFileStatus, viewer.signedInAs);
   return response;
 }

@@ -23,10 +23,22 @@ using FileStatusLookup = std::function<std::optional<FileStatus>(const std::stri
 // folder. `now` (seconds since 1970) stands for folders and missing files;
 // `port` goes into the footer. Names are HTML-escaped in the text and
 // percent-encoded in the links, so every name links to itself and none can
-// add markup.
+// add markup. A non-empty `signedInAs` adds the sign-out line.
 std::string BuildDirectoryListingPage(const std::string& path, const VirtualFolder& folder,
-                                      int port, int64_t now, const FileStatusLookup& statusOf);
+                                      int port, int64_t now, const FileStatusLookup& statusOf,
+                                      const std::string& signedInAs = "");
+
+// Who a listing is for, while access rules are in force: whether it may
+// name the sub-folder at a path ("/a/b"), so a client does not learn the
+// names of folders it may not see, and the account signed in through the
+// sign-in page, which gets a line with a sign-out link.
+struct ListingViewer {
+  std::function<bool(const std::string& folderPath)> mayShow;
+  std::string signedInAs;
+};
 
 // The answer to a request for the folder `path` names: its listing, or 404
-// when there is no such folder; both name the configured `port`.
-Response DirectoryListing(const VirtualDirectory& directory, const std::string& path, int port);
+// when there is no such folder; both name the configured `port`. For the
+// default viewer every sub-folder is listed.
+Response DirectoryListing(const VirtualDirectory& directory, const std::string& path, int port,
+                          const ListingViewer& viewer = {});

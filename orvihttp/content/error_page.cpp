@@ -22,6 +22,18 @@ Response ErrorPage(int code, int port) {
                            "You do not have access to the requested URL on this server.", port);
       response.contentType = "text/html";
       break;
+    case 401:
+      response.body = Page("401 Unauthorized", "Sign-in needed",
+                           "The requested URL is for signed-in accounts only.", port);
+      response.contentType = "text/html";
+      break;
+    case 429:
+      response.body = Page("429 Too many sign-in attempts", "Too many sign-in attempts",
+                           "Too many wrong passwords came from your address. Try again in 15 "
+                           "minutes.",
+                           port);
+      response.contentType = "text/html";
+      break;
     case 404:
       response.body = Page("404 Page not found", "Page not found",
                            "The requested URL was not found on this server.", port);

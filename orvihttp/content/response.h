@@ -34,6 +34,10 @@ struct Response {
   std::string contentRange;
   // No Location line when "" (a redirect's target).
   std::string location;
+  // No WWW-Authenticate line when "" (a 401's challenge), no Set-Cookie
+  // line when "" (a sign-in's session).
+  std::string wwwAuthenticate;
+  std::string setCookie;
   // The body is `body`, or, when `stream` is set, the `streamSize` bytes it
   // yields.
   std::string body;

@@ -1,12 +1,16 @@
 #include "orvihttp/http/connection.h"
 
 #include "foundation/clock.h"
+#include "orvihttp/access/basic_credentials.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/http/connection_limits.h"
 #include "orvihttp/http/https_redirect.h"
 #include "orvihttp/http/memory_budget.h"
 #include "orvihttp/http/route_request.h"
 #include "orvihttp/http/server.h"
+#include "orvihttp/http/sign_in_exchange.h"
+#include "orvihttp/logging/access_log.h"
+#include "orvihttp/logging/log_escaping.h"
 
 Connection::Connection(Server& server, SocketHandle socket, uint32_t connectionId,
                        std::string peerAddress, std::shared_ptr<DownloadSlot> share,
@@ -187,13 +191,99 @@ void Connection::ServeRequest() {
       return;
     }
   }
+  // The sign-in page's addresses exist only while there are rules.
+  if (server_.access().Active() && ServeSignInPage()) return;
+  using Outcome = AccessGate::Decision::Outcome;
+  switch (access_.outcome) {
+    case Outcome::Allowed:
+      break;
+    case Outcome::SignInNeeded: {
+      // A password is only asked for where it travels encrypted, when it can.
+      const int httpsPort = tls_ ? 0 : server_.listener().HttpsPort();
+      if (httpsPort > 0) {
+        SendResponse(HttpsRedirect(request_, httpsPort, SocketLocalAddress(socket_.Handle())));
+      } else if (AsksForAPage(request_) && !access_.failedSignIn) {
+        SendResponse(SignInFormResponse(request_, "", tls_ != nullptr, settings_->port));
+      } else {
+        Response refusal = ErrorPage(401, settings_->port);
+        refusal.wwwAuthenticate = kBasicChallenge;
+        SendResponse(std::move(refusal));
+      }
+      return;
+    }
+    case Outcome::Forbidden:
+      SendErrorResponse(403);
+      return;
+    case Outcome::LockedOut:
+      SendErrorResponse(429);
+      return;
+  }
   std::optional<Response> response =
       RouteRequest(request_, Context(), [this](const std::string& name) { SetActivity(name); });
   if (response) SendResponse(std::move(*response));
 }
 
+AccessGate::Decision Connection::DecideAccess() {
+  AccessGate::Decision decision = server_.access().Decide(
+      {request_.path, request_.headers.authorization, request_.headers.cookie, peerAddress_,
+       IsLoopbackAddress(peerAddress_)},
+      NowMs());
+  if (decision.failedSignIn) LogWrongPassword(decision.triedName, decision.lockedOutNow);
+  return decision;
+}
+
+void Connection::LogWrongPassword(const std::string& name, bool lockedOut) {
+  std::string text =
+      "Wrong name or password for \"" + EscapeForLog(name) + "\" from " + peerAddress_;
+  if (lockedOut) text += "; it may not sign in for the next 15 minutes";
+  LogServerNotice(server_.logs(), *settings_, text);
+}
+
+bool Connection::ServeSignInPage() {
+  const bool signIn = signInForm_ || IsSignInRequest(request_);
+  if (!signIn && !IsSignOutRequest(request_)) return false;
+  if (!signIn) {
+    SendResponse(AnswerSignOut(server_.access(), request_, tls_ != nullptr));
+    return true;
+  }
+  // A password is only taken where it travels encrypted, when it can.
+  const int httpsPort = tls_ ? 0 : server_.listener().HttpsPort();
+  if (httpsPort > 0) {
+    SendResponse(HttpsRedirect(request_, httpsPort, SocketLocalAddress(socket_.Handle())));
+  } else if (signInForm_ && FormField(request_.query, "name").empty()) {
+    // A form without a name (or one too long to read) is no password guess.
+    Response form = SignInFormResponse(request_, "Type your name and password.", tls_ != nullptr,
+                                       settings_->port);
+    form.status = 400;
+    form.wwwAuthenticate.clear();
+    SendResponse(std::move(form));
+  } else if (signInForm_) {
+    SignInAnswer answer =
+        AnswerSignInForm(server_.access(), request_, peerAddress_, IsLoopbackAddress(peerAddress_),
+                         tls_ != nullptr, settings_->port, NowMs());
+    if (answer.result.outcome == AccessGate::SignInResult::Outcome::Wrong) {
+      LogWrongPassword(answer.triedName, answer.result.lockedOutNow);
+    }
+    SendResponse(std::move(answer.response));
+  } else {
+    Response form = SignInFormResponse(request_, "", tls_ != nullptr, settings_->port);
+    form.status = 200;
+    form.wwwAuthenticate.clear();
+    SendResponse(std::move(form));
+  }
+  return true;
+}
+
 RouteContext Connection::Context() const {
-  return RouteContext{*settings_, server_.directory(), tls_ ? server_.listener().HttpsPort() : 0};
+  RouteContext context{
+      *settings_, server_.directory(), tls_ ? server_.listener().HttpsPort() : 0, {}};
+  if (server_.access().Active()) {
+    context.viewer.mayShow = [this](const std::string& folderPath) {
+      return server_.access().MaySee(folderPath, access_.account);
+    };
+    if (access_.fromSession) context.viewer.signedInAs = access_.account;
+  }
+  return context;
 }
 
 void Connection::SendErrorResponse(int code) {
@@ -202,7 +292,8 @@ void Connection::SendErrorResponse(int code) {
 
 void Connection::SendResponse(Response response) {
   if (!response.activity.empty()) SetActivity(response.activity);
-  if (!sender_.Send(std::move(response), request_, *settings_, CurrentActivity())) {
+  if (!sender_.Send(std::move(response), request_, *settings_, CurrentActivity(),
+                    access_.account)) {
     closeAfterResponse_ = true;
   }
 }
@@ -244,10 +335,18 @@ bool Connection::ProcessLine(const std::string& received) {
     closeAfter = true;
   } else if (method == Request::Method::Post) {
     malformedInARow_ = 0;
+    // The sign-in form's address is known only before its body takes the
+    // query's place.
+    signInForm_ = server_.access().Active() && IsSignInRequest(request_);
+    if (!signInForm_) access_ = DecideAccess();
     const int64_t length = request_.headers.contentLength;
-    // Only a script reads a body; for any other target it is dropped as it
-    // comes, so no memory is held for it.
-    const bool keep = length > 0 && RouteUsesBody(request_, Context());
+    // Only a script or the sign-in form reads a body; for any other target,
+    // or a client that may not run it, it is dropped as it comes, so no
+    // memory is held for it.
+    const bool keep =
+        length > 0 && (signInForm_ ? length <= kLongestSignInForm
+                                   : access_.outcome == AccessGate::Decision::Outcome::Allowed &&
+                                         RouteUsesBody(request_, Context()));
     MemoryReservation reservation;
     if (keep && !reservation.Reserve(static_cast<std::size_t>(length))) {
       // Too many bodies held at once: this one is refused unread.
@@ -264,9 +363,12 @@ bool Connection::ProcessLine(const std::string& received) {
     }
   } else {
     malformedInARow_ = 0;
+    access_ = DecideAccess();
     ServeRequest();
     SetActivity("");
   }
+  access_ = AccessGate::Decision();
+  signInForm_ = false;
 
   if (request_.headers.connectionMode == HeaderFields::kClose || closeAfter ||
       closeAfterResponse_) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/thread.h"
+#include "orvihttp/access/access_gate.h"
 #include "orvihttp/config/server_settings.h"
 #include "orvihttp/content/response.h"
 #include "orvihttp/http/client_socket.h"
@@ -99,8 +100,15 @@ class Connection : public Thread {
   void SendMalformedResponse(int code);
   // What the current request is answered from.
   RouteContext Context() const;
-  // Asks the routing what answers the current request and sends it.
+  // Asks the routing what answers the current request and sends it, once
+  // the access rules let the client have it.
   void ServeRequest();
+  // Who the client is and whether it may have what it asks for; a wrong
+  // password is logged here.
+  AccessGate::Decision DecideAccess();
+  void LogWrongPassword(const std::string& name, bool lockedOut);
+  // Answers the sign-in page's addresses; false for any other request.
+  bool ServeSignInPage();
   void SetActivity(const std::string& activity);
   // A complete status-only response, logged (400, 403, 404, 500, 501, 505).
   void SendErrorResponse(int code);
@@ -121,6 +129,10 @@ class Connection : public Thread {
   // The settings the current request is served under, taken once when its
   // head is complete.
   std::shared_ptr<const ServerSettings> settings_;
+  // The access rules' answer for the current request.
+  AccessGate::Decision access_;
+  // The current request posts the sign-in form.
+  bool signInForm_ = false;
   bool alive_ = false;
   bool closeGracefully_ = false;
   bool closeAfterResponse_ = false;  // fewer body bytes went out than announced

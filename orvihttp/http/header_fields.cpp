@@ -76,6 +76,11 @@ void HeaderFields::Clear() {
   acceptRanges = false;
   contentRange.clear();
   location.clear();
+  authorization.clear();
+  cookie.clear();
+  accept.clear();
+  wwwAuthenticate.clear();
+  setCookie.clear();
 }
 
 void HeaderFields::ParseHeaderLine(const std::string& line) {
@@ -92,6 +97,20 @@ void HeaderFields::ParseHeaderLine(const std::string& line) {
     }
     if (SameNameIgnoringCase(name, "If-Modified-Since")) {
       ifModifiedSince = FieldValue(line, colon);
+      return;
+    }
+    if (SameNameIgnoringCase(name, "Authorization")) {
+      authorization = FieldValue(line, colon);
+      return;
+    }
+    if (SameNameIgnoringCase(name, "Cookie")) {
+      // Several Cookie lines are one list.
+      if (!cookie.empty()) cookie += "; ";
+      cookie += FieldValue(line, colon);
+      return;
+    }
+    if (SameNameIgnoringCase(name, "Accept")) {
+      accept = FieldValue(line, colon);
       return;
     }
   }
@@ -130,13 +149,18 @@ std::string HeaderFields::BuildHeaderBlockWithDate(const std::string& dateText) 
   block += kServerBanner;
   block += "\r\n";
   block += "Content-Type: " + contentType;
-  if (contentType.compare(0, 4, "text") == 0) block += "; charset=ISO-8859-1";
+  // A page that names its own character set (the UTF-8 sign-in form) keeps it.
+  if (contentType.compare(0, 4, "text") == 0 && contentType.find("charset=") == std::string::npos) {
+    block += "; charset=ISO-8859-1";
+  }
   block += "\r\n";
   if (contentLength >= 0) block += "Content-Length: " + std::to_string(contentLength) + "\r\n";
   if (!lastModified.empty()) block += "Last-Modified: " + lastModified + "\r\n";
   if (acceptRanges) block += "Accept-Ranges: bytes\r\n";
   if (!contentRange.empty()) block += "Content-Range: " + contentRange + "\r\n";
   if (!location.empty()) block += "Location: " + location + "\r\n";
+  if (!wwwAuthenticate.empty()) block += "WWW-Authenticate: " + wwwAuthenticate + "\r\n";
+  if (!setCookie.empty()) block += "Set-Cookie: " + setCookie + "\r\n";
   block += "\r\n";
   return block;
 }

@@ -45,12 +45,19 @@ class HeaderFields {
   std::string range;
   std::string ifRange;
   std::string ifModifiedSince;
+  // The values of "Authorization", "Cookie" and "Accept", "" when absent.
+  std::string authorization;
+  std::string cookie;
+  std::string accept;
   // Response side: an "Accept-Ranges: bytes" line, and a "Content-Range:"
   // line when not "".
   bool acceptRanges = false;
   std::string contentRange;
   // A "Location:" line when not "".
   std::string location;
+  // "WWW-Authenticate:" and "Set-Cookie:" lines when not "".
+  std::string wwwAuthenticate;
+  std::string setCookie;
 };
 
 // Splits a line into words separated by runs of spaces (tab is an ordinary

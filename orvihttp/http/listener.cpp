@@ -38,8 +38,8 @@ class Listener::AcceptLoop : public Thread {
     const std::shared_ptr<const ServerSettings> settings = server_.Settings();
     if (socket_.Open(port) != ListenResult::Listening) {
       if (tls) {
-        LogHttpsEvent(server_.logs(), *settings,
-                      "Could not initialise HTTPS socket at port " + std::to_string(port));
+        LogServerNotice(server_.logs(), *settings,
+                        "Could not initialise HTTPS socket at port " + std::to_string(port));
       } else {
         LogServerSocketFailed(server_.logs(), *settings, port);
       }
@@ -71,8 +71,8 @@ class Listener::AcceptLoop : public Thread {
     SocketWakeup wakeup;
     StopWaker waker([&wakeup] { wakeup.Wake(); });
     if (tls_) {
-      LogHttpsEvent(server_.logs(), *server_.Settings(),
-                    "Serving HTTPS at port " + std::to_string(socket_.LocalPort()));
+      LogServerNotice(server_.logs(), *server_.Settings(),
+                      "Serving HTTPS at port " + std::to_string(socket_.LocalPort()));
     } else {
       LogServerStarted(server_.logs(), *server_.Settings());
     }
@@ -182,9 +182,9 @@ void Listener::StartHttps(const ServerSettings& settings) {
   std::string error;
   std::string note;
   std::shared_ptr<const TlsServerConfig> tls = PrepareHttps(settings, &error, &note);
-  if (!note.empty()) LogHttpsEvent(server_.logs(), settings, note);
+  if (!note.empty()) LogServerNotice(server_.logs(), settings, note);
   if (!tls) {
-    LogHttpsEvent(server_.logs(), settings, "Cannot serve HTTPS: " + error);
+    LogServerNotice(server_.logs(), settings, "Cannot serve HTTPS: " + error);
     return;
   }
   if (!httpsLoop_) httpsLoop_ = std::make_unique<AcceptLoop>(server_, startTime_);

@@ -14,6 +14,8 @@ std::string ResponseHead(const Response& response, const std::string& dateText) 
   fields.acceptRanges = response.acceptsRanges;
   fields.contentRange = response.contentRange;
   fields.location = response.location;
+  fields.wwwAuthenticate = response.wwwAuthenticate;
+  fields.setCookie = response.setCookie;
   // "Not modified" has no body; a length would only mislead.
   if (response.status == 304) fields.contentLength = -1;
   if (response.untilClose) {

@@ -18,7 +18,7 @@ ResponseSender::ResponseSender(Server& server, ClientSocket& socket, SocketWakeu
     : server_(server), socket_(socket), wakeup_(wakeup), peerAddress_(peerAddress), share_(share) {}
 
 bool ResponseSender::Send(Response response, const Request& request, const ServerSettings& settings,
-                          const std::string& name) {
+                          const std::string& name, const std::string& account) {
   std::string head = ResponseHead(response, CurrentHttpDate());
   const bool headOnly = request.method == Request::Method::Head;
   bool closeAfter = false;
@@ -51,7 +51,7 @@ bool ResponseSender::Send(Response response, const Request& request, const Serve
     if (!headOnly) bodyBytes = response.body.size();
   }
   LogResponse(server_.logs(), settings, peerAddress_, request.requestLine, response.status,
-              static_cast<int64_t>(bodyBytes));
+              static_cast<int64_t>(bodyBytes), account);
   if (response.countsAsDownload && !headOnly) {
     records += FileDownloadedRecord(peerAddress_, name, bodyBytes);
   }

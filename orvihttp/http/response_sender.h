@@ -29,11 +29,11 @@ class ResponseSender {
                  const std::string& peerAddress, DownloadSlot& share);
 
   // Sends `response` to `request` under `settings`; a download is recorded
-  // under `name`. False when the connection must close after it: the body
-  // ends with the connection, or fewer bytes went out than the head
-  // announced.
+  // under `name`, and the access log names `account` ("" for nobody). False
+  // when the connection must close after it: the body ends with the
+  // connection, or fewer bytes went out than the head announced.
   bool Send(Response response, const Request& request, const ServerSettings& settings,
-            const std::string& name);
+            const std::string& name, const std::string& account = "");
 
  private:
   // Sends `head` with the first piece of the body and then the rest, paced

@@ -135,7 +135,9 @@ std::optional<Response> RouteRequest(const Request& request, const RouteContext&
   std::string folderPath;
   std::optional<VirtualFile> file = ResolveTarget(request.path, context, &folderPath);
   if (!file) {
-    if (settings.dirView) return DirectoryListing(context.directory, folderPath, settings.port);
+    if (settings.dirView) {
+      return DirectoryListing(context.directory, folderPath, settings.port, context.viewer);
+    }
     return ErrorPage(403, settings.port);
   }
   // Told before the answer is made: a script may run for a while, and the

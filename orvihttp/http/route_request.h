@@ -5,6 +5,7 @@
 #include <string>
 
 #include "orvihttp/config/server_settings.h"
+#include "orvihttp/content/directory_listing.h"
 #include "orvihttp/content/response.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/request.h"
@@ -16,6 +17,8 @@ struct RouteContext {
   const VirtualDirectory& directory;
   // Not 0: the request came over HTTPS on this port.
   int httpsPort = 0;
+  // Set while access rules are in force: what a listing may show the client.
+  ListingViewer viewer = {};
 };
 
 // What answers a request, decided from the request and its context, without

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "orvihttp/access/access_gate.h"
 #include "orvihttp/config/server_settings.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/client_registry.h"
@@ -38,6 +39,7 @@ class Server {
   ServerLogs& logs() { return logs_; }
   VirtualDirectory& directory() { return directory_; }
   IpBlacklist& blacklist() { return blacklist_; }
+  AccessGate& access() { return access_; }
   DownloadShares& downloads() { return downloads_; }
   ClientRegistry& clients() { return clients_; }
   Listener& listener() { return listener_; }
@@ -52,6 +54,7 @@ class Server {
   ServerLogs logs_;
   VirtualDirectory directory_;
   IpBlacklist blacklist_;
+  AccessGate access_;
   DownloadShares downloads_;
   ClientRegistry clients_;
   Listener listener_;

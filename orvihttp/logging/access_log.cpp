@@ -51,9 +51,12 @@ void AppendAccessLog(ServerLogs& logs, const ServerSettings& settings, const std
 }
 
 std::string AccessLogLine(const std::string& peerAddress, const std::string& requestLine,
-                          int status, int64_t bodyBytes, const std::string& timestamp) {
+                          int status, int64_t bodyBytes, const std::string& timestamp,
+                          const std::string& account) {
   std::string line = peerAddress;
-  line += " - - ";
+  line += " - ";
+  line += account.empty() ? "-" : EscapeForLog(account);
+  line += " ";
   line += timestamp;
   line += " \"";
   line += requestLine.empty() ? "Faulty request" : EscapeForLog(requestLine);
@@ -66,10 +69,12 @@ std::string AccessLogLine(const std::string& peerAddress, const std::string& req
 }
 
 void LogResponse(ServerLogs& logs, const ServerSettings& settings, const std::string& peerAddress,
-                 const std::string& requestLine, int status, int64_t bodyBytes) {
+                 const std::string& requestLine, int status, int64_t bodyBytes,
+                 const std::string& account) {
   if (settings.log) {
-    AppendAccessLog(logs, settings,
-                    AccessLogLine(peerAddress, requestLine, status, bodyBytes, LogTimestamp()));
+    AppendAccessLog(
+        logs, settings,
+        AccessLogLine(peerAddress, requestLine, status, bodyBytes, LogTimestamp(), account));
   }
   logs.display.Post(status > 399 ? LogLineKind::Failed : LogLineKind::Answered,
                     LocalTimestamp() + " - " + peerAddress + " - " + EscapeForLog(requestLine));
@@ -94,7 +99,7 @@ void LogServerSocketFailed(ServerLogs& logs, const ServerSettings& settings, int
       LocalTimestamp() + " --- Could not initialise server socket at port " + portText);
 }
 
-void LogHttpsEvent(ServerLogs& logs, const ServerSettings& settings, const std::string& text) {
+void LogServerNotice(ServerLogs& logs, const ServerSettings& settings, const std::string& text) {
   if (settings.log) AppendAccessLog(logs, settings, "# " + text + " " + LogTimestamp() + "\r\n");
   logs.display.Post(LogLineKind::ListenerEvent, LocalTimestamp() + " --- " + text);
   std::fprintf(stderr, "%s\n", text.c_str());

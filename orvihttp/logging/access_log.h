@@ -26,25 +26,29 @@ std::string LocalTimestampAt(std::time_t now);
 // is not empty. Lost silently when the file cannot be written.
 void AppendAccessLog(ServerLogs& logs, const ServerSettings& settings, const std::string& text);
 
-// One access-log line: peer - - [stamp] "request line" status size\r\n.
-// An empty request line is logged as "Faulty request"; any other is
-// escaped (log_escaping.h) so a client cannot forge lines.
+// One access-log line: peer - user [stamp] "request line" status size\r\n,
+// with "-" for the user when nobody signed in. An empty request line is
+// logged as "Faulty request"; any other, and the account's name, are escaped
+// (log_escaping.h) so a client cannot forge lines.
 std::string AccessLogLine(const std::string& peerAddress, const std::string& requestLine,
-                          int status, int64_t bodyBytes, const std::string& timestamp);
+                          int status, int64_t bodyBytes, const std::string& timestamp,
+                          const std::string& account = "");
 
 // Logs one response after it was sent: the access-log line when `Log` is on,
 // then always the display line (kind 3 for status above 399, else 2).
 // `bodyBytes` is 0 for HEAD and bodiless responses. `settings` are the ones
 // the request was served under.
 void LogResponse(ServerLogs& logs, const ServerSettings& settings, const std::string& peerAddress,
-                 const std::string& requestLine, int status, int64_t bodyBytes);
+                 const std::string& requestLine, int status, int64_t bodyBytes,
+                 const std::string& account = "");
 
 // The listener's events: comment lines in the access log and display lines
 // of kind 0. After LogServerSocketFailed the listener reports the failure to
 // its caller, which shows the "Cannot initialise server socket" message box.
 void LogServerStarted(ServerLogs& logs, const ServerSettings& settings);
 void LogServerSocketFailed(ServerLogs& logs, const ServerSettings& settings, int port);
-// An event of HTTPS (its port opened, or why it stays closed): a comment line
-// in the access log, a display line of kind 0, and the same on standard
-// error, where a server without a window is read.
-void LogHttpsEvent(ServerLogs& logs, const ServerSettings& settings, const std::string& text);
+// A notice of the server (the HTTPS port opened or why it stays closed, a
+// wrong password, a file of accounts or rights that could not be read): a
+// comment line in the access log, a display line of kind 0, and the same on
+// standard error, where a server without a window is read.
+void LogServerNotice(ServerLogs& logs, const ServerSettings& settings, const std::string& text);

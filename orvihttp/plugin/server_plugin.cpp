@@ -9,6 +9,7 @@
 #include "foundation/free_memory.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
+#include "orvihttp/http/access_rules.h"
 #include "orvihttp/plugin/file_url.h"
 #include "orvihttp/plugin/install_folder.h"
 #include "orvihttp/plugin/open_url.h"
@@ -48,6 +49,8 @@ void ServerPlugin::Start() try {
   LoadServerConfiguration(folder);
   server_ = std::make_unique<Server>(CurrentServerSettings);
   server_->directory().LoadTree(DirFilePath(folder));
+  accessRules_ = std::make_unique<AccessRulesFiles>(folder);
+  accessRules_->Load(*server_);
 
   onlineIcon_ = LoadPluginIcon(ORVI_ICON_ONLINE);
   offlineIcon_ = LoadPluginIcon(ORVI_ICON_OFFLINE);
@@ -86,6 +89,7 @@ void ServerPlugin::Stop() try {
   SaveServerConfiguration(folder);
 
   server_.reset();
+  accessRules_.reset();
   DestroySettings();
   ShutdownPluginPlatform();
 } catch (...) {
@@ -159,5 +163,6 @@ void ServerPlugin::Run() {
     if (pause_.Wait(1000) == Semaphore::WaitResult::Stopped || StopRequested()) break;
     settingsWindow_.FreeIfClosed();
     server_->clients().Purge();
+    accessRules_->ReloadIfChanged(*server_);
   }
 }

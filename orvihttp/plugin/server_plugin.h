@@ -6,6 +6,7 @@
 
 #include "foundation/semaphore.h"
 #include "foundation/thread.h"
+#include "orvihttp/http/access_rules.h"
 #include "orvihttp/http/server.h"
 #include "orvihttp/plugin/settings_window_owner.h"
 #include "plugin_api/plugin_api.h"
@@ -40,6 +41,9 @@ class ServerPlugin : public Plugin, private Thread {
   // The running server, from Start to Stop: the one the settings window and
   // the status thread look at.
   std::unique_ptr<Server> server_;
+  // The accounts and rights files of the server's folder, looked at again by
+  // the status thread.
+  std::unique_ptr<AccessRulesFiles> accessRules_;
   SettingsWindowOwner settingsWindow_;
   // Never released: waiting on it is a pause that a stop cuts short.
   Semaphore pause_;

@@ -547,6 +547,89 @@ check_chromium() {
   cp "$work/chromium.log" "$artifacts/chromium.log" 2> /dev/null
 }
 
+# --- accounts -------------------------------------------------------------
+
+# Runs one of the installed command-line tools, the Windows one under Wine.
+installed_tool() {  # name arguments... (paths as this machine writes them)
+  local name="$1"
+  shift
+  if [ "$windows" -eq 1 ]; then
+    local arguments=() argument
+    for argument in "$@"; do
+      if [[ "$argument" == /* ]]; then argument="$(env "${server_env[@]}" \
+        WINEPREFIX="$server_folder/wineprefix" winepath -w "$argument")"; fi
+      arguments+=("$argument")
+    done
+    env "${server_env[@]}" WINEPREFIX="$server_folder/wineprefix" wine "$server_folder/$name.exe" "${arguments[@]}"
+  else
+    "$server_folder/$name" "$@"
+  fi
+}
+
+# An account and a protected folder, made with the tools while the server
+# runs: tools and browsers are let in with the password and nobody without.
+check_accounts() {
+  local users="$plugin_folder/OrviHTTP.users" password="Corr3ct horse" code tries=50
+  local listing="$work/files-before.html"
+  curl -sS -o "$listing" "$base/files/" 2> /dev/null
+  if ! printf '%s\n' "$password" | installed_tool orvihttp-users "$users" add alice > "$work/users.out" 2>&1 ||
+    ! installed_tool orvihttp-dir "$plugin_folder/OrviHTTP.dir" rights /files see alice >> "$work/users.out" 2>&1; then
+    fail "accounts: the tools set an account and a right" "$(head -c 300 "$work/users.out")"
+    return
+  fi
+  # The running server takes the changed files within a few seconds.
+  until [ "$(curl -s -o /dev/null -w '%{http_code}' "$base/files/")" = 401 ]; do
+    tries=$((tries - 1))
+    if [ "$tries" -le 0 ]; then
+      fail "accounts: the running server takes the new right" "/files/ still answers without a password"
+      return
+    fi
+    sleep 0.2
+  done
+  pass "accounts: the running server takes an account and a right made by the tools"
+  curl -sS -D "$work/challenge.head" -o /dev/null "$base/files/read%20me.txt" 2> /dev/null
+  if head -n 1 "$work/challenge.head" | grep -q '^HTTP/1.1 401' &&
+    grep -qi '^WWW-Authenticate: Basic realm="Orvi HTTP Server"' "$work/challenge.head"; then
+    pass "accounts: a tool without the password gets 401 and the Basic challenge"
+  else
+    fail "accounts: a tool without the password gets 401 and the Basic challenge" "$(head -c 300 "$work/challenge.head")"
+  fi
+  code="$(curl -sS -u "alice:$password" -o "$work/files-signed.html" -w '%{http_code}' "$base/files/")"
+  if [ "$code" = 200 ] && cmp -s "$work/files-signed.html" "$listing"; then
+    pass "accounts: curl -u gets the folder's listing as it was"
+  else
+    fail "accounts: curl -u gets the folder's listing" "status $code or other bytes"
+  fi
+  if wget -q --user alice --password "$password" -O "$work/wget-signed.txt" "$base/files/read%20me.txt" &&
+    cmp -s "$work/wget-signed.txt" "$site/files/read me.txt"; then
+    pass "accounts: wget --user/--password downloads from the folder"
+  else
+    fail "accounts: wget --user/--password downloads from the folder" "failed or other bytes"
+  fi
+  code="$(curl -s -u "alice:wrong" -o /dev/null -w '%{http_code}' "$base/files/")"
+  [ "$code" = 401 ] && pass "accounts: a wrong password gets 401" ||
+    fail "accounts: a wrong password gets 401" "status $code"
+  if ! command -v chromedriver > /dev/null; then
+    fail "accounts: Chromium signs in through the form" "chromedriver is not installed (scripts/setup-debian.sh installs chromium-driver)"
+  else
+    local line
+    while IFS= read -r line; do
+      case "$line" in
+        "PASS "*) pass "accounts: Chromium: ${line#PASS }" ;;
+        "FAIL "*) line="${line#FAIL }" && fail "accounts: Chromium: ${line%%$'\t'*}" "${line#*$'\t'}" ;;
+        *) echo "$line" ;;
+      esac
+    done < <(HOME="$work/home" /usr/bin/python3 "$here/sign_in_browser.py" "$base" /files/ alice \
+      "$password" "$artifacts" 2>> "$work/selenium.log")
+  fi
+  # The password is nowhere in the logs or files the server and tools wrote.
+  if grep -rlaF -e "$password" -e "Corr3ct" "$plugin_folder" "$work/server.log" > "$work/leaks" 2>/dev/null; then
+    fail "accounts: no password in any log or file" "found in $(tr '\n' ' ' < "$work/leaks")"
+  else
+    pass "accounts: no password in any log or file"
+  fi
+}
+
 # --- http.client ----------------------------------------------------------
 
 check_http_client() {
@@ -634,6 +717,7 @@ check_https
 check_wget_resume
 check_segments
 check_http_client
+check_accounts
 check_stop
 
 echo

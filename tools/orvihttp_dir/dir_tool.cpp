@@ -5,6 +5,7 @@
 
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
+#include "orvihttp/access/account_name.h"
 #include "orvihttp/access/folder_rights.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/content/virtual_directory.h"
@@ -200,7 +201,7 @@ void Rights(const std::vector<std::string>& words, std::string& out, std::string
   std::optional<FolderRight> right = ParseFolderRight(words[3]);
   if (!right) throw Usage("a right is see, upload or delete: " + words[3]);
   FolderRightsTable table = LoadRightsToChange(rightsFile);
-  if (words[4] == "inherit") {
+  if (words[4] == kInheritWord) {
     table.Unset(folder, *right);
   } else {
     std::string why;
