@@ -568,8 +568,10 @@ installed_tool() {  # name arguments... (paths as this machine writes them)
 
 # An account and a protected folder, made with the tools while the server
 # runs: tools and browsers are let in with the password and nobody without.
+# HTTPS is on, so the password is asked for over HTTPS only.
 check_accounts() {
   local users="$plugin_folder/OrviHTTP.users" password="Corr3ct horse" code tries=50
+  local made="$plugin_folder/OrviHTTP.crt" secure="https://localhost:$https_port"
   local listing="$work/files-before.html"
   curl -sS -o "$listing" "$base/files/" 2> /dev/null
   if ! printf '%s\n' "$password" | installed_tool orvihttp-users "$users" add alice > "$work/users.out" 2>&1 ||
@@ -577,8 +579,9 @@ check_accounts() {
     fail "accounts: the tools set an account and a right" "$(head -c 300 "$work/users.out")"
     return
   fi
-  # The running server takes the changed files within a few seconds.
-  until [ "$(curl -s -o /dev/null -w '%{http_code}' "$base/files/")" = 401 ]; do
+  # The running server takes the changed files within a few seconds; over
+  # plain HTTP it then sends whoever has no password to HTTPS.
+  until [ "$(curl -s -o /dev/null -w '%{http_code}' "$base/files/")" = 301 ]; do
     tries=$((tries - 1))
     if [ "$tries" -le 0 ]; then
       fail "accounts: the running server takes the new right" "/files/ still answers without a password"
@@ -586,31 +589,39 @@ check_accounts() {
     fi
     sleep 0.2
   done
-  pass "accounts: the running server takes an account and a right made by the tools"
-  curl -sS -D "$work/challenge.head" -o /dev/null "$base/files/read%20me.txt" 2> /dev/null
+  if curl -sS -D - -o /dev/null "$base/files/" | grep -qiE "^Location: https://[^/]*:$https_port/files/"; then
+    pass "accounts: the running server takes the tools' account and right, and asks over HTTPS"
+  else
+    fail "accounts: the running server asks for the password over HTTPS" "no redirect to port $https_port"
+  fi
+  curl -sS --cacert "$made" -D "$work/challenge.head" -o /dev/null "$secure/files/read%20me.txt" 2> /dev/null
   if head -n 1 "$work/challenge.head" | grep -q '^HTTP/1.1 401' &&
     grep -qi '^WWW-Authenticate: Basic realm="Orvi HTTP Server"' "$work/challenge.head"; then
     pass "accounts: a tool without the password gets 401 and the Basic challenge"
   else
     fail "accounts: a tool without the password gets 401 and the Basic challenge" "$(head -c 300 "$work/challenge.head")"
   fi
-  code="$(curl -sS -u "alice:$password" -o "$work/files-signed.html" -w '%{http_code}' "$base/files/")"
-  if [ "$code" = 200 ] && cmp -s "$work/files-signed.html" "$listing"; then
+  code="$(curl -sS --cacert "$made" -u "alice:$password" -o "$work/files-signed.html" -w '%{http_code}' "$secure/files/")"
+  # The same rows as before; the folders' dates are the time of the answer.
+  if [ "$code" = 200 ] && diff -q <(sed 's/<td>[^<]*GMT<\/td>//g' "$work/files-signed.html") \
+    <(sed 's/<td>[^<]*GMT<\/td>//g' "$listing") > /dev/null; then
     pass "accounts: curl -u gets the folder's listing as it was"
   else
     fail "accounts: curl -u gets the folder's listing" "status $code or other bytes"
   fi
-  if wget -q --user alice --password "$password" -O "$work/wget-signed.txt" "$base/files/read%20me.txt" &&
-    cmp -s "$work/wget-signed.txt" "$site/files/read me.txt"; then
+  if wget -q --ca-certificate="$made" --user alice --password "$password" -O "$work/wget-signed.txt" \
+    "$secure/files/read%20me.txt" && cmp -s "$work/wget-signed.txt" "$site/files/read me.txt"; then
     pass "accounts: wget --user/--password downloads from the folder"
   else
     fail "accounts: wget --user/--password downloads from the folder" "failed or other bytes"
   fi
-  code="$(curl -s -u "alice:wrong" -o /dev/null -w '%{http_code}' "$base/files/")"
+  code="$(curl -s --cacert "$made" -u "alice:wrong" -o /dev/null -w '%{http_code}' "$secure/files/")"
   [ "$code" = 401 ] && pass "accounts: a wrong password gets 401" ||
     fail "accounts: a wrong password gets 401" "status $code"
   if ! command -v chromedriver > /dev/null; then
     fail "accounts: Chromium signs in through the form" "chromedriver is not installed (scripts/setup-debian.sh installs chromium-driver)"
+  elif [ ! -d "$work/home-trusted/.pki/nssdb" ]; then
+    fail "accounts: Chromium signs in through the form" "no NSS database trusting the made certificate"
   else
     local line
     while IFS= read -r line; do
@@ -619,8 +630,9 @@ check_accounts() {
         "FAIL "*) line="${line#FAIL }" && fail "accounts: Chromium: ${line%%$'\t'*}" "${line#*$'\t'}" ;;
         *) echo "$line" ;;
       esac
-    done < <(HOME="$work/home" /usr/bin/python3 "$here/sign_in_browser.py" "$base" /files/ alice \
-      "$password" "$artifacts" 2>> "$work/selenium.log")
+    done < <(HOME="$work/home-trusted" /usr/bin/python3 "$here/sign_in_browser.py" "$base" /files/ \
+      alice "$password" "$artifacts" 2>> "$work/selenium.log")
+    cp "$work/selenium.log" "$artifacts/selenium.log" 2> /dev/null
   fi
   # The password is nowhere in the logs or files the server and tools wrote.
   if grep -rlaF -e "$password" -e "Corr3ct" "$plugin_folder" "$work/server.log" > "$work/leaks" 2>/dev/null; then
