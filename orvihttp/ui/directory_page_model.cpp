@@ -66,6 +66,34 @@ void DirectoryPageModel::Load(const VirtualFolder& tree) {
   Rebuild();
 }
 
+void DirectoryPageModel::LoadRights(FolderRightsTable rights) {
+  rights_ = std::move(rights);
+  rightsChanged_ = false;
+}
+
+void DirectoryPageModel::EditRights(const std::function<void(FolderRightsTable&)>& edit) {
+  const std::string before = rights_.Serialize();
+  edit(rights_);
+  if (rights_.Serialize() == before) return;
+  rightsChanged_ = true;
+  markChanged_();
+}
+
+std::optional<std::string> DirectoryPageModel::FolderPathOf(DirectoryItem item) const {
+  if (item == 0 || items_.Kind(item) != DirectoryItemKind::Folder) return std::nullopt;
+  std::string path;
+  for (DirectoryItem at = item; at != 0 && at != root_; at = items_.Parent(at)) {
+    path = "/" + items_.Label(at) + path;
+  }
+  return path.empty() ? "/" : path;
+}
+
+void DirectoryPageModel::StorePermissions(const std::string& folderPath,
+                                          const PermissionChoices& choices) {
+  EditRights(
+      [&](FolderRightsTable& rights) { StorePermissionChoices(choices, rights, folderPath); });
+}
+
 void DirectoryPageModel::Rebuild() {
   items_.DeleteAll();
   root_ = items_.Insert(0, "/", DirectoryItemKind::Folder, "");
@@ -172,7 +200,9 @@ void DirectoryPageModel::Remove(DirectoryItem selected) {
   VirtualFolder& parent = FolderOf(items_.Parent(selected));
   const std::string label = items_.Label(selected);
   if (items_.Kind(selected) == DirectoryItemKind::Folder) {
+    const std::string path = FolderPathOf(selected).value_or("/");
     EraseFirstNamed(parent.subfolders, label);
+    EditRights([&](FolderRightsTable& rights) { rights.RemoveFolder(path); });
   } else {
     EraseFirstNamed(parent.files, label);
   }
@@ -182,6 +212,12 @@ void DirectoryPageModel::Remove(DirectoryItem selected) {
 
 void DirectoryPageModel::ClearAll() {
   tree_.Clear();
+  // The root stays, and so do its own rules.
+  EditRights([](FolderRightsTable& rights) {
+    for (const std::string& folder : rights.Folders()) {
+      if (folder != "/") rights.RemoveFolder(folder);
+    }
+  });
   Rebuild();
   markChanged_();
 }

@@ -8,8 +8,12 @@
 
 #include "desktop/dialog_helpers.h"
 #include "foundation/paths.h"
+#include "foundation/setting_key.h"
 #include "foundation/thread.h"
+#include "orvihttp/access/user_accounts.h"
+#include "orvihttp/config/server_keys.h"
 #include "orvihttp/ui/directory_page_model.h"
+#include "orvihttp/ui/permissions_dialog_win32.h"
 #include "orvihttp/ui/plugin_resources.h"
 #include "orvihttp/ui/settings_window_ids.h"
 #include "orvihttp/ui/ui_module_win32.h"
@@ -151,11 +155,46 @@ const VirtualFolder& DirectoryPage::workingTree() const {
   return model_ ? model_->workingTree() : kEmpty;
 }
 
+const FolderRightsTable& DirectoryPage::workingRights() const {
+  static const FolderRightsTable kNone;
+  return model_ ? model_->workingRights() : kNone;
+}
+
+bool DirectoryPage::rightsChanged() const {
+  return model_ && model_->rightsChanged();
+}
+
+void DirectoryPage::RightsApplied() {
+  if (model_) model_->RightsApplied();
+}
+
 void DirectoryPage::OnCreate() {
   items_ = std::make_unique<TreeControlItems>(GetDlgItem(window_, IDC_DIRECTORY_TREE));
   model_ = std::make_unique<DirectoryPageModel>(
       *items_, [this] { markChanged_(); }, [this](const std::string& text) { ShowError(text); });
   model_->Load(directory_.CopyTree());
+  FolderRightsTable rights;
+  std::vector<std::string> problems;
+  if (rights.Load(JoinPath(GetSetting(kInstallPath), kRightsFileName), &problems)) {
+    model_->LoadRights(std::move(rights));
+  } else {
+    rightsLoadError_ = "The rights file cannot be read: " +
+                       (problems.empty() ? std::string(kRightsFileName) : problems.front());
+  }
+  EnablePermissions();
+}
+
+void DirectoryPage::OnNotify(NMHDR* header) {
+  // The tree may speak either character set, depending on how it asked.
+  if (header->idFrom == IDC_DIRECTORY_TREE &&
+      (header->code == TVN_SELCHANGEDA || header->code == TVN_SELCHANGEDW)) {
+    EnablePermissions();
+  }
+}
+
+void DirectoryPage::EnablePermissions() {
+  EnableWindow(GetDlgItem(window_, IDC_DIRECTORY_PERMISSIONS),
+               model_ && model_->FolderPathOf(Selected()).has_value());
 }
 
 void DirectoryPage::OnCommand(int id, int code) {
@@ -175,6 +214,9 @@ void DirectoryPage::OnCommand(int id, int code) {
       break;
     case IDC_DIRECTORY_CLEAR:
       model_->ClearAll();
+      break;
+    case IDC_DIRECTORY_PERMISSIONS:
+      EditPermissions();
       break;
     default:
       break;
@@ -214,6 +256,25 @@ void DirectoryPage::CreateFolder() {
       PromptForText(window_, "New directory", "Directory name:", IDC_NEW_DIRECTORY_FIELD);
   if (Thread::CurrentStopRequested()) return;
   model_->CreateFolder(Selected(), name);
+}
+
+void DirectoryPage::EditPermissions() {
+  const std::optional<std::string> folder = model_->FolderPathOf(Selected());
+  if (!folder) return;
+  if (!rightsLoadError_.empty()) {
+    ShowError(rightsLoadError_);
+    return;
+  }
+  // The names a rule may give: the accounts as saved now.
+  UserAccounts accounts;
+  accounts.Load(JoinPath(GetSetting(kInstallPath), kUsersFileName), nullptr);
+  PermissionChoices choices = PermissionChoicesOf(model_->workingRights(), *folder);
+  if (!ShowPermissionsDialog(GetAncestor(window_, GA_ROOT), model_->workingRights(), *folder,
+                             accounts.Names(), choices) ||
+      Thread::CurrentStopRequested()) {
+    return;
+  }
+  model_->StorePermissions(*folder, choices);
 }
 
 void DirectoryPage::ShowError(const std::string& text) {

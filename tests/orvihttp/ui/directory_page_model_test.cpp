@@ -268,4 +268,56 @@ TEST(DirectoryPageModel, ImportFillsTheSelectedFolderAndTheDisplayAlike) {
   EXPECT_EQ(page.items.Shown(), shown);
 }
 
+RightHolders OnlyAlice() {
+  return RightHolders{RightHolders::Kind::Names, {"alice"}};
+}
+
+TEST(DirectoryPageModel, PermissionsAreKeptPerFolderAndGoWithARemovedFolder) {
+  Page page;
+  VirtualFolder tree;
+  tree.AddFolder("docs");
+  tree.FindFolder("docs")->AddFolder("old");
+  tree.AddFolder("pub");
+  tree.AddFile("a.txt", "/r/a.txt");
+  page.model.Load(tree);
+  FolderRightsTable loaded;
+  loaded.Set("/pub", FolderRight::Upload, RightHolders{RightHolders::Kind::Accounts, {}});
+  page.model.LoadRights(loaded);
+  EXPECT_FALSE(page.model.rightsChanged());
+
+  EXPECT_EQ(page.model.FolderPathOf(page.model.rootItem()), "/");
+  EXPECT_EQ(page.model.FolderPathOf(page.items.Find("/docs/old")), "/docs/old");
+  EXPECT_EQ(page.model.FolderPathOf(page.items.Find("/a.txt")), std::nullopt) << "a file";
+  EXPECT_EQ(page.model.FolderPathOf(0), std::nullopt) << "nothing selected";
+
+  // The same rules again change nothing.
+  page.model.StorePermissions("/pub", PermissionChoicesOf(loaded, "/pub"));
+  EXPECT_FALSE(page.model.rightsChanged());
+  EXPECT_EQ(page.changes, 0);
+
+  PermissionChoices seeAlice;
+  seeAlice.rows[0] = {PermissionChoice::OnlyNames, "alice"};
+  page.model.StorePermissions("/docs/old", seeAlice);
+  page.model.StorePermissions("/", seeAlice);
+  EXPECT_TRUE(page.model.rightsChanged());
+  EXPECT_EQ(page.changes, 2);
+  EXPECT_EQ(page.model.workingRights().Own("/docs/old", FolderRight::See), OnlyAlice());
+  page.model.RightsApplied();
+  EXPECT_FALSE(page.model.rightsChanged());
+
+  // A removed folder takes the rules below it along; the others stay.
+  page.model.Remove(page.items.Find("/docs"));
+  EXPECT_TRUE(page.model.rightsChanged());
+  EXPECT_EQ(page.model.workingRights().Folders(), (Lines{"/", "/pub"}));
+  page.model.RightsApplied();
+  // A removed file leaves the rights alone.
+  page.model.Remove(page.items.Find("/a.txt"));
+  EXPECT_FALSE(page.model.rightsChanged());
+  // Clearing the tree keeps only the root's own rules.
+  page.model.ClearAll();
+  EXPECT_TRUE(page.model.rightsChanged());
+  EXPECT_EQ(page.model.workingRights().Folders(), (Lines{"/"}));
+  EXPECT_EQ(page.model.workingRights().Own("/", FolderRight::See), OnlyAlice());
+}
+
 }  // namespace
