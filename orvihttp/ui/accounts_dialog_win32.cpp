@@ -28,7 +28,7 @@ class TypedPassword {
   TypedPassword(const TypedPassword&) = delete;
   TypedPassword& operator=(const TypedPassword&) = delete;
 
-  const std::string& text() const { return text_; }
+  const std::string& Value() const { return text_; }
 
  private:
   std::string text_;
@@ -72,11 +72,11 @@ void Edit(HWND dialog, DialogState& state, int button) {
   std::string select;
   if (button == IDC_ACCOUNT_ADD) {
     select = ControlText(dialog, IDC_ACCOUNT_NAME, kFieldLimit);
-    outcome = state.model.Add(select, password.text(), again.text());
+    outcome = state.model.Add(select, password.Value(), again.Value());
     if (outcome.empty()) SetDlgItemTextA(dialog, IDC_ACCOUNT_NAME, "");
   } else if (button == IDC_ACCOUNT_SET_PASSWORD) {
     select = SelectedName(dialog);
-    outcome = state.model.SetPassword(select, password.text(), again.text());
+    outcome = state.model.SetPassword(select, password.Value(), again.Value());
   } else {
     outcome = state.model.Remove(SelectedName(dialog));
   }

@@ -210,6 +210,40 @@ void DirectoryPageModel::Remove(DirectoryItem selected) {
   items_.Delete(selected);
 }
 
+bool DirectoryPageModel::Rename(DirectoryItem selected, const std::string& name) {
+  if (selected == 0 || selected == root_ || name.empty()) return false;
+  const std::string label = items_.Label(selected);
+  if (name == label) return false;
+  const DirectoryItem parentItem = items_.Parent(selected);
+  VirtualFolder& parent = FolderOf(parentItem);
+  if (items_.Kind(selected) == DirectoryItemKind::Folder) {
+    VirtualFolder* folder = parent.FindFolder(label);
+    VirtualFolder* taken = parent.FindFolder(name);
+    if (!folder) return false;
+    if (taken && taken != folder) {
+      showError_(kFolderExistsText + name);
+      return false;
+    }
+    const std::string from = FolderPathOf(selected).value_or("/");
+    folder->name = name;
+    const std::string to = from.substr(0, from.rfind('/') + 1) + name;
+    EditRights([&](FolderRightsTable& rights) { rights.RenameFolder(from, to); });
+  } else {
+    VirtualFile* file = parent.FindFile(label);
+    VirtualFile* taken = parent.FindFile(name);
+    if (!file) return false;
+    if (taken && taken != file) {
+      showError_(kFileExistsText + name);
+      return false;
+    }
+    file->name = name;
+  }
+  markChanged_();
+  items_.SetLabel(selected, name);
+  items_.SortChildren(parentItem);
+  return true;
+}
+
 void DirectoryPageModel::ClearAll() {
   tree_.Clear();
   // The root stays, and so do its own rules.

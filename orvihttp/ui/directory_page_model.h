@@ -29,6 +29,7 @@ class DirectoryItems {
                                DirectoryItemKind kind, const std::string& realPath) = 0;
   // Deletes the item and every item below it.
   virtual void Delete(DirectoryItem item) = 0;
+  virtual void SetLabel(DirectoryItem item, const std::string& label) = 0;
   virtual DirectoryItem Parent(DirectoryItem item) const = 0;
   virtual std::vector<DirectoryItem> Children(DirectoryItem item) const = 0;
   virtual std::string Label(DirectoryItem item) const = 0;
@@ -88,6 +89,11 @@ class DirectoryPageModel {
   // An empty name does nothing.
   void CreateFolder(DirectoryItem selected, const std::string& name);
   void Remove(DirectoryItem selected);
+  // Gives the selected folder or file (not the root) a new name, in the tree
+  // and the display; a folder's rights go along with it. False when nothing
+  // changed: an empty or equal name, or one its folder already holds for an
+  // entry of that kind (then shown as an error).
+  bool Rename(DirectoryItem selected, const std::string& name);
   void ClearAll();
 
   DirectoryItem rootItem() const { return root_; }

@@ -82,6 +82,14 @@ class TreeControlItems final : public DirectoryItems {
 
   void Delete(DirectoryItem item) override { TreeView_DeleteItem(tree_, Handle(item)); }
 
+  void SetLabel(DirectoryItem item, const std::string& label) override {
+    TVITEMA change{};
+    change.mask = TVIF_TEXT;
+    change.hItem = Handle(item);
+    change.pszText = const_cast<char*>(label.c_str());
+    SendMessageA(tree_, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&change));
+  }
+
   DirectoryItem Parent(DirectoryItem item) const override {
     return reinterpret_cast<DirectoryItem>(TreeView_GetParent(tree_, Handle(item)));
   }
@@ -185,16 +193,51 @@ void DirectoryPage::OnCreate() {
 }
 
 void DirectoryPage::OnNotify(NMHDR* header) {
+  if (header->idFrom != IDC_DIRECTORY_TREE || !model_) return;
   // The tree may speak either character set, depending on how it asked.
-  if (header->idFrom == IDC_DIRECTORY_TREE &&
-      (header->code == TVN_SELCHANGEDA || header->code == TVN_SELCHANGEDW)) {
-    EnablePermissions();
+  switch (header->code) {
+    case TVN_SELCHANGEDA:
+    case TVN_SELCHANGEDW:
+      EnablePermissions();
+      break;
+    case TVN_BEGINLABELEDITA:
+    case TVN_BEGINLABELEDITW: {
+      // The root keeps its name: a true answer stops the edit.
+      const auto* edit = reinterpret_cast<NMTVDISPINFOA*>(header);
+      const bool root = reinterpret_cast<uintptr_t>(edit->item.hItem) == model_->rootItem();
+      SetWindowLongPtrA(window_, DWLP_MSGRESULT, root ? TRUE : FALSE);
+      break;
+    }
+    case TVN_ENDLABELEDITA:
+      if (const char* text = reinterpret_cast<NMTVDISPINFOA*>(header)->item.pszText) {
+        RenameItem(reinterpret_cast<NMTVDISPINFOA*>(header)->item.hItem, text);
+      }
+      break;
+    case TVN_ENDLABELEDITW:
+      if (const wchar_t* text = reinterpret_cast<NMTVDISPINFOW*>(header)->item.pszText) {
+        char narrow[kLabelLimit] = {};
+        WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, kLabelLimit, nullptr, nullptr);
+        RenameItem(reinterpret_cast<NMTVDISPINFOW*>(header)->item.hItem, narrow);
+      }
+      break;
+    default:
+      break;
   }
 }
 
+void DirectoryPage::RenameItem(HTREEITEM item, const std::string& name) {
+  // The model sets the label itself when it takes the name, so the tree is
+  // told to keep the old one in every case.
+  model_->Rename(reinterpret_cast<uintptr_t>(item), name);
+  SetWindowLongPtrA(window_, DWLP_MSGRESULT, FALSE);
+}
+
 void DirectoryPage::EnablePermissions() {
+  const uintptr_t selected = Selected();
   EnableWindow(GetDlgItem(window_, IDC_DIRECTORY_PERMISSIONS),
-               model_ && model_->FolderPathOf(Selected()).has_value());
+               model_ && model_->FolderPathOf(selected).has_value());
+  EnableWindow(GetDlgItem(window_, IDC_DIRECTORY_RENAME),
+               model_ && selected != 0 && selected != model_->rootItem());
 }
 
 void DirectoryPage::OnCommand(int id, int code) {
@@ -217,6 +260,14 @@ void DirectoryPage::OnCommand(int id, int code) {
       break;
     case IDC_DIRECTORY_PERMISSIONS:
       EditPermissions();
+      break;
+    case IDC_DIRECTORY_RENAME:
+      // The tree's own label editing; its end comes back through OnNotify.
+      if (HTREEITEM item = reinterpret_cast<HTREEITEM>(Selected())) {
+        SetFocus(GetDlgItem(window_, IDC_DIRECTORY_TREE));
+        SendDlgItemMessageA(window_, IDC_DIRECTORY_TREE, TVM_EDITLABELA, 0,
+                            reinterpret_cast<LPARAM>(item));
+      }
       break;
     default:
       break;

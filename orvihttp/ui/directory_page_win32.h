@@ -40,6 +40,7 @@ class DirectoryPage final : public PageWindow {
   void CreateFolder();
   void EditPermissions();
   void EnablePermissions();
+  void RenameItem(HTREEITEM item, const std::string& name);
   void ShowError(const std::string& text);
   uintptr_t Selected() const;
 

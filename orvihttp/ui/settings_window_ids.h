@@ -101,6 +101,7 @@
 // The Directory page's Permissions button and its dialog: a label, a choice
 // and a names field per right, in the order see, upload, delete.
 #define IDC_DIRECTORY_PERMISSIONS 1800
+#define IDC_DIRECTORY_RENAME 1801
 #define IDC_PERMISSION_LABEL_FIRST 1810
 #define IDC_PERMISSION_CHOICE_FIRST 1820
 #define IDC_PERMISSION_NAMES_FIRST 1830

@@ -55,9 +55,9 @@ void Choose(HWND dialog, int id, int line) {
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-std::string StatusCode(int port, const std::string& headers) {
-  const std::string response = Exchange(
-      port, "GET /docs/a.txt HTTP/1.1\r\nHost: x\r\n" + headers + "Connection: close\r\n\r\n");
+std::string StatusCode(int port, const std::string& headers, const std::string& path = "/docs") {
+  const std::string response = Exchange(port, "GET " + path + "/a.txt HTTP/1.1\r\nHost: x\r\n" +
+                                                  headers + "Connection: close\r\n\r\n");
   return response.substr(0, 12);
 }
 
@@ -96,7 +96,7 @@ TEST(AccessSettings, AnAccountAndAFolderPermissionMadeInTheWindowCloseTheFolder)
   PostClick(settings, IDC_ACCOUNTS_BUTTON);
   HWND accounts = WaitForDialog("Accounts");
   ASSERT_NE(accounts, nullptr);
-  SetWindowPos(accounts, HWND_TOP, 650, 20, 0, 0, SWP_NOSIZE);
+  SetWindowPos(accounts, HWND_TOP, 20, 520, 0, 0, SWP_NOSIZE);
   EXPECT_TRUE(Lines(accounts, IDC_ACCOUNT_LIST).empty());
   SetDlgItemTextA(accounts, IDC_ACCOUNT_NAME, "alice");
   SetDlgItemTextA(accounts, IDC_ACCOUNT_PASSWORD, "wonder land");
@@ -132,7 +132,7 @@ TEST(AccessSettings, AnAccountAndAFolderPermissionMadeInTheWindowCloseTheFolder)
   PostClick(directory, IDC_DIRECTORY_PERMISSIONS);
   HWND permissions = WaitForDialog("Permissions of /docs");
   ASSERT_NE(permissions, nullptr);
-  SetWindowPos(permissions, HWND_TOP, 650, 20, 0, 0, SWP_NOSIZE);
+  SetWindowPos(permissions, HWND_TOP, 20, 520, 0, 0, SWP_NOSIZE);
   EXPECT_EQ(Text(permissions, IDC_PERMISSION_LABEL_FIRST), "Who may see and download");
   EXPECT_EQ(Text(permissions, IDC_PERMISSION_CHOICE_FIRST),
             "Inherited (everyone, as with no rule)");
@@ -159,6 +159,19 @@ TEST(AccessSettings, AnAccountAndAFolderPermissionMadeInTheWindowCloseTheFolder)
   EXPECT_EQ(StatusCode(port, ""), "HTTP/1.1 401");
   EXPECT_EQ(StatusCode(port, "Authorization: Basic " + EncodeBase64("alice:wonder land") + "\r\n"),
             "HTTP/1.1 200");
+
+  // A renamed folder keeps its permission.
+  ASSERT_TRUE(Enabled(directory, IDC_DIRECTORY_RENAME));
+  PostClick(directory, IDC_DIRECTORY_RENAME);
+  HWND edit = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (edit = TreeView_GetEditControl(tree)) != nullptr; }, 3000));
+  SetWindowTextA(edit, "papers");
+  SendMessageA(tree, TVM_ENDEDITLABELNOW, FALSE, 0);
+  EXPECT_NE(ChildNamed(tree, TreeView_GetRoot(tree), "papers"), nullptr);
+  Click(window, IDC_APPLY);
+  EXPECT_NE(server.ReadFile("OrviHTTP.rights").find("/papers\tsee=alice"), std::string::npos)
+      << server.ReadFile("OrviHTTP.rights");
+  EXPECT_EQ(StatusCode(port, "", "/papers"), "HTTP/1.1 401");
 
   Click(window, IDOK);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(window); }, 5000));
