@@ -5,6 +5,7 @@
 #include "foundation/settings.h"
 #include "orvihttp/config/install_files.h"
 #include "orvihttp/config/server_keys.h"
+#include "orvihttp/http/access_rules.h"
 
 void ApplyChanges(VirtualDirectory& directory, const WorkingSettings& workingSettings,
                   const VirtualFolder& workingTree) {
@@ -25,4 +26,14 @@ void ApplyChanges(VirtualDirectory& directory, const WorkingSettings& workingSet
   const std::string folder = GetSetting(kInstallPath);
   WriteFileText(JoinPath(folder, kIniFileName), SaveSettingsText());
   directory.SaveTree(JoinPath(folder, kDirFileName));
+}
+
+std::string ApplyRightsChanges(Server& server, const FolderRightsTable& rights) {
+  const std::string folder = GetSetting(kInstallPath);
+  std::string error;
+  if (!rights.Save(JoinPath(folder, kRightsFileName), &error)) {
+    return error.empty() ? std::string("The rights file cannot be written.") : error;
+  }
+  LoadAccessRules(server, folder);
+  return "";
 }

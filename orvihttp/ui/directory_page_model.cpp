@@ -66,6 +66,34 @@ void DirectoryPageModel::Load(const VirtualFolder& tree) {
   Rebuild();
 }
 
+void DirectoryPageModel::LoadRights(FolderRightsTable rights) {
+  rights_ = std::move(rights);
+  rightsChanged_ = false;
+}
+
+void DirectoryPageModel::EditRights(const std::function<void(FolderRightsTable&)>& edit) {
+  const std::string before = rights_.Serialize();
+  edit(rights_);
+  if (rights_.Serialize() == before) return;
+  rightsChanged_ = true;
+  markChanged_();
+}
+
+std::optional<std::string> DirectoryPageModel::FolderPathOf(DirectoryItem item) const {
+  if (item == 0 || items_.Kind(item) != DirectoryItemKind::Folder) return std::nullopt;
+  std::string path;
+  for (DirectoryItem at = item; at != 0 && at != root_; at = items_.Parent(at)) {
+    path = "/" + items_.Label(at) + path;
+  }
+  return path.empty() ? "/" : path;
+}
+
+void DirectoryPageModel::StorePermissions(const std::string& folderPath,
+                                          const PermissionChoices& choices) {
+  EditRights(
+      [&](FolderRightsTable& rights) { StorePermissionChoices(choices, rights, folderPath); });
+}
+
 void DirectoryPageModel::Rebuild() {
   items_.DeleteAll();
   root_ = items_.Insert(0, "/", DirectoryItemKind::Folder, "");
@@ -172,7 +200,9 @@ void DirectoryPageModel::Remove(DirectoryItem selected) {
   VirtualFolder& parent = FolderOf(items_.Parent(selected));
   const std::string label = items_.Label(selected);
   if (items_.Kind(selected) == DirectoryItemKind::Folder) {
+    const std::string path = FolderPathOf(selected).value_or("/");
     EraseFirstNamed(parent.subfolders, label);
+    EditRights([&](FolderRightsTable& rights) { rights.RemoveFolder(path); });
   } else {
     EraseFirstNamed(parent.files, label);
   }
@@ -180,8 +210,48 @@ void DirectoryPageModel::Remove(DirectoryItem selected) {
   items_.Delete(selected);
 }
 
+bool DirectoryPageModel::Rename(DirectoryItem selected, const std::string& name) {
+  if (selected == 0 || selected == root_ || name.empty()) return false;
+  const std::string label = items_.Label(selected);
+  if (name == label) return false;
+  const DirectoryItem parentItem = items_.Parent(selected);
+  VirtualFolder& parent = FolderOf(parentItem);
+  if (items_.Kind(selected) == DirectoryItemKind::Folder) {
+    VirtualFolder* folder = parent.FindFolder(label);
+    VirtualFolder* taken = parent.FindFolder(name);
+    if (!folder) return false;
+    if (taken && taken != folder) {
+      showError_(kFolderExistsText + name);
+      return false;
+    }
+    const std::string from = FolderPathOf(selected).value_or("/");
+    folder->name = name;
+    const std::string to = from.substr(0, from.rfind('/') + 1) + name;
+    EditRights([&](FolderRightsTable& rights) { rights.RenameFolder(from, to); });
+  } else {
+    VirtualFile* file = parent.FindFile(label);
+    VirtualFile* taken = parent.FindFile(name);
+    if (!file) return false;
+    if (taken && taken != file) {
+      showError_(kFileExistsText + name);
+      return false;
+    }
+    file->name = name;
+  }
+  markChanged_();
+  items_.SetLabel(selected, name);
+  items_.SortChildren(parentItem);
+  return true;
+}
+
 void DirectoryPageModel::ClearAll() {
   tree_.Clear();
+  // The root stays, and so do its own rules.
+  EditRights([](FolderRightsTable& rights) {
+    for (const std::string& folder : rights.Folders()) {
+      if (folder != "/") rights.RemoveFolder(folder);
+    }
+  });
   Rebuild();
   markChanged_();
 }

@@ -2,11 +2,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "orvihttp/access/folder_rights.h"
 #include "orvihttp/content/virtual_directory.h"
+#include "orvihttp/ui/permissions_dialog_model.h"
 
 // What the Directory page does to its working copy of the tree and to the
 // tree display, apart from the drawing. The display is reached through
@@ -26,6 +29,7 @@ class DirectoryItems {
                                DirectoryItemKind kind, const std::string& realPath) = 0;
   // Deletes the item and every item below it.
   virtual void Delete(DirectoryItem item) = 0;
+  virtual void SetLabel(DirectoryItem item, const std::string& label) = 0;
   virtual DirectoryItem Parent(DirectoryItem item) const = 0;
   virtual std::vector<DirectoryItem> Children(DirectoryItem item) const = 0;
   virtual std::string Label(DirectoryItem item) const = 0;
@@ -59,6 +63,19 @@ class DirectoryPageModel {
                      std::function<void(const std::string&)> showError);
 
   const VirtualFolder& workingTree() const { return tree_; }
+  // The working copy of the folder rights, kept beside the tree: removing a
+  // folder drops its rules. rightsChanged() tells whether OK or Apply has
+  // anything to write, so an untouched page leaves the rights file alone.
+  const FolderRightsTable& workingRights() const { return rights_; }
+  bool rightsChanged() const { return rightsChanged_; }
+  void LoadRights(FolderRightsTable rights);
+  // After OK or Apply wrote the rights.
+  void RightsApplied() { rightsChanged_ = false; }
+  // The virtual path of a folder item ("/" for the root item, "/a/b" below
+  // it); nothing for a file item or no item.
+  std::optional<std::string> FolderPathOf(DirectoryItem item) const;
+  // What the Permissions dialog chose for the folder at `folderPath`.
+  void StorePermissions(const std::string& folderPath, const PermissionChoices& choices);
 
   // Takes a copy of a tree and shows it whole.
   void Load(const VirtualFolder& tree);
@@ -72,12 +89,19 @@ class DirectoryPageModel {
   // An empty name does nothing.
   void CreateFolder(DirectoryItem selected, const std::string& name);
   void Remove(DirectoryItem selected);
+  // Gives the selected folder or file (not the root) a new name, in the tree
+  // and the display; a folder's rights go along with it. False when nothing
+  // changed: an empty or equal name, or one its folder already holds for an
+  // entry of that kind (then shown as an error).
+  bool Rename(DirectoryItem selected, const std::string& name);
   void ClearAll();
 
   DirectoryItem rootItem() const { return root_; }
 
  private:
   void Rebuild();
+  // Runs an edit of the rights and notes whether it changed them.
+  void EditRights(const std::function<void(FolderRightsTable&)>& edit);
   void InsertContents(DirectoryItem item, const VirtualFolder& folder);
   // The folder item that edits of `selected` go to: the item itself, the
   // parent of a file item, the root item when nothing is selected.
@@ -89,5 +113,7 @@ class DirectoryPageModel {
   std::function<void()> markChanged_;
   std::function<void(const std::string&)> showError_;
   VirtualFolder tree_;
+  FolderRightsTable rights_;
+  bool rightsChanged_ = false;
   DirectoryItem root_ = 0;
 };

@@ -8,8 +8,12 @@
 
 #include "desktop/dialog_helpers.h"
 #include "foundation/paths.h"
+#include "foundation/setting_key.h"
 #include "foundation/thread.h"
+#include "orvihttp/access/user_accounts.h"
+#include "orvihttp/config/server_keys.h"
 #include "orvihttp/ui/directory_page_model.h"
+#include "orvihttp/ui/permissions_dialog_win32.h"
 #include "orvihttp/ui/plugin_resources.h"
 #include "orvihttp/ui/settings_window_ids.h"
 #include "orvihttp/ui/ui_module_win32.h"
@@ -77,6 +81,14 @@ class TreeControlItems final : public DirectoryItems {
   }
 
   void Delete(DirectoryItem item) override { TreeView_DeleteItem(tree_, Handle(item)); }
+
+  void SetLabel(DirectoryItem item, const std::string& label) override {
+    TVITEMA change{};
+    change.mask = TVIF_TEXT;
+    change.hItem = Handle(item);
+    change.pszText = const_cast<char*>(label.c_str());
+    SendMessageA(tree_, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&change));
+  }
 
   DirectoryItem Parent(DirectoryItem item) const override {
     return reinterpret_cast<DirectoryItem>(TreeView_GetParent(tree_, Handle(item)));
@@ -151,11 +163,81 @@ const VirtualFolder& DirectoryPage::workingTree() const {
   return model_ ? model_->workingTree() : kEmpty;
 }
 
+const FolderRightsTable& DirectoryPage::workingRights() const {
+  static const FolderRightsTable kNone;
+  return model_ ? model_->workingRights() : kNone;
+}
+
+bool DirectoryPage::rightsChanged() const {
+  return model_ && model_->rightsChanged();
+}
+
+void DirectoryPage::RightsApplied() {
+  if (model_) model_->RightsApplied();
+}
+
 void DirectoryPage::OnCreate() {
   items_ = std::make_unique<TreeControlItems>(GetDlgItem(window_, IDC_DIRECTORY_TREE));
   model_ = std::make_unique<DirectoryPageModel>(
       *items_, [this] { markChanged_(); }, [this](const std::string& text) { ShowError(text); });
   model_->Load(directory_.CopyTree());
+  FolderRightsTable rights;
+  std::vector<std::string> problems;
+  if (rights.Load(JoinPath(GetSetting(kInstallPath), kRightsFileName), &problems)) {
+    model_->LoadRights(std::move(rights));
+  } else {
+    rightsLoadError_ = "The rights file cannot be read: " +
+                       (problems.empty() ? std::string(kRightsFileName) : problems.front());
+  }
+  EnablePermissions();
+}
+
+void DirectoryPage::OnNotify(NMHDR* header) {
+  if (header->idFrom != IDC_DIRECTORY_TREE || !model_) return;
+  // The tree may speak either character set, depending on how it asked.
+  switch (header->code) {
+    case TVN_SELCHANGEDA:
+    case TVN_SELCHANGEDW:
+      EnablePermissions();
+      break;
+    case TVN_BEGINLABELEDITA:
+    case TVN_BEGINLABELEDITW: {
+      // The root keeps its name: a true answer stops the edit.
+      const auto* edit = reinterpret_cast<NMTVDISPINFOA*>(header);
+      const bool root = reinterpret_cast<uintptr_t>(edit->item.hItem) == model_->rootItem();
+      SetWindowLongPtrA(window_, DWLP_MSGRESULT, root ? TRUE : FALSE);
+      break;
+    }
+    case TVN_ENDLABELEDITA:
+      if (const char* text = reinterpret_cast<NMTVDISPINFOA*>(header)->item.pszText) {
+        RenameItem(reinterpret_cast<NMTVDISPINFOA*>(header)->item.hItem, text);
+      }
+      break;
+    case TVN_ENDLABELEDITW:
+      if (const wchar_t* text = reinterpret_cast<NMTVDISPINFOW*>(header)->item.pszText) {
+        char narrow[kLabelLimit] = {};
+        WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, kLabelLimit, nullptr, nullptr);
+        RenameItem(reinterpret_cast<NMTVDISPINFOW*>(header)->item.hItem, narrow);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void DirectoryPage::RenameItem(HTREEITEM item, const std::string& name) {
+  // The model sets the label itself when it takes the name, so the tree is
+  // told to keep the old one in every case.
+  model_->Rename(reinterpret_cast<uintptr_t>(item), name);
+  SetWindowLongPtrA(window_, DWLP_MSGRESULT, FALSE);
+}
+
+void DirectoryPage::EnablePermissions() {
+  const uintptr_t selected = Selected();
+  EnableWindow(GetDlgItem(window_, IDC_DIRECTORY_PERMISSIONS),
+               model_ && model_->FolderPathOf(selected).has_value());
+  EnableWindow(GetDlgItem(window_, IDC_DIRECTORY_RENAME),
+               model_ && selected != 0 && selected != model_->rootItem());
 }
 
 void DirectoryPage::OnCommand(int id, int code) {
@@ -175,6 +257,17 @@ void DirectoryPage::OnCommand(int id, int code) {
       break;
     case IDC_DIRECTORY_CLEAR:
       model_->ClearAll();
+      break;
+    case IDC_DIRECTORY_PERMISSIONS:
+      EditPermissions();
+      break;
+    case IDC_DIRECTORY_RENAME:
+      // The tree's own label editing; its end comes back through OnNotify.
+      if (HTREEITEM item = reinterpret_cast<HTREEITEM>(Selected())) {
+        SetFocus(GetDlgItem(window_, IDC_DIRECTORY_TREE));
+        SendDlgItemMessageA(window_, IDC_DIRECTORY_TREE, TVM_EDITLABELA, 0,
+                            reinterpret_cast<LPARAM>(item));
+      }
       break;
     default:
       break;
@@ -214,6 +307,25 @@ void DirectoryPage::CreateFolder() {
       PromptForText(window_, "New directory", "Directory name:", IDC_NEW_DIRECTORY_FIELD);
   if (Thread::CurrentStopRequested()) return;
   model_->CreateFolder(Selected(), name);
+}
+
+void DirectoryPage::EditPermissions() {
+  const std::optional<std::string> folder = model_->FolderPathOf(Selected());
+  if (!folder) return;
+  if (!rightsLoadError_.empty()) {
+    ShowError(rightsLoadError_);
+    return;
+  }
+  // The names a rule may give: the accounts as saved now.
+  UserAccounts accounts;
+  accounts.Load(JoinPath(GetSetting(kInstallPath), kUsersFileName), nullptr);
+  PermissionChoices choices = PermissionChoicesOf(model_->workingRights(), *folder);
+  if (!ShowPermissionsDialog(GetAncestor(window_, GA_ROOT), model_->workingRights(), *folder,
+                             accounts.Names(), choices) ||
+      Thread::CurrentStopRequested()) {
+    return;
+  }
+  model_->StorePermissions(*folder, choices);
 }
 
 void DirectoryPage::ShowError(const std::string& text) {

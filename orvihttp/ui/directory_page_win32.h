@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "orvihttp/access/folder_rights.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/ui/page_window_win32.h"
 
@@ -23,14 +24,23 @@ class DirectoryPage final : public PageWindow {
   ~DirectoryPage() override;
 
   const VirtualFolder& workingTree() const;
+  // The working copy of the folder rights, and whether it differs from the
+  // file's; RightsApplied after OK or Apply wrote it.
+  const FolderRightsTable& workingRights() const;
+  bool rightsChanged() const;
+  void RightsApplied();
 
  private:
   void OnCreate() override;
   void OnCommand(int id, int code) override;
+  void OnNotify(NMHDR* header) override;
 
   void AddFiles();
   void ImportFolder();
   void CreateFolder();
+  void EditPermissions();
+  void EnablePermissions();
+  void RenameItem(HTREEITEM item, const std::string& name);
   void ShowError(const std::string& text);
   uintptr_t Selected() const;
 
@@ -38,4 +48,7 @@ class DirectoryPage final : public PageWindow {
   std::function<void()> markChanged_;
   std::unique_ptr<TreeControlItems> items_;
   std::unique_ptr<DirectoryPageModel> model_;
+  // Why the rights file could not be read, when it could not: the page then
+  // refuses to edit rights rather than write over the file's.
+  std::string rightsLoadError_;
 };

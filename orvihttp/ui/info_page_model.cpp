@@ -54,6 +54,14 @@ std::string TotalBandwidthText(const std::vector<ClientInfo>& clients) {
   return RateText(total);
 }
 
+std::string LockedOutText(const std::vector<std::string>& addresses) {
+  std::string text;
+  for (const std::string& address : addresses) {
+    text += (text.empty() ? "Locked out of sign-in: " : ", ") + address;
+  }
+  return text;
+}
+
 std::string KickQuestion(const std::string& address) {
   return "Really kick client '" + address + "'?";
 }

@@ -41,6 +41,11 @@ ServerActivity ServerActivityOf(bool listening, int64_t startTime, int64_t now);
 // The rate text of the sum of every connection's rate (wrapping at 2^32).
 std::string TotalBandwidthText(const std::vector<ClientInfo>& clients);
 
+// The line naming the addresses that guessed wrong too often and may not
+// sign in for a while: "Locked out of sign-in: 10.0.0.5, 10.0.0.9"; "" when
+// none is.
+std::string LockedOutText(const std::vector<std::string>& addresses);
+
 // The questions asked before a kick and a ban.
 std::string KickQuestion(const std::string& address);
 std::string BanQuestion(const std::string& address);

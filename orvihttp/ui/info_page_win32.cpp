@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "foundation/clock.h"
 #include "foundation/setting_key.h"
 #include "foundation/thread.h"
 #include "orvihttp/config/product_identity.h"
@@ -123,6 +124,7 @@ void InfoPage::RefreshDetails() {
   EnableWindow(GetDlgItem(window_, IDC_START_SERVER), server.startEnabled);
   EnableWindow(GetDlgItem(window_, IDC_STOP_SERVER), server.stopEnabled);
   ShowText(window_, IDC_TOTAL_BANDWIDTH, TotalBandwidthText(clients));
+  ShowText(window_, IDC_LOCKED_OUT, LockedOutText(server_.access().LockedOutAddresses(NowMs())));
 }
 
 void InfoPage::Kick() {

@@ -9,6 +9,7 @@
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/ip_blacklist.h"
+#include "orvihttp/ui/accounts_dialog_win32.h"
 #include "orvihttp/ui/activity_text.h"
 #include "orvihttp/ui/https_dialog_win32.h"
 #include "orvihttp/ui/plugin_resources.h"
@@ -29,8 +30,8 @@ bool Checked(HWND page, int id) {
 
 }  // namespace
 
-SettingsPage::SettingsPage(IpBlacklist& blacklist, std::function<void(bool)> markChanged)
-    : blacklist_(blacklist), markChanged_(std::move(markChanged)) {}
+SettingsPage::SettingsPage(Server& server, std::function<void(bool)> markChanged)
+    : server_(server), blacklist_(server.blacklist()), markChanged_(std::move(markChanged)) {}
 
 SettingsPage::~SettingsPage() = default;
 
@@ -101,6 +102,9 @@ void SettingsPage::OnCommand(int id, int code) {
     case IDC_HTTPS_BUTTON:
       if (code == BN_CLICKED) ChooseHttps();
       break;
+    case IDC_ACCOUNTS_BUTTON:
+      if (code == BN_CLICKED) EditAccounts();
+      break;
     case IDC_BLACKLIST_ADD:
       if (code == BN_CLICKED) AddToBlacklist();
       break;
@@ -131,6 +135,12 @@ void SettingsPage::ChooseHttps() {
   HttpsChoices choices = HttpsChoicesOf(working_);
   if (!ShowHttpsDialog(GetAncestor(window_, GA_ROOT), choices, GetSetting(kInstallPath))) return;
   if (StoreHttpsChoices(choices, working_)) markChanged_(true);
+}
+
+void SettingsPage::EditAccounts() {
+  // The accounts are saved by the dialog's own OK, not by Apply: nothing here
+  // to mark changed.
+  ShowAccountsDialog(GetAncestor(window_, GA_ROOT), server_, GetSetting(kInstallPath));
 }
 
 void SettingsPage::ChooseLogFile() {

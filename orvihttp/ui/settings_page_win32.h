@@ -4,18 +4,18 @@
 
 #include <functional>
 
-#include "orvihttp/http/ip_blacklist.h"
+#include "orvihttp/http/server.h"
 #include "orvihttp/ui/page_window_win32.h"
 #include "orvihttp/ui/working_settings.h"
 
 // The "Settings" page: edits a private copy of the configuration, which
 // reaches the server through OK or Apply, and the live IP blacklist, which
-// changes at once.
+// changes at once; the accounts too change at once, through their dialog.
 class SettingsPage final : public PageWindow {
  public:
   // `markChanged(true)` after an edit enables Apply; `markChanged(false)`
   // once the controls are filled disables it again.
-  SettingsPage(IpBlacklist& blacklist, std::function<void(bool)> markChanged);
+  SettingsPage(Server& server, std::function<void(bool)> markChanged);
   ~SettingsPage() override;
 
   const WorkingSettings& workingSettings() const { return working_; }
@@ -29,12 +29,14 @@ class SettingsPage final : public PageWindow {
   void CheckClicked(int id, const BoolKey& key);
   void PathChanged(int id, const StringKey& key);
   void ChooseHttps();
+  void EditAccounts();
   void ChooseLogFile();
   void ChoosePhpFolder();
   void AddToBlacklist();
   void RemoveFromBlacklist();
   void RefreshBlacklist();
 
+  Server& server_;
   IpBlacklist& blacklist_;
   std::function<void(bool)> markChanged_;
   WorkingSettings working_;

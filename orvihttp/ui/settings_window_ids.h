@@ -10,6 +10,8 @@
 #define IDD_DIRECTORY_PAGE 304
 #define IDD_STATISTICS_PAGE 305
 #define IDD_HTTPS_DIALOG 306
+#define IDD_ACCOUNTS_DIALOG 307
+#define IDD_PERMISSIONS_DIALOG 308
 // Log page template.
 #define IDD_LOG_PAGE 1500
 
@@ -84,6 +86,29 @@
 #define IDC_REDIRECT_TO_HTTPS 1607
 #define IDC_CERTIFICATE_INFO 1608
 #define IDC_SERVER_ADDRESSES 1609
+
+// The Settings page's Accounts button and its dialog.
+#define IDC_ACCOUNTS_BUTTON 1700
+#define IDC_ACCOUNT_LIST 1701
+#define IDC_ACCOUNT_NAME 1702
+#define IDC_ACCOUNT_PASSWORD 1703
+#define IDC_ACCOUNT_PASSWORD_AGAIN 1704
+#define IDC_ACCOUNT_ADD 1705
+#define IDC_ACCOUNT_SET_PASSWORD 1706
+#define IDC_ACCOUNT_REMOVE 1707
+#define IDC_ACCOUNT_MESSAGE 1708
+
+// The Directory page's Permissions button and its dialog: a label, a choice
+// and a names field per right, in the order see, upload, delete.
+#define IDC_DIRECTORY_PERMISSIONS 1800
+#define IDC_DIRECTORY_RENAME 1801
+#define IDC_PERMISSION_LABEL_FIRST 1810
+#define IDC_PERMISSION_CHOICE_FIRST 1820
+#define IDC_PERMISSION_NAMES_FIRST 1830
+#define IDC_PERMISSIONS_MESSAGE 1840
+
+// The Info page's line about addresses locked out of signing in.
+#define IDC_LOCKED_OUT 1900
 
 // The field of the "Blacklist IP" prompt.
 #define IDC_BLACKLIST_FIELD 667

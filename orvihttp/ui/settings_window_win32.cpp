@@ -48,7 +48,7 @@ class SettingsWindow final : public SettingsWindowObject, private Thread {
         openHelp_(std::move(openHelp)),
         infoPage_(server),
         directoryPage_(server.directory(), [this] { MarkChanged(true); }),
-        settingsPage_(server.blacklist(), [this](bool changed) { MarkChanged(changed); }),
+        settingsPage_(server, [this](bool changed) { MarkChanged(changed); }),
         logPage_(server.logs().display) {
     // The window belongs on the desktop of the host's thread, which asks for
     // it. Windows gives a new thread its process's desktop anyway; Wine gives
@@ -260,6 +260,16 @@ void SettingsWindow::MarkChanged(bool changed) {
 
 void SettingsWindow::Apply() {
   ApplyChanges(server_.directory(), settingsPage_.workingSettings(), directoryPage_.workingTree());
+  // Only a changed table is written, so the rights file of an install that
+  // never set one does not appear, and a change the command-line tool made
+  // meanwhile is not written over.
+  if (!directoryPage_.rightsChanged()) return;
+  const std::string error = ApplyRightsChanges(server_, directoryPage_.workingRights());
+  if (error.empty()) {
+    directoryPage_.RightsApplied();
+  } else if (HWND dialog = window_.load()) {
+    MessageBoxA(dialog, error.c_str(), "Error", MB_OK | MB_ICONEXCLAMATION);
+  }
 }
 
 void SettingsWindow::Destroyed(HWND /*dialog*/) {

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "orvihttp/ui/settings_window_ids.h"
 #include "tests/orvihttp/http/http_test_client.h"
@@ -68,6 +69,9 @@ TEST(HttpsSettings, TheDialogTurnsHttpsOnAndShowsTheMadeCertificate) {
   EXPECT_NE(ini.find("HTTPS = Yes\r\n"), std::string::npos) << ini;
   EXPECT_NE(ini.find("HTTPSPort = " + std::to_string(httpsPort) + "\r\n"), std::string::npos);
   EXPECT_EQ(ini.find("RedirectToHTTPS"), std::string::npos) << "untouched keys stay out";
+  EXPECT_FALSE(IsFile(JoinPath(server.folder().path(), "OrviHTTP.rights")))
+      << "an install without rules gets no rights file";
+  EXPECT_FALSE(IsFile(JoinPath(server.folder().path(), "OrviHTTP.users")));
 
   // HTTPS starts with the server's next start.
   ASSERT_TRUE(GoToTab(window, 0));

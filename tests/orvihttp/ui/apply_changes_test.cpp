@@ -13,6 +13,7 @@
 #include "foundation/paths.h"
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
+#include "orvihttp/http/server.h"
 #include "orvihttp/plugin/server_configuration.h"
 #include "tests/support/test_support.h"
 
@@ -138,6 +139,26 @@ TEST(WorkingSettings, SetsCreateOrRetypeEntriesAsPersistentWithoutTouchingTheLiv
   EXPECT_EQ(GetSetting(kInstallPath), "/srv");
   EXPECT_FALSE(GetBool("Fresh"));
   DestroySettings();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ApplyChangesTest, ChangedRightsAreWrittenAndPutInForceAndNoneRemoveTheFile) {
+  Server server(CurrentServerSettings);
+  const std::string file = folder_.File("OrviHTTP.rights");
+  FolderRightsTable rights;
+  rights.Set("/docs", FolderRight::See, RightHolders{RightHolders::Kind::Accounts, {}});
+  EXPECT_EQ(ApplyRightsChanges(server, rights), "");
+  EXPECT_NE(ReadFileText(file, 0).find("/docs\tsee=accounts"), std::string::npos);
+  EXPECT_TRUE(server.access().Active());
+  EXPECT_FALSE(server.access().MaySee("/docs", ""));
+
+  EXPECT_EQ(ApplyRightsChanges(server, FolderRightsTable{}), "");
+  EXPECT_FALSE(IsFile(file));
+  EXPECT_FALSE(server.access().Active());
+  EXPECT_TRUE(server.access().MaySee("/docs", ""));
 }
 
 }  // namespace

@@ -34,6 +34,9 @@ class FakeItems final : public DirectoryItems {
     }
     items_.erase(item);
   }
+  void SetLabel(DirectoryItem item, const std::string& label) override {
+    items_.at(item).label = label;
+  }
   DirectoryItem Parent(DirectoryItem item) const override { return items_.at(item).parent; }
   std::vector<DirectoryItem> Children(DirectoryItem item) const override {
     return items_.at(item).children;
@@ -266,6 +269,75 @@ TEST(DirectoryPageModel, ImportFillsTheSelectedFolderAndTheDisplayAlike) {
   page.model.ImportFolder(page.items.Find("/site"), real.path(), kPathSeparator);
   EXPECT_EQ(page.changes, 1);
   EXPECT_EQ(page.items.Shown(), shown);
+}
+
+RightHolders OnlyAlice() {
+  return RightHolders{RightHolders::Kind::Names, {"alice"}};
+}
+
+TEST(DirectoryPageModel, PermissionsAreKeptPerFolderAndGoWithARemovedFolder) {
+  Page page;
+  VirtualFolder tree;
+  tree.AddFolder("docs");
+  tree.FindFolder("docs")->AddFolder("old");
+  tree.AddFolder("pub");
+  tree.AddFile("a.txt", "/r/a.txt");
+  page.model.Load(tree);
+  FolderRightsTable loaded;
+  loaded.Set("/pub", FolderRight::Upload, RightHolders{RightHolders::Kind::Accounts, {}});
+  page.model.LoadRights(loaded);
+  EXPECT_FALSE(page.model.rightsChanged());
+
+  EXPECT_EQ(page.model.FolderPathOf(page.model.rootItem()), "/");
+  EXPECT_EQ(page.model.FolderPathOf(page.items.Find("/docs/old")), "/docs/old");
+  EXPECT_EQ(page.model.FolderPathOf(page.items.Find("/a.txt")), std::nullopt) << "a file";
+  EXPECT_EQ(page.model.FolderPathOf(0), std::nullopt) << "nothing selected";
+
+  // The same rules again change nothing.
+  page.model.StorePermissions("/pub", PermissionChoicesOf(loaded, "/pub"));
+  EXPECT_FALSE(page.model.rightsChanged());
+  EXPECT_EQ(page.changes, 0);
+
+  PermissionChoices seeAlice;
+  seeAlice.rows[0] = {PermissionChoice::OnlyNames, "alice"};
+  page.model.StorePermissions("/docs/old", seeAlice);
+  page.model.StorePermissions("/", seeAlice);
+  EXPECT_TRUE(page.model.rightsChanged());
+  EXPECT_EQ(page.changes, 2);
+  EXPECT_EQ(page.model.workingRights().Own("/docs/old", FolderRight::See), OnlyAlice());
+  page.model.RightsApplied();
+  EXPECT_FALSE(page.model.rightsChanged());
+
+  // A renamed folder takes its rules and those below it along.
+  page.model.CreateFolder(0, "Papers");
+  EXPECT_FALSE(page.model.Rename(page.items.Find("/docs"), "Papers"));
+  EXPECT_EQ(page.errors, Lines{"Directory already exists: Papers"});
+  EXPECT_FALSE(page.model.rightsChanged());
+  EXPECT_TRUE(page.model.Rename(page.items.Find("/docs"), "notes"));
+  EXPECT_EQ(page.model.workingTree().subfolders[0].name, "notes");
+  EXPECT_NE(page.items.Find("/notes/old"), 0u);
+  EXPECT_TRUE(page.model.rightsChanged());
+  EXPECT_EQ(page.model.workingRights().Folders(), (Lines{"/", "/notes/old", "/pub"}));
+  page.model.RightsApplied();
+  // A renamed file changes no rule.
+  EXPECT_TRUE(page.model.Rename(page.items.Find("/a.txt"), "b.txt"));
+  EXPECT_EQ(page.model.workingTree().files[0].name, "b.txt");
+  EXPECT_FALSE(page.model.rightsChanged());
+  EXPECT_FALSE(page.model.Rename(page.model.rootItem(), "x")) << "the root keeps its name";
+
+  // A removed folder takes the rules below it along; the others stay.
+  page.model.Remove(page.items.Find("/notes"));
+  EXPECT_TRUE(page.model.rightsChanged());
+  EXPECT_EQ(page.model.workingRights().Folders(), (Lines{"/", "/pub"}));
+  page.model.RightsApplied();
+  // A removed file leaves the rights alone.
+  page.model.Remove(page.items.Find("/b.txt"));
+  EXPECT_FALSE(page.model.rightsChanged());
+  // Clearing the tree keeps only the root's own rules.
+  page.model.ClearAll();
+  EXPECT_TRUE(page.model.rightsChanged());
+  EXPECT_EQ(page.model.workingRights().Folders(), (Lines{"/"}));
+  EXPECT_EQ(page.model.workingRights().Own("/", FolderRight::See), OnlyAlice());
 }
 
 }  // namespace

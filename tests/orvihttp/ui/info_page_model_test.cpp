@@ -45,6 +45,12 @@ TEST(InfoPageModel, LinesSkipClientsWithoutAddressAndStillNameTheRightClient) {
   EXPECT_FALSE(ClientOnLine(later, rows, 2));
 }
 
+TEST(InfoPageModel, LockedOutAddressesMakeOneLineAndNoneMakeNothing) {
+  EXPECT_EQ(LockedOutText({}), "");
+  EXPECT_EQ(LockedOutText({"10.0.0.5"}), "Locked out of sign-in: 10.0.0.5");
+  EXPECT_EQ(LockedOutText({"10.0.0.5", "10.0.0.9"}), "Locked out of sign-in: 10.0.0.5, 10.0.0.9");
+}
+
 TEST(InfoPageModel, DetailsServerActivityAndTotal) {
   ClientDetails idle = DetailsOf(Client(1, "a", 1000), 1065);
   EXPECT_EQ(idle.connectionTime, "1min 5s");
