@@ -59,7 +59,7 @@ echo "Building the $preset flavour..."
 # Quiet unless it fails: then the compiler's messages are what the user needs.
 build_log="$(mktemp)"
 if ! { cmake --preset "$preset" &&
-  cmake --build --preset "$preset" -j"$(nproc)" --target Trellan OrviHTTP orvihttp-dir $extra_targets &&
+  cmake --build --preset "$preset" -j"$(nproc)" --target Trellan OrviHTTP orvihttp-dir orvihttp-users $extra_targets &&
   cmake --install "build/$preset" --prefix "$folder"; } > "$build_log" 2>&1; then
   cat "$build_log" >&2
   rm -f "$build_log"

@@ -549,20 +549,16 @@ check_chromium() {
 
 # --- accounts -------------------------------------------------------------
 
-# Runs one of the installed command-line tools, the Windows one under Wine.
-installed_tool() {  # name arguments... (paths as this machine writes them)
-  local name="$1"
-  shift
+# Runs one of the installed command-line tools on a file of the install, the
+# Windows one under Wine (with the file's path as Windows writes it).
+installed_tool() {  # name file arguments...
+  local name="$1" file="$2"
+  shift 2
   if [ "$windows" -eq 1 ]; then
-    local arguments=() argument
-    for argument in "$@"; do
-      if [[ "$argument" == /* ]]; then argument="$(env "${server_env[@]}" \
-        WINEPREFIX="$server_folder/wineprefix" winepath -w "$argument")"; fi
-      arguments+=("$argument")
-    done
-    env "${server_env[@]}" WINEPREFIX="$server_folder/wineprefix" wine "$server_folder/$name.exe" "${arguments[@]}"
+    file="$(env "${server_env[@]}" WINEPREFIX="$server_folder/wineprefix" winepath -w "$file")"
+    env "${server_env[@]}" WINEPREFIX="$server_folder/wineprefix" wine "$server_folder/$name.exe" "$file" "$@"
   else
-    "$server_folder/$name" "$@"
+    "$server_folder/$name" "$file" "$@"
   fi
 }
 
@@ -576,7 +572,7 @@ check_accounts() {
   curl -sS -o "$listing" "$base/files/" 2> /dev/null
   if ! printf '%s\n' "$password" | installed_tool orvihttp-users "$users" add alice > "$work/users.out" 2>&1 ||
     ! installed_tool orvihttp-dir "$plugin_folder/OrviHTTP.dir" rights /files see alice >> "$work/users.out" 2>&1; then
-    fail "accounts: the tools set an account and a right" "$(head -c 300 "$work/users.out")"
+    fail "accounts: the tools set an account and a right" "$(grep -v wine32 "$work/users.out" | tail -c 400)"
     return
   fi
   # The running server takes the changed files within a few seconds; over
