@@ -24,6 +24,9 @@ AccountsDialogModel::AccountsDialogModel(std::string installFolder)
     accounts_ = UserAccounts();
     loadError_ =
         problems.empty() ? std::string("The accounts file cannot be read.") : problems.front();
+  } else if (!problems.empty()) {
+    // Saving would drop the lines that could not be read.
+    loadError_ = problems.front() + " The accounts file is left as it is.";
   }
 }
 

@@ -98,10 +98,11 @@ TEST_F(UsersTool, ADamagedFileIsReportedAndItsBadLinesAreNoAccounts) {
   EXPECT_NE(output.find("Line 3 is skipped"), std::string::npos) << output;
   EXPECT_EQ(output.find("mallory\n"), std::string::npos) << output;
 
-  // Removing what is not there changes nothing, the damaged lines included.
+  // No change is written over lines that could not be read.
   const std::string before = ReadFileBytes(users_);
   Tool({"remove", "mallory"}, &code);
   EXPECT_EQ(code, 1);
+  EXPECT_EQ(WithInput("add", "bob", "builder\n"), 1);
   EXPECT_EQ(ReadFileBytes(users_), before);
 }
 

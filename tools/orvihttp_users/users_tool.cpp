@@ -47,8 +47,12 @@ UserAccounts Load(const std::string& file, bool changing, std::string& err) {
   for (const std::string& problem : problems) {
     err += "orvihttp-users: warning: " + file + ": " + problem + "\n";
   }
+  // A line this version cannot read may be one a person wrote by hand or a
+  // later version made; writing the file again would lose it.
   if (changing && !problems.empty()) {
-    err += "orvihttp-users: warning: a change leaves the skipped lines out of the file\n";
+    throw Refused(
+        "the file has lines that cannot be read; mend or remove them first (nothing "
+        "was changed)");
   }
   return accounts;
 }
