@@ -4,36 +4,8 @@
 #include <climits>
 
 #include "foundation/clock.h"
+#include "orvihttp/http/socket_transport.h"
 #include "orvihttp/tls/tls_session.h"
-
-// The socket as a TLS session's byte stream: never waits.
-class ClientSocket::Transport : public TlsTransport {
- public:
-  explicit Transport(SocketHandle socket) : socket_(socket) {}
-
-  TransportResult Send(const char* data, size_t size) override {
-    return Result(SendSome(socket_, data, static_cast<int>(std::min<size_t>(size, INT_MAX))));
-  }
-  TransportResult Receive(char* buffer, size_t size) override {
-    return Result(ReceiveSome(socket_, buffer, static_cast<int>(std::min<size_t>(size, INT_MAX))));
-  }
-
- private:
-  static TransportResult Result(const SocketTransfer& transfer) {
-    switch (transfer.result) {
-      case SocketResult::Done:
-        return {TransportStatus::Done, static_cast<size_t>(transfer.bytes)};
-      case SocketResult::WouldBlock:
-        return {TransportStatus::WouldBlock, 0};
-      case SocketResult::Closed:
-        return {TransportStatus::Closed, 0};
-      default:
-        return {TransportStatus::Failed, 0};
-    }
-  }
-
-  SocketHandle socket_;
-};
 
 ClientSocket::ClientSocket() = default;
 
@@ -42,7 +14,7 @@ ClientSocket::~ClientSocket() {
 }
 
 void ClientSocket::StartTls(const TlsServerConfig& config) {
-  transport_ = std::make_unique<Transport>(handle_);
+  transport_ = std::make_unique<SocketTransport>(handle_);
   tls_ = std::make_unique<TlsSession>(config, *transport_);
   handshakeDone_ = false;
 }

@@ -11,6 +11,7 @@
 
 class TlsServerConfig;
 class TlsSession;
+class SocketTransport;
 
 // One accepted connection's socket and the bytes received but not yet taken
 // as a line. Owned and used by the connection's own thread; only Abort may be
@@ -85,8 +86,6 @@ class ClientSocket {
   void FinishClosing() { CloseHandle(false); }
 
  private:
-  class Transport;
-
   void CloseHandle(bool shutdownFirst);
   // Takes what can be read now into the buffer: Done when bytes came,
   // WouldBlock when none did (over TLS also while the handshake or a record
@@ -104,7 +103,7 @@ class ClientSocket {
   std::string buffer_;
   SocketWakeup* wakeup_ = nullptr;
   std::size_t closingDrained_ = 0;
-  std::unique_ptr<Transport> transport_;
+  std::unique_ptr<SocketTransport> transport_;
   std::unique_ptr<TlsSession> tls_;
   bool handshakeDone_ = false;
 };

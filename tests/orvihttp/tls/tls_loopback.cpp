@@ -9,19 +9,6 @@ namespace {
 // Long enough for a slow Wine start, short enough that a hang fails.
 constexpr uint32_t kWaitMs = 20000;
 
-TransportResult FromSocket(SocketTransfer transfer) {
-  switch (transfer.result) {
-    case SocketResult::Done:
-      return {TransportStatus::Done, static_cast<size_t>(transfer.bytes)};
-    case SocketResult::WouldBlock:
-      return {TransportStatus::WouldBlock, 0};
-    case SocketResult::Closed:
-      return {TransportStatus::Closed, 0};
-    default:
-      return {TransportStatus::Failed, 0};
-  }
-}
-
 // Waits for what the session asked for; false when nothing came in time.
 bool WaitFor(SocketHandle socket, TlsStatus status) {
   return WaitForSocket(socket, status == TlsStatus::WantsWrite, kWaitMs, nullptr) ==
@@ -33,15 +20,6 @@ bool Waiting(TlsStatus status) {
 }
 
 }  // namespace
-
-TransportResult SocketTransport::Send(const char* data, size_t size) {
-  return FromSocket(SendSome(socket_, data, static_cast<int>(std::min<size_t>(size, 1 << 20))));
-}
-
-TransportResult SocketTransport::Receive(char* buffer, size_t size) {
-  return FromSocket(
-      ReceiveSome(socket_, buffer, static_cast<int>(std::min<size_t>(size, 1 << 20))));
-}
 
 OneClientTlsServer::OneClientTlsServer(const TlsServerConfig& config, std::string reply,
                                        bool readLine)

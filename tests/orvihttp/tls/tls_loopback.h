@@ -6,19 +6,9 @@
 #include <thread>
 
 #include "orvihttp/http/socket_io.h"
+#include "orvihttp/http/socket_transport.h"
 #include "orvihttp/tls/tls_server_config.h"
 #include "orvihttp/tls/tls_session.h"
-
-// A non-blocking loopback socket as a TLS session's transport.
-class SocketTransport : public TlsTransport {
- public:
-  explicit SocketTransport(SocketHandle socket) : socket_(socket) {}
-  TransportResult Send(const char* data, size_t size) override;
-  TransportResult Receive(char* buffer, size_t size) override;
-
- private:
-  SocketHandle socket_;
-};
 
 // What the server side of one loopback connection saw.
 struct ServedConnection {
