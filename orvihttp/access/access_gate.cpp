@@ -22,7 +22,7 @@ void AccessGate::Replace(UserAccounts accounts, FolderRightsTable rights) {
       [&](const std::string& account) { return rules->accounts.Contains(account); });
   std::lock_guard<std::mutex> lock(mutex_);
   rules_ = std::move(rules);
-  active_ = active;
+  active_.store(active, std::memory_order_release);
   remembered_.clear();
 }
 
@@ -31,8 +31,7 @@ void AccessGate::EndSessionsOf(const std::string& account) {
 }
 
 bool AccessGate::Active() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return active_;
+  return active_.load(std::memory_order_acquire);
 }
 
 std::shared_ptr<const AccessGate::Rules> AccessGate::CurrentRules() const {
@@ -42,12 +41,8 @@ std::shared_ptr<const AccessGate::Rules> AccessGate::CurrentRules() const {
 
 AccessGate::Decision AccessGate::Decide(const Asker& asker, int64_t nowMs) {
   Decision decision;
-  std::shared_ptr<const Rules> rules;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!active_) return decision;
-    rules = rules_;
-  }
+  if (!Active()) return decision;
+  std::shared_ptr<const Rules> rules = CurrentRules();
   const std::string& peerAddress = asker.peerAddress;
   const bool loopback = asker.loopback;
   // Another scheme than Basic is no password guess: the request is taken as

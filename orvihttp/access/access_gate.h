@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -93,7 +94,9 @@ class AccessGate {
 
   mutable std::mutex mutex_;
   std::shared_ptr<const Rules> rules_;
-  bool active_ = false;
+  // Read without the lock by every request, so an install without rules
+  // pays nothing for them.
+  std::atomic<bool> active_{false};
   // Keyed digests of verified credentials (never the credentials), with the
   // account and when they stop counting.
   struct Remembered {
