@@ -32,6 +32,8 @@ const char kDirToolUsage[] =
     "                                        for everyone, accounts (any signed-in\n"
     "                                        account) or name,name...; inherit\n"
     "                                        takes the parent folder's rule again\n"
+    "  upload-to <folder> <real folder|none> where the folder's uploads are written\n"
+    "                                        (none: it takes no uploads)\n"
     "\n"
     "--version shows the version; --help this text.\n"
     "\n"
@@ -212,6 +214,27 @@ void Rights(const std::vector<std::string>& words, std::string& out, std::string
   SaveRights(rightsFile, table);
 }
 
+// Marks a folder for uploads (or unmarks it). The real folder must exist:
+// an upload into a folder that is not there could only fail.
+void UploadTo(const std::vector<std::string>& words, std::string& out) {
+  const std::string& file = words[0];
+  VirtualFolder root = Load(file);
+  FolderAt(root, words[2]);
+  const std::string path = *VirtualPath(words[2]);
+  const std::string folder = path.empty() ? "/" : path;
+  const std::string rightsFile = RightsFileBeside(file);
+  FolderRightsTable table = LoadRightsToChange(rightsFile);
+  if (words[3] == "none") {
+    table.SetUploadTo(folder, std::nullopt);
+  } else {
+    const std::string real = RealPath(words[3]);
+    if (real.empty() || !IsFolder(real)) throw Refused("no such folder: " + words[3]);
+    table.SetUploadTo(folder, real);
+    out += folder + " takes uploads into " + real + "\n";
+  }
+  SaveRights(rightsFile, table);
+}
+
 void RequireCount(const std::vector<std::string>& words, std::size_t least, std::size_t most) {
   const std::size_t given = words.size() - 2;
   if (given < least || given > most) throw Usage("wrong number of arguments for " + words[1]);
@@ -243,6 +266,12 @@ int Run(const std::vector<std::string>& arguments, std::string& out, std::string
   if (command == "list") {
     RequireCount(words, 0, 0);
     List(Load(file), "", out);
+    return 0;
+  }
+
+  if (command == "upload-to") {
+    RequireCount(words, 2, 2);
+    UploadTo(words, out);
     return 0;
   }
 
