@@ -186,6 +186,9 @@ void ShowRights(const std::string& rightsFile, const std::string& folder, std::s
       out += " (not set)\n";
     }
   }
+  if (std::optional<std::string> uploadTo = table.UploadTo(folder)) {
+    out += "uploads go to: " + *uploadTo + "\n";
+  }
 }
 
 void Rights(const std::vector<std::string>& words, std::string& out, std::string& err) {
@@ -216,7 +219,7 @@ void Rights(const std::vector<std::string>& words, std::string& out, std::string
 
 // Marks a folder for uploads (or unmarks it). The real folder must exist:
 // an upload into a folder that is not there could only fail.
-void UploadTo(const std::vector<std::string>& words, std::string& out) {
+void UploadTo(const std::vector<std::string>& words) {
   const std::string& file = words[0];
   VirtualFolder root = Load(file);
   FolderAt(root, words[2]);
@@ -230,7 +233,6 @@ void UploadTo(const std::vector<std::string>& words, std::string& out) {
     const std::string real = RealPath(words[3]);
     if (real.empty() || !IsFolder(real)) throw Refused("no such folder: " + words[3]);
     table.SetUploadTo(folder, real);
-    out += folder + " takes uploads into " + real + "\n";
   }
   SaveRights(rightsFile, table);
 }
@@ -271,7 +273,7 @@ int Run(const std::vector<std::string>& arguments, std::string& out, std::string
 
   if (command == "upload-to") {
     RequireCount(words, 2, 2);
-    UploadTo(words, out);
+    UploadTo(words);
     return 0;
   }
 
