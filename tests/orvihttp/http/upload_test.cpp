@@ -1,7 +1,9 @@
 // Files put into a folder marked for uploads, over real sockets: what lands
 // on the disk, in the tree, in the listing and in the binary log, and what a
 // refused upload leaves behind (nothing).
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -281,4 +283,41 @@ TEST_F(UploadFolder, WithNothingMarkedPutAndDeleteAnswerAsBefore) {
   EXPECT_EQ(StatusOf(Exchange(port_, "DELETE /open/a.txt HTTP/1.1\r\nHost: x\r\n\r\n")), 501);
   EXPECT_EQ(StatusOf(Get(port_, "/inbox/readme.txt")), 200);
   EXPECT_EQ(ReadFileBytes(elsewhere_), "published from elsewhere");
+}
+
+TEST_F(UploadFolder, AFormWithOneBadNameOrCutShortPlacesNothing) {
+  Mark();
+  StartServer();
+  const std::string body =
+      "--b\r\nContent-Disposition: form-data; name=\"f\"; filename=\"good.txt\"\r\n\r\ngood\r\n"
+      "--b\r\nContent-Disposition: form-data; name=\"f\"; filename=\"AUX.txt\"\r\n\r\nbad\r\n"
+      "--b--\r\n";
+  const std::string head =
+      "POST /inbox HTTP/1.1\r\nHost: x\r\nContent-Type: multipart/form-data; boundary=b\r\n"
+      "Content-Length: ";
+  const std::string refused =
+      Exchange(port_, head + std::to_string(body.size()) + "\r\n\r\n" + body);
+  EXPECT_EQ(StatusOf(refused), 400) << refused;
+  EXPECT_NE(BodyOf(refused).find("AUX.txt"), std::string::npos) << refused;
+  {
+    HttpTestClient client(port_);
+    ASSERT_TRUE(client.Send(head + "100000\r\n\r\n" + body.substr(0, 80)));
+  }  // cut
+  EXPECT_TRUE(WaitFor([&] { return NamesIn(uploads_.path()).empty(); }, 3000));
+  EXPECT_EQ(BodyOf(Get(port_, "/inbox/")).find("good.txt"), std::string::npos);
+}
+
+TEST_F(UploadFolder, LeftoversOfACrashGoAtTheNextStart) {
+  const std::string oneShot = uploads_.File(".orvi-upload-0123.tmp");
+  const std::string freshPart = uploads_.File(".orvi-upload-4567.part");
+  const std::string oldPart = uploads_.File(".orvi-upload-89ab.part");
+  const std::string other = uploads_.File("kept.txt");
+  for (const std::string& path : {oneShot, freshPart, oldPart, other}) WriteFileBytes(path, "x");
+  std::filesystem::last_write_time(
+      oldPart, std::filesystem::file_time_type::clock::now() - std::chrono::hours(25));
+  Mark();
+  EXPECT_FALSE(IsFile(oneShot));
+  EXPECT_TRUE(IsFile(freshPart));  // a client may still resume it
+  EXPECT_FALSE(IsFile(oldPart));
+  EXPECT_TRUE(IsFile(other));
 }
