@@ -180,13 +180,13 @@ std::string Place(Server& server, const ServerSettings& settings, const UploadTa
   for (int number = 0; number <= kMostNumbers && chosen.empty(); ++number) {
     const std::string candidate = number == 0 ? name : NumberedName(name, number);
     const std::string treeName = TreeNameOf(candidate);
-    const std::string diskPath = JoinPath(target.realFolder, candidate);
+    const std::string diskPath = JoinPath(target.realFolder, DiskNameOf(candidate));
     if (folder->FindFolder(treeName) || IsFolder(diskPath)) continue;
     const bool taken = folder->FindFile(treeName) || IsFile(diskPath);
     if (!taken || (number == 0 && replace)) chosen = candidate;
   }
   if (chosen.empty()) return "";
-  const std::string realPath = JoinPath(target.realFolder, chosen);
+  const std::string realPath = JoinPath(target.realFolder, DiskNameOf(chosen));
   if (!RenameFile(temporary, realPath)) return "";
   const std::string treeName = TreeNameOf(chosen);
   server.directory().EditTree([&](VirtualFolder& root) {

@@ -22,6 +22,11 @@ std::string NumberedName(const std::string& name, int number);
 // URLs as Latin-1), else the UTF-8 bytes as they came.
 std::string TreeNameOf(const std::string& utf8Name);
 
+// The name of the file on the disk: UTF-8 where the system's file names are
+// (Linux); on Windows, whose narrow names are in the ANSI code page, the
+// tree's Latin-1 form, which the usual Western code page spells the same.
+std::string DiskNameOf(const std::string& utf8Name);
+
 // Temporary files of uploads carry this prefix; those of a PUT, which a
 // client may resume, end in kResumableSuffix, the others in kOneShotSuffix.
 inline constexpr char kUploadTempPrefix[] = ".orvi-upload-";

@@ -321,3 +321,14 @@ TEST_F(UploadFolder, LeftoversOfACrashGoAtTheNextStart) {
   EXPECT_FALSE(IsFile(oldPart));
   EXPECT_TRUE(IsFile(other));
 }
+
+TEST_F(UploadFolder, AUtf8NameIsServedUnderItsLatin1TreeName) {
+  Mark();
+  StartServer();
+  const std::string response = Put("/inbox/r%C3%A9sum%C3%A9.txt", "cv");
+  EXPECT_EQ(StatusOf(response), 201) << response;
+  EXPECT_NE(response.find("Location: /inbox/r%C3%A9sum%C3%A9.txt\r\n"), std::string::npos)
+      << response;
+  EXPECT_EQ(BodyOf(Get(port_, "/inbox/r%C3%A9sum%C3%A9.txt")), "cv");
+  EXPECT_EQ(NamesIn(uploads_.path()).size(), 1u);
+}
