@@ -13,6 +13,7 @@
 #include "foundation/paths.h"
 #include "orvihttp/config/install_files.h"
 #include "orvihttp/content/url_escaping.h"
+#include "orvihttp/http/chunked_body.h"
 #include "orvihttp/http/multipart_reader.h"
 #include "orvihttp/http/server.h"
 #include "orvihttp/http/upload_names.h"
@@ -262,7 +263,16 @@ UploadAnswer ServePut(const UploadTarget& target, const UploadCall& call) {
   if (std::optional<std::string> why = WhyNotAnUploadName(target.name)) {
     return Answer(400, "Not uploaded: " + *why + ".", false);
   }
-  const int64_t length = headers.contentLength;
+  // A chunked body tells its length only at its end: the limit is checked
+  // as it comes, and the connection closes after it (see ChunkedBody).
+  std::optional<ChunkedBody> chunked;
+  if (SameIgnoringCase(headers.transferEncoding, "chunked")) {
+    if (!headers.bodyRange.empty()) {
+      return Answer(400, "Not uploaded: a resumed upload needs a Content-Length.", false);
+    }
+    chunked.emplace(call.read);
+  }
+  const int64_t length = chunked ? 0 : headers.contentLength;
   if (length < 0) return Answer(400, "Not uploaded: the Content-Length is not a number.", false);
   std::optional<ContentRange> range;
   if (!headers.bodyRange.empty()) {
@@ -274,9 +284,9 @@ UploadAnswer ServePut(const UploadTarget& target, const UploadCall& call) {
       !call.server.access().Holds(target.folderPath + "/", FolderRight::Delete, call.account)) {
     return Answer(403, "Not uploaded: replacing a file needs the right to delete.", false);
   }
-  const uint64_t total = range ? range->total : static_cast<uint64_t>(length);
+  const uint64_t whole = range ? range->total : static_cast<uint64_t>(length);
   const uint64_t limit = UploadLimit(settings);
-  if (limit > 0 && total > limit) {
+  if (limit > 0 && whole > limit) {
     return Answer(
         413,
         "Not uploaded: the file is larger than " + std::to_string(settings.maxUploadMB) + " MB.",
@@ -307,10 +317,13 @@ UploadAnswer ServePut(const UploadTarget& target, const UploadCall& call) {
     return Answer(500, "Not uploaded: " + FailureText(500) + ".", false);
   }
   std::unique_ptr<char[]> piece(new char[kReadPiece]);
-  uint64_t remaining = static_cast<uint64_t>(length);
+  uint64_t remaining = chunked ? UINT64_MAX : static_cast<uint64_t>(length);
   while (remaining > 0) {
-    const std::size_t got = call.read(
-        piece.get(), remaining < kReadPiece ? static_cast<std::size_t>(remaining) : kReadPiece);
+    const std::size_t want =
+        remaining < kReadPiece ? static_cast<std::size_t>(remaining) : kReadPiece;
+    const std::size_t got =
+        chunked ? chunked->Read(piece.get(), want) : call.read(piece.get(), want);
+    if (got == 0 && chunked && chunked->Ended()) break;
     if (got == 0) {
       // A cut PUT may be resumed: what arrived stays.
       file.Close();
@@ -321,18 +334,25 @@ UploadAnswer ServePut(const UploadTarget& target, const UploadCall& call) {
     if (!file.Write(piece.get(), got)) {
       return Answer(file.failure(), "Not uploaded: " + FailureText(file.failure()) + ".", false);
     }
+    if (chunked && limit > 0 && file.written() > limit) {
+      return Answer(
+          413,
+          "Not uploaded: the file is larger than " + std::to_string(settings.maxUploadMB) + " MB.",
+          false);
+    }
   }
-  if (!file.Finish()) return Answer(500, "Not uploaded: " + FailureText(500) + ".", true);
-  const uint64_t size = arrived + static_cast<uint64_t>(length);
-  if (size < total) {
+  const bool bodyRead = !chunked;
+  if (!file.Finish()) return Answer(500, "Not uploaded: " + FailureText(500) + ".", bodyRead);
+  const uint64_t size = arrived + (chunked ? file.written() : static_cast<uint64_t>(length));
+  if (!chunked && size < whole) {
     file.Keep();
-    return UploadAnswer{ProgressAnswer(size), true};
+    return UploadAnswer{ProgressAnswer(size), bodyRead};
   }
   const std::string treeName =
       Place(call.server, settings, target, temporary, target.name, replace, size, call.client);
-  if (treeName.empty()) return Answer(500, "Not uploaded: " + FailureText(500) + ".", true);
+  if (treeName.empty()) return Answer(500, "Not uploaded: " + FailureText(500) + ".", bodyRead);
   file.Keep();  // renamed: nothing left to remove
-  UploadAnswer answer = Answer(201, "Uploaded as " + treeName, true);
+  UploadAnswer answer = Answer(201, "Uploaded as " + treeName, bodyRead);
   answer.response->location = UrlOf(target, treeName);
   return answer;
 }
@@ -524,8 +544,10 @@ std::optional<UploadTarget> FindUploadTarget(const Request& request, Server& ser
 }
 
 UploadAnswer ServeUpload(const UploadTarget& target, const UploadCall& call) {
-  if (!call.request.headers.transferEncoding.empty() &&
-      !SameIgnoringCase(call.request.headers.transferEncoding, "identity")) {
+  const std::string& encoding = call.request.headers.transferEncoding;
+  const bool chunked = SameIgnoringCase(encoding, "chunked");
+  if (!encoding.empty() && !SameIgnoringCase(encoding, "identity") &&
+      !(chunked && target.kind == UploadTarget::Kind::Put)) {
     return Answer(411, "Not uploaded: send the body with a Content-Length.", false);
   }
   if (!IsFolder(target.realFolder)) {

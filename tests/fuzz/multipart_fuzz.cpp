@@ -1,6 +1,7 @@
 // A form body read whole and read in small pieces must give the same parts
 // and the same content, and never more bytes than came; the name check and
-// the numbering of taken names run on the same input.
+// the numbering of taken names run on the same input, and so does the
+// reading of a chunked body.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "orvihttp/http/chunked_body.h"
 #include "orvihttp/http/multipart_reader.h"
 #include "orvihttp/http/upload_names.h"
 
@@ -65,6 +67,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (wholeReader.Finished() != pieceReader.Finished()) std::abort();
     if (wholeReader.Failed() != pieceReader.Failed()) std::abort();
     if (whole.trace_ != pieces.trace_) std::abort();
+  }
+
+  // A chunked body never yields more than came, nor anything after its end.
+  {
+    std::size_t at = 0;
+    ChunkedBody chunked([&](char* buffer, std::size_t length) {
+      const std::size_t take = std::min({length, input.size() - at, std::size_t{3}});
+      std::copy(input.data() + at, input.data() + at + take, buffer);
+      at += take;
+      return take;
+    });
+    char piece[5];
+    std::size_t yielded = 0;
+    while (std::size_t got = chunked.Read(piece, sizeof piece)) yielded += got;
+    if (yielded > input.size()) std::abort();
+    if (chunked.Ended() && chunked.Read(piece, sizeof piece) != 0) std::abort();
   }
 
   // An accepted name never holds what the disk would take as a path.

@@ -332,3 +332,31 @@ TEST_F(UploadFolder, AUtf8NameIsServedUnderItsLatin1TreeName) {
   EXPECT_EQ(BodyOf(Get(port_, "/inbox/r%C3%A9sum%C3%A9.txt")), "cv");
   EXPECT_EQ(NamesIn(uploads_.path()).size(), 1u);
 }
+
+TEST_F(UploadFolder, AChunkedPutLandsAndIsStoppedAtTheLimit) {
+  Mark();
+  SetInt("MaxUploadMB", 1, true);
+  StartServer();
+  const std::string data = Pattern(300 * 1000, 5);
+  std::string body;
+  for (std::size_t at = 0; at < data.size(); at += 70000) {
+    const std::string chunk = data.substr(at, 70000);
+    char size[32];
+    std::snprintf(size, sizeof size, "%zX;ext=1\r\n", chunk.size());
+    body += size + chunk + "\r\n";
+  }
+  body += "0\r\nX-Trailer: y\r\n\r\n";
+  const std::string head =
+      "PUT /inbox/piped.bin HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const std::string response = Exchange(port_, head + body);
+  EXPECT_EQ(StatusOf(response), 201) << response;
+  EXPECT_EQ(Uploaded("piped.bin"), data);
+
+  std::string tooLarge;
+  for (int i = 0; i < 4; ++i) tooLarge += "60000\r\n" + Pattern(0x60000, i) + "\r\n";
+  const std::string refused = Exchange(
+      port_, "PUT /inbox/huge.bin HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n" +
+                 tooLarge + "0\r\n\r\n");
+  EXPECT_EQ(StatusOf(refused), 413) << refused;
+  EXPECT_EQ(NamesIn(uploads_.path()), std::vector<std::string>{"piped.bin"});
+}
