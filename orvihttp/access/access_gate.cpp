@@ -67,7 +67,7 @@ AccessGate::Decision AccessGate::Decide(const Asker& asker, int64_t nowMs) {
     }
   }
   const std::string* account = decision.account.empty() ? nullptr : &decision.account;
-  if (rules->rights.Effective(asker.path, FolderRight::See).Admits(account)) return decision;
+  if (rules->rights.Effective(asker.path, asker.right).Admits(account)) return decision;
   decision.outcome = account ? Decision::Outcome::Forbidden : Decision::Outcome::SignInNeeded;
   return decision;
 }
@@ -76,6 +76,22 @@ bool AccessGate::MaySee(const std::string& folderPath, const std::string& accoun
   std::shared_ptr<const Rules> rules = CurrentRules();
   return rules->rights.Effective(folderPath, FolderRight::See)
       .Admits(account.empty() ? nullptr : &account);
+}
+
+bool AccessGate::Holds(const std::string& path, FolderRight right,
+                       const std::string& account) const {
+  std::shared_ptr<const Rules> rules = CurrentRules();
+  return rules->rights.Effective(path, right).Admits(account.empty() ? nullptr : &account);
+}
+
+std::optional<std::string> AccessGate::UploadFolder(const std::string& folderPath) const {
+  std::shared_ptr<const Rules> rules = CurrentRules();
+  return rules->rights.UploadTo(folderPath);
+}
+
+std::vector<std::string> AccessGate::UploadFolders() const {
+  std::shared_ptr<const Rules> rules = CurrentRules();
+  return rules->rights.UploadFolders();
 }
 
 AccessGate::SignInResult AccessGate::SignIn(const std::string& name, const std::string& password,

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ class AccessGate {
     std::string cookies;        // the Cookie header's value, "" when none
     std::string peerAddress;
     bool loopback = false;  // never locked out
+    // What the request would do there: an upload or a removal needs that
+    // right instead of the right to see.
+    FolderRight right = FolderRight::See;
   };
 
   struct SignInResult {
@@ -77,6 +81,12 @@ class AccessGate {
   // a listing leaves out the sub-folders it may not.
   bool MaySee(const std::string& folderPath, const std::string& account) const;
   std::vector<std::string> LockedOutAddresses(int64_t nowMs) const;
+  // Whether `account` holds `right` at `path`, as Decide judges it.
+  bool Holds(const std::string& path, FolderRight right, const std::string& account) const;
+  // The real folder that receives the uploads of the virtual folder at
+  // `folderPath`, if it is marked for them.
+  std::optional<std::string> UploadFolder(const std::string& folderPath) const;
+  std::vector<std::string> UploadFolders() const;
 
   // How long a verified name and password are taken without hashing again.
   static constexpr int64_t kRememberCredentialMs = 5 * 60 * 1000;

@@ -15,6 +15,7 @@
 namespace {
 
 constexpr char kRightsFileHeader[] = "# Orvi HTTP Server folder rights";
+constexpr char kUploadToField[] = "upload-to";
 
 std::size_t Index(FolderRight right) {
   return static_cast<std::size_t>(right);
@@ -292,6 +293,35 @@ void FolderRightsTable::Set(const std::string& folderPath, FolderRight right,
   Insert(key, std::move(rules));
 }
 
+void FolderRightsTable::SetUploadTo(const std::string& folderPath,
+                                    std::optional<std::string> realFolder) {
+  const std::string key = KeyForm(folderPath);
+  auto found = rules_.find(key);
+  if (found == rules_.end()) {
+    if (!realFolder) return;
+    Rules rules;
+    rules.uploadTo = std::move(realFolder);
+    Insert(key, std::move(rules));
+    return;
+  }
+  found->second.uploadTo = std::move(realFolder);
+  if (!found->second.Any()) Erase(key);
+}
+
+std::optional<std::string> FolderRightsTable::UploadTo(const std::string& folderPath) const {
+  auto found = rules_.find(KeyForm(folderPath));
+  if (found == rules_.end()) return std::nullopt;
+  return found->second.uploadTo;
+}
+
+std::vector<std::string> FolderRightsTable::UploadFolders() const {
+  std::vector<std::string> folders;
+  for (const auto& [key, rules] : rules_) {
+    if (rules.uploadTo) folders.push_back(*rules.uploadTo);
+  }
+  return folders;
+}
+
 void FolderRightsTable::Unset(const std::string& folderPath, FolderRight right) {
   const std::string key = KeyForm(folderPath);
   auto found = rules_.find(key);
@@ -380,6 +410,10 @@ void FolderRightsTable::RemoveFolder(const std::string& path) {
 // something and leaving it out would open it. The owner then sees the
 // problem and fixes the line. A line whose path cannot be read names no
 // folder, so it can only be reported.
+//
+// The upload folder's field is named "upload-to", which a reader from before
+// uploads takes for a broken rule: it closes the folder instead of serving it
+// with a rule it did not understand.
 FolderRightsTable FolderRightsTable::Parse(const std::string& text,
                                            std::vector<std::string>* problems) {
   FolderRightsTable table;
@@ -405,6 +439,19 @@ FolderRightsTable FolderRightsTable::Parse(const std::string& text,
     if (existing != table.rules_.end()) rules = existing->second;
     for (std::size_t f = 1; f < fields.size() && broken.empty(); ++f) {
       const std::size_t equals = fields[f].find('=');
+      if (equals != std::string::npos && fields[f].compare(0, equals, kUploadToField) == 0) {
+        std::optional<std::string> folder = DecodePath(fields[f].substr(equals + 1));
+        if (!folder || folder->empty()) {
+          broken = "\"" + fields[f] + "\" names no real folder";
+          break;
+        }
+        if (rules.uploadTo && *rules.uploadTo != *folder) {
+          broken = "two upload folders are given for " + key;
+          break;
+        }
+        rules.uploadTo = std::move(*folder);
+        continue;
+      }
       std::optional<FolderRight> right = equals == std::string::npos
                                              ? std::nullopt
                                              : ParseFolderRight(fields[f].substr(0, equals));
@@ -432,6 +479,7 @@ FolderRightsTable FolderRightsTable::Parse(const std::string& text,
       for (std::optional<RightHolders>& slot : rules.rights) {
         slot = RightHolders{RightHolders::Kind::Names, {}};
       }
+      rules.uploadTo.reset();
     }
     if (rules.Any()) table.Insert(key, std::move(rules));
   }
@@ -446,6 +494,8 @@ std::string FolderRightsTable::Serialize() const {
       const std::optional<RightHolders>& holders = rules.rights[Index(right)];
       if (holders) text += std::string("\t") + FolderRightName(right) + "=" + holders->Text();
     }
+    if (rules.uploadTo)
+      text += std::string("\t") + kUploadToField + "=" + EncodePath(*rules.uploadTo);
     text += "\n";
   }
   return text;

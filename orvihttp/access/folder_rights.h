@@ -54,6 +54,14 @@ class FolderRightsTable {
   // The rule set on that very folder (same spelling), if any.
   std::optional<RightHolders> Own(const std::string& folderPath, FolderRight right) const;
 
+  // The real folder that receives the uploads of that very folder (same
+  // plain spelling). A folder's own only: its sub-folders take no uploads
+  // unless they are given a real folder too. Nothing clears it.
+  void SetUploadTo(const std::string& folderPath, std::optional<std::string> realFolder);
+  std::optional<std::string> UploadTo(const std::string& folderPath) const;
+  // Every real folder that receives uploads.
+  std::vector<std::string> UploadFolders() const;
+
   // Who holds `right` at any request path, a folder or a file below one: the
   // first rule met from the path itself up to the root. Every spelling that
   // could reach the same folder meets the same rule (see folder_rights.cpp).
@@ -73,7 +81,9 @@ class FolderRightsTable {
   void RenameFolder(const std::string& fromPath, const std::string& toPath);
   void RemoveFolder(const std::string& path);
 
-  // The file: a comment line, then per folder "<path>\t<right>=<holders>...".
+  // The file: a comment line, then per folder "<path>\t<right>=<holders>..."
+  // and, for a folder that takes uploads, "\tupload-to=<real folder>" with
+  // the path percent-encoded like the folder's.
   // A line that cannot be read is reported in `problems` as "line N: why";
   // see the .cpp for how it still keeps its folder closed.
   static FolderRightsTable Parse(const std::string& text, std::vector<std::string>* problems);
@@ -89,7 +99,8 @@ class FolderRightsTable {
  private:
   struct Rules {
     std::optional<RightHolders> rights[3];
-    bool Any() const { return rights[0] || rights[1] || rights[2]; }
+    std::optional<std::string> uploadTo;
+    bool Any() const { return rights[0] || rights[1] || rights[2] || uploadTo; }
   };
   void Insert(const std::string& key, Rules rules);
   void Erase(const std::string& key);

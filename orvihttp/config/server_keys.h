@@ -38,3 +38,7 @@ inline constexpr IntKey kHttpsPort{"HTTPSPort", 8443, true};
 inline constexpr StringKey kCertificateFile{"CertificateFile", "", true};
 inline constexpr StringKey kKeyFile{"KeyFile", "", true};
 inline constexpr BoolKey kRedirectToHttps{"RedirectToHTTPS", false, true};
+// Uploads into folders marked for them: `MaxUploadMB` bounds one upload (0:
+// no limit), and `MinFreeMB` of the disk stay free whatever arrives.
+inline constexpr IntKey kMaxUploadMB{"MaxUploadMB", 0, true};
+inline constexpr IntKey kMinFreeMB{"MinFreeMB", 100, true};

@@ -29,6 +29,8 @@ std::shared_ptr<const ServerSettings> ReadStore() {
   settings->certificateFile = GetSetting(kCertificateFile);
   settings->keyFile = GetSetting(kKeyFile);
   settings->redirectToHttps = GetSetting(kRedirectToHttps);
+  settings->maxUploadMB = GetSettingOrDefault(kMaxUploadMB);
+  settings->minFreeMB = GetSettingOrDefault(kMinFreeMB);
   settings->installFolder = GetSetting(kInstallPath);
   settings->log = GetSetting(kLog);
   settings->logPath = GetSetting(kLogPath);

@@ -21,6 +21,8 @@ struct ServerSettings {
   std::string certificateFile;  // "" with keyFile "": the certificate made for the user
   std::string keyFile;
   bool redirectToHttps = false;
+  int32_t maxUploadMB = 0;  // 0: no limit
+  int32_t minFreeMB = 0;
   std::string installFolder;  // where a certificate made for the user lives
   bool log = false;
   std::string logPath;

@@ -32,6 +32,8 @@ struct Response {
   bool acceptsRanges = false;
   // No Content-Range line when "".
   std::string contentRange;
+  // No Range line when "": how much of a resumable upload arrived.
+  std::string range;
   // No Location line when "" (a redirect's target).
   std::string location;
   // No WWW-Authenticate line when "" (a 401's challenge), no Set-Cookie

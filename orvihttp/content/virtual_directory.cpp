@@ -211,3 +211,16 @@ bool VirtualDirectory::SaveTree(const std::string& filePath) const {
   ok = std::fclose(file) == 0 && ok;
   return ok;
 }
+
+// The server saves while it serves: a crash in the middle of a write must
+// leave the old tree readable, never half of the new one.
+bool VirtualDirectory::SaveTreeAtomically(const std::string& filePath) const {
+  const std::string temporary = filePath + ".tmp";
+  if (!SaveTree(temporary)) {
+    RemoveFile(temporary);
+    return false;
+  }
+  if (RenameFile(temporary, filePath)) return true;
+  RemoveFile(temporary);
+  return false;
+}

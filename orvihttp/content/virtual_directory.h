@@ -114,6 +114,8 @@ class VirtualDirectory {
   bool LoadTree(const std::string& filePath);
   // Writes the tree; false when the file could not be written.
   bool SaveTree(const std::string& filePath) const;
+  // The same through a temporary file put in its place in one step.
+  bool SaveTreeAtomically(const std::string& filePath) const;
 
  private:
   mutable std::mutex mutex_;

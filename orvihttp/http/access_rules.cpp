@@ -4,6 +4,7 @@
 
 #include "foundation/paths.h"
 #include "orvihttp/http/server.h"
+#include "orvihttp/http/upload_exchange.h"
 #include "orvihttp/logging/access_log.h"
 
 namespace {
@@ -39,6 +40,7 @@ void AccessRulesFiles::Load(Server& server) {
   std::shared_ptr<const ServerSettings> settings = server.Settings();
   for (const std::string& problem : problems) LogServerNotice(server.logs(), *settings, problem);
   server.access().Replace(std::move(accounts), std::move(rights));
+  RemoveLeftoverUploads(server, false);
 }
 
 void AccessRulesFiles::ReloadIfChanged(Server& server) {
@@ -49,4 +51,5 @@ void AccessRulesFiles::ReloadIfChanged(Server& server) {
 
 void LoadAccessRules(Server& server, const std::string& folder) {
   AccessRulesFiles(folder).Load(server);
+  RemoveLeftoverUploads(server, true);
 }

@@ -16,7 +16,7 @@ class AccessRulesFiles {
   // Puts what the files say in force for `server`. What cannot be read is
   // reported as a server notice. A rights file that exists but cannot be read
   // closes the whole tree, rather than opening folders the user meant to
-  // protect.
+  // protect. Temporaries of uploads older than a day are removed.
   void Load(Server& server);
   // Loads them again when either file was written, removed or made since the
   // last load: the command-line tools change them under a running server.
@@ -34,5 +34,6 @@ class AccessRulesFiles {
   Stamps loaded_;
 };
 
-// The same once, for a server that does not watch the files.
+// The same once, for a server that does not watch the files, at its start:
+// what uploads left behind in the folders marked for them goes too.
 void LoadAccessRules(Server& server, const std::string& folder);

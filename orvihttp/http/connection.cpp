@@ -218,6 +218,10 @@ void Connection::ServeRequest() {
       SendErrorResponse(429);
       return;
   }
+  if (upload_) {
+    ServeUploadRequest();
+    return;
+  }
   std::optional<Response> response =
       RouteRequest(request_, Context(), [this](const std::string& name) { SetActivity(name); });
   if (response) SendResponse(std::move(*response));
@@ -226,7 +230,7 @@ void Connection::ServeRequest() {
 AccessGate::Decision Connection::DecideAccess() {
   AccessGate::Decision decision = server_.access().Decide(
       {request_.path, request_.headers.authorization, request_.headers.cookie, peerAddress_,
-       IsLoopbackAddress(peerAddress_)},
+       IsLoopbackAddress(peerAddress_), upload_ ? upload_->right : FolderRight::See},
       NowMs());
   if (decision.failedSignIn) LogWrongPassword(decision.triedName, decision.lockedOutNow);
   return decision;
@@ -323,6 +327,16 @@ bool Connection::ProcessLine(const std::string& received) {
     SendMalformedResponse(505);
   } else if (version == "HTTP/1.1" && request_.headers.host.empty()) {
     SendMalformedResponse(400);
+  } else if (!request_.malformedUri && (upload_ = FindUploadTarget(request_, server_))) {
+    // Only a folder marked for uploads gets here; every other request keeps
+    // its old answer.
+    malformedInARow_ = 0;
+    uploadBodyRead_ = false;
+    access_ = DecideAccess();
+    ServeRequest();
+    SetActivity("");
+    upload_.reset();
+    closeAfter = !uploadBodyRead_;
   } else if (method != Request::Method::Get && method != Request::Method::Head &&
              method != Request::Method::Post) {
     SendMalformedResponse(501);

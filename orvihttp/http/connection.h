@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "orvihttp/http/response_sender.h"
 #include "orvihttp/http/route_request.h"
 #include "orvihttp/http/socket_io.h"
+#include "orvihttp/http/upload_exchange.h"
 #include "orvihttp/tls/tls_server_config.h"
 
 // One client: its socket and the thread that reads its requests and answers
@@ -110,6 +112,10 @@ class Connection : public Thread {
   // Answers the sign-in page's addresses; false for any other request.
   bool ServeSignInPage();
   void SetActivity(const std::string& activity);
+  // An upload the access rules let through (connection_upload.cpp), and
+  // its body, piece by piece, under the same bounds as a POST body's.
+  void ServeUploadRequest();
+  std::size_t ReadUploadBody(char* buffer, std::size_t length);
   // A complete status-only response, logged (400, 403, 404, 500, 501, 505).
   void SendErrorResponse(int code);
   // Every response leaves through the sender.
@@ -131,6 +137,13 @@ class Connection : public Thread {
   std::shared_ptr<const ServerSettings> settings_;
   // The access rules' answer for the current request.
   AccessGate::Decision access_;
+  // The current request puts files into, or deletes one from, a folder
+  // marked for uploads; whether its body was read to the end.
+  std::optional<UploadTarget> upload_;
+  bool uploadBodyRead_ = false;
+  bool uploadBodyBegun_ = false;
+  int64_t uploadStartMs_ = 0;
+  int64_t uploadReceived_ = 0;
   // The current request posts the sign-in form.
   bool signInForm_ = false;
   bool alive_ = false;

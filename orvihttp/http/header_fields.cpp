@@ -79,6 +79,11 @@ void HeaderFields::Clear() {
   authorization.clear();
   cookie.clear();
   accept.clear();
+  bodyType.clear();
+  bodyRange.clear();
+  expect.clear();
+  ifMatch.clear();
+  transferEncoding.clear();
   wwwAuthenticate.clear();
   setCookie.clear();
 }
@@ -112,6 +117,21 @@ void HeaderFields::ParseHeaderLine(const std::string& line) {
     if (SameNameIgnoringCase(name, "Accept")) {
       accept = FieldValue(line, colon);
       return;
+    }
+    // Read for uploads only; nothing else looks at them.
+    struct {
+      const char* name;
+      std::string* value;
+    } const uploadFields[] = {{"Content-Type", &bodyType},
+                              {"Content-Range", &bodyRange},
+                              {"Expect", &expect},
+                              {"If-Match", &ifMatch},
+                              {"Transfer-Encoding", &transferEncoding}};
+    for (const auto& field : uploadFields) {
+      if (SameNameIgnoringCase(name, field.name)) {
+        *field.value = FieldValue(line, colon);
+        break;
+      }
     }
   }
   std::string words[2];

@@ -49,6 +49,14 @@ class HeaderFields {
   std::string authorization;
   std::string cookie;
   std::string accept;
+  // Request side, for uploads: the values of "Content-Type",
+  // "Content-Range", "Expect", "If-Match" and "Transfer-Encoding", "" when
+  // absent.
+  std::string bodyType;
+  std::string bodyRange;
+  std::string expect;
+  std::string ifMatch;
+  std::string transferEncoding;
   // Response side: an "Accept-Ranges: bytes" line, and a "Content-Range:"
   // line when not "".
   bool acceptRanges = false;

@@ -44,6 +44,10 @@ bool Request::FeedLine(const std::string& line) {
     method = Method::Head;
   } else if (words[0] == "POST") {
     method = Method::Post;
+  } else if (words[0] == "PUT") {
+    method = Method::Put;
+  } else if (words[0] == "DELETE") {
+    method = Method::Delete;
   } else {
     method = Method::Other;
   }

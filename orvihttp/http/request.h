@@ -8,7 +8,8 @@
 // lines up to an empty line. Reused for every request of the connection.
 class Request {
  public:
-  enum class Method { None, Get, Head, Post, Other };
+  // PUT and DELETE are served only for folders marked for uploads.
+  enum class Method { None, Get, Head, Post, Put, Delete, Other };
   // What the next line is read as.
   enum class State { RequestLine, Headers, Complete };
 

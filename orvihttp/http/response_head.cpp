@@ -22,5 +22,7 @@ std::string ResponseHead(const Response& response, const std::string& dateText) 
     fields.contentLength = -1;
     fields.connectionMode = HeaderFields::kClose;
   }
-  return StatusLine(response.status) + fields.BuildHeaderBlockWithDate(dateText);
+  std::string head = StatusLine(response.status) + fields.BuildHeaderBlockWithDate(dateText);
+  if (!response.range.empty()) head.insert(head.size() - 2, "Range: " + response.range + "\r\n");
+  return head;
 }

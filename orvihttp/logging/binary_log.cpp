@@ -115,6 +115,14 @@ std::string FileDownloadedRecord(const std::string& peerAddress, const std::stri
                             size);
 }
 
+std::string FileUploadedRecord(const std::string& peerAddress, const std::string& name,
+                               uint64_t bytes) {
+  uint32_t size = bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
+  return EncodeBinLogRecord(static_cast<int32_t>(std::time(nullptr)),
+                            static_cast<int32_t>(BinLogType::FileUploaded), peerAddress, name,
+                            size);
+}
+
 void LogConnectionAccepted(ServerLogs& logs, const ServerSettings& settings) {
   AppendBinaryLog(logs, settings, static_cast<int32_t>(BinLogType::ConnectionAccepted), "", "", 0);
 }

@@ -19,7 +19,7 @@ enum class BinLogType : int32_t {
   RequestSucceeded = 3,    // client address
   RequestFailed = 4,       // client address
   FileDownloaded = 8,      // client address, file name, size
-  FileUploaded = 9,        // same layout as FileDownloaded; never written here
+  FileUploaded = 9,        // same layout as FileDownloaded: a finished upload
 };
 
 struct BinLogRecord {
@@ -51,6 +51,10 @@ std::string RequestOutcomeRecord(bool failed, const std::string& peerAddress);
 // `bytes` is 64-bit; the record's 32-bit field saturates at 0xFFFFFFFF.
 std::string FileDownloadedRecord(const std::string& peerAddress, const std::string& name,
                                  uint64_t bytes);
+// A finished upload: the client, the file's name as the tree shows it, and
+// its size, like a download.
+std::string FileUploadedRecord(const std::string& peerAddress, const std::string& name,
+                               uint64_t bytes);
 void AppendBinaryLogRecords(ServerLogs& logs, const ServerSettings& settings,
                             const std::string& records);
 

@@ -10,6 +10,7 @@
 #include "foundation/settings.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/access_rules.h"
+#include "orvihttp/http/upload_exchange.h"
 #include "orvihttp/plugin/file_url.h"
 #include "orvihttp/plugin/install_folder.h"
 #include "orvihttp/plugin/open_url.h"
@@ -51,6 +52,8 @@ void ServerPlugin::Start() try {
   server_->directory().LoadTree(DirFilePath(folder));
   accessRules_ = std::make_unique<AccessRulesFiles>(folder);
   accessRules_->Load(*server_);
+  // No upload runs yet: whatever a crash left half-written goes.
+  RemoveLeftoverUploads(*server_, true);
 
   onlineIcon_ = LoadPluginIcon(ORVI_ICON_ONLINE);
   offlineIcon_ = LoadPluginIcon(ORVI_ICON_OFFLINE);

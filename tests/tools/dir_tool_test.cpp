@@ -301,3 +301,27 @@ TEST_F(DirTool, ABrokenRightsFileIsShownClosedAndNeverRewritten) {
   EXPECT_EQ(Bytes(rights), broken);
   EXPECT_NE(List().find("/docs/"), std::string::npos);
 }
+
+TEST_F(DirTool, UploadToMarksAFolderAndNoneUnmarksIt) {
+  const std::string rights = install_.File("OrviHTTP.rights");
+  Edit({"add-folder", "/", "inbox"});
+  Edit({"upload-to", "/inbox", real_.path()});
+  const std::string real = RealPath(real_.path());
+  EXPECT_EQ(Tool({dir_, "rights", "/inbox"}),
+            "see: everyone (not set)\nupload: everyone (not set)\ndelete: everyone (not set)\n"
+            "uploads go to: " +
+                real + "\n");
+  EXPECT_NE(Bytes(rights).find("/inbox\tupload-to="), std::string::npos);
+
+  int code = 0;
+  EXPECT_EQ(Tool({dir_, "upload-to", "/nope", real_.path()}, &code),
+            "orvihttp-dir: no such folder: /nope\n");
+  EXPECT_EQ(code, 1);
+  Tool({dir_, "upload-to", "/inbox", real_.File("missing")}, &code);
+  EXPECT_EQ(code, 1);
+  Tool({dir_, "upload-to", "/inbox"}, &code);
+  EXPECT_EQ(code, 2);
+
+  Edit({"upload-to", "/inbox", "none"});
+  EXPECT_FALSE(IsFile(rights));  // nothing else was set
+}

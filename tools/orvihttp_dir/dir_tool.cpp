@@ -32,6 +32,8 @@ const char kDirToolUsage[] =
     "                                        for everyone, accounts (any signed-in\n"
     "                                        account) or name,name...; inherit\n"
     "                                        takes the parent folder's rule again\n"
+    "  upload-to <folder> <real folder|none> where the folder's uploads are written\n"
+    "                                        (none: it takes no uploads)\n"
     "\n"
     "--version shows the version; --help this text.\n"
     "\n"
@@ -184,6 +186,9 @@ void ShowRights(const std::string& rightsFile, const std::string& folder, std::s
       out += " (not set)\n";
     }
   }
+  if (std::optional<std::string> uploadTo = table.UploadTo(folder)) {
+    out += "uploads go to: " + *uploadTo + "\n";
+  }
 }
 
 void Rights(const std::vector<std::string>& words, std::string& out, std::string& err) {
@@ -208,6 +213,26 @@ void Rights(const std::vector<std::string>& words, std::string& out, std::string
     std::optional<RightHolders> holders = RightHolders::Parse(words[4], &why);
     if (!holders) throw Refused(why + ": " + words[4]);
     table.Set(folder, *right, *holders);
+  }
+  SaveRights(rightsFile, table);
+}
+
+// Marks a folder for uploads (or unmarks it). The real folder must exist:
+// an upload into a folder that is not there could only fail.
+void UploadTo(const std::vector<std::string>& words) {
+  const std::string& file = words[0];
+  VirtualFolder root = Load(file);
+  FolderAt(root, words[2]);
+  const std::string path = *VirtualPath(words[2]);
+  const std::string folder = path.empty() ? "/" : path;
+  const std::string rightsFile = RightsFileBeside(file);
+  FolderRightsTable table = LoadRightsToChange(rightsFile);
+  if (words[3] == "none") {
+    table.SetUploadTo(folder, std::nullopt);
+  } else {
+    const std::string real = RealPath(words[3]);
+    if (real.empty() || !IsFolder(real)) throw Refused("no such folder: " + words[3]);
+    table.SetUploadTo(folder, real);
   }
   SaveRights(rightsFile, table);
 }
@@ -243,6 +268,12 @@ int Run(const std::vector<std::string>& arguments, std::string& out, std::string
   if (command == "list") {
     RequireCount(words, 0, 0);
     List(Load(file), "", out);
+    return 0;
+  }
+
+  if (command == "upload-to") {
+    RequireCount(words, 2, 2);
+    UploadTo(words);
     return 0;
   }
 

@@ -73,3 +73,24 @@ TEST(AccessGate, ARememberedPasswordStopsWorkingWhenTheAccountsChange) {
   EXPECT_FALSE(gate.MaySee("/p", ""));
   EXPECT_TRUE(gate.MaySee("/q", ""));
 }
+
+TEST(AccessGate, ARequestIsJudgedByTheRightItAsksFor) {
+  AccessGate gate;
+  std::vector<std::string> problems;
+  gate.Replace(
+      UserAccounts::Parse(kUsers, &problems),
+      FolderRightsTable::Parse("/in\tupload=alice\tdelete=\tupload-to=/srv/in\n", &problems));
+  EXPECT_TRUE(problems.empty());
+  const auto ask = [&](const char* credentials, FolderRight right) {
+    return gate.Decide({"/in/a.txt", credentials, "", "10.0.0.9", false, right}, 0).outcome;
+  };
+  EXPECT_EQ(ask("", FolderRight::See), Outcome::Allowed);
+  EXPECT_EQ(ask("", FolderRight::Upload), Outcome::SignInNeeded);
+  EXPECT_EQ(ask(kAlice, FolderRight::Upload), Outcome::Allowed);
+  EXPECT_EQ(ask(kAlice, FolderRight::Delete), Outcome::Forbidden);
+  EXPECT_TRUE(gate.Holds("/in/", FolderRight::Upload, "alice"));
+  EXPECT_FALSE(gate.Holds("/in/", FolderRight::Delete, "alice"));
+  EXPECT_EQ(gate.UploadFolder("/in"), "/srv/in");
+  EXPECT_FALSE(gate.UploadFolder("/in/sub"));
+  EXPECT_EQ(gate.UploadFolders(), std::vector<std::string>{"/srv/in"});
+}

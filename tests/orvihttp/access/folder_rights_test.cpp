@@ -156,3 +156,36 @@ TEST(FolderRights, ALineThatCannotBeReadClosesItsFolder) {
   }
   EXPECT_EQ(table.Effective("/open", FolderRight::Upload), Holders("alice"));
 }
+
+TEST(FolderRights, AnUploadFolderIsTheFoldersOwnAndSurvivesTheFile) {
+  FolderRightsTable table;
+  table.SetUploadTo("/inbox/", "/srv/in\tbox%");
+  table.Set("/inbox", FolderRight::Upload, Holders("alice"));
+  EXPECT_EQ(table.UploadTo("/inbox"), "/srv/in\tbox%");
+  EXPECT_FALSE(table.UploadTo("/inbox/sub"));  // not inherited
+  EXPECT_FALSE(table.UploadTo("/"));
+  const std::string text = table.Serialize();
+  EXPECT_NE(text.find("/inbox\tupload=alice\tupload-to=/srv/in%09box%25\n"), std::string::npos)
+      << text;
+  std::vector<std::string> problems;
+  const FolderRightsTable read = FolderRightsTable::Parse(text, &problems);
+  EXPECT_TRUE(problems.empty());
+  EXPECT_EQ(read.UploadTo("/inbox"), "/srv/in\tbox%");
+  EXPECT_EQ(read.UploadFolders(), std::vector<std::string>{"/srv/in\tbox%"});
+  table.SetUploadTo("/inbox", std::nullopt);
+  EXPECT_FALSE(table.UploadTo("/inbox"));
+  EXPECT_TRUE(table.Own("/inbox", FolderRight::Upload));
+}
+
+TEST(FolderRights, ABrokenUploadFolderClosesItsFolder) {
+  for (const char* line : {"/inbox\tupload-to=%zz\n", "/inbox\tupload-to=\n",
+                           "/inbox\tupload-to=/a\tupload-to=/b\n", "/inbox\tupload_to=/a\n"}) {
+    std::vector<std::string> problems;
+    const FolderRightsTable table = FolderRightsTable::Parse(line, &problems);
+    EXPECT_EQ(problems.size(), 1u) << line;
+    EXPECT_FALSE(table.UploadTo("/inbox")) << line;
+    for (FolderRight right : kFolderRights) {
+      EXPECT_EQ(table.Effective("/inbox/x", right), kNobody) << line;
+    }
+  }
+}

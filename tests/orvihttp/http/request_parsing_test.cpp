@@ -85,7 +85,7 @@ TEST(RequestLine, MethodsAreCaseSensitive) {
   const std::pair<const char*, Request::Method> cases[] = {
       {"GET", Request::Method::Get},   {"HEAD", Request::Method::Head},
       {"POST", Request::Method::Post}, {"get", Request::Method::Other},
-      {"PUT", Request::Method::Other}, {"Host:", Request::Method::Other}};
+      {"PUT", Request::Method::Put},   {"Host:", Request::Method::Other}};
   for (const auto& [word, method] : cases) {
     Request request;
     request.FeedLine(std::string(word) + " / HTTP/1.0");

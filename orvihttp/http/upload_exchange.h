@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "orvihttp/access/folder_rights.h"
+#include "orvihttp/config/server_settings.h"
+#include "orvihttp/content/response.h"
+#include "orvihttp/http/request.h"
+
+class Server;
+
+// Files put into a virtual folder that is marked for uploads: a PUT of one
+// file to "/folder/name", a multipart/form-data POST of several to the
+// folder's address, and a DELETE of "/folder/name". Nothing here answers a
+// folder that is not marked: such requests keep their old answers.
+//
+// A file is written under a temporary name in the real folder, put on the
+// disk, and only then given its name, so no half-written file ever carries
+// a real name.
+
+struct UploadTarget {
+  enum class Kind { Put, Form, Delete };
+  Kind kind = Kind::Put;
+  std::string folderPath;  // the virtual folder, "" for the root, else "/a/b"
+  std::string realFolder;  // where its uploads are written
+  // Put: the name as the client sent it (UTF-8, percent-decoded, "" when it
+  // could not be decoded). Delete: the entry's name in the tree.
+  std::string name;
+  FolderRight right = FolderRight::Upload;
+};
+
+// The upload the request asks for, when its folder is marked for uploads and
+// exists in the tree.
+std::optional<UploadTarget> FindUploadTarget(const Request& request, Server& server);
+
+// Reads the next bytes of the body into `buffer`, at most `length`; 0 when
+// the body stalled, broke off or the connection is going away.
+using BodyReader = std::function<std::size_t(char* buffer, std::size_t length)>;
+
+struct UploadCall {
+  Server& server;
+  const ServerSettings& settings;
+  const Request& request;
+  std::string client;   // the peer's address
+  std::string account;  // "" for nobody
+  BodyReader read;
+};
+
+struct UploadAnswer {
+  // Nothing to send when the connection broke off while the body came.
+  std::optional<Response> response;
+  // The body was read to its end, so the connection may serve the next
+  // request; otherwise it closes after the answer.
+  bool bodyRead = false;
+};
+
+// Serves an upload the access rules already let through.
+UploadAnswer ServeUpload(const UploadTarget& target, const UploadCall& call);
+
+// Removes what uploads left behind in the folders marked for them: the
+// temporaries of forms and of PUTs that were never resumed, and those a
+// client may still resume once they are a day old. `everyOneShot` also
+// removes one-shot temporaries of any age: only right at start, when no
+// upload can be under way.
+void RemoveLeftoverUploads(Server& server, bool everyOneShot);

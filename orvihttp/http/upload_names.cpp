@@ -1,0 +1,172 @@
+#include "orvihttp/http/upload_names.h"
+
+#include <atomic>
+#include <ctime>
+
+#include "orvihttp/tls/password_hash.h"
+
+namespace {
+
+bool IsUtf8(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    std::size_t extra = 0;
+    uint32_t code = 0;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if ((lead & 0xE0) == 0xC0) {
+      extra = 1;
+      code = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+      extra = 2;
+      code = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+      extra = 3;
+      code = lead & 0x07;
+    } else {
+      return false;
+    }
+    if (i + extra >= text.size()) return false;
+    for (std::size_t k = 1; k <= extra; ++k) {
+      const unsigned char next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    static const uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+      return false;
+    }
+    i += extra + 1;
+  }
+  return true;
+}
+
+char Lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The part before the first dot, trailing spaces gone, in lower case: what
+// Windows compares with its device names.
+bool IsDeviceName(const std::string& name) {
+  std::string stem = name.substr(0, name.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (char& c : stem) c = Lower(c);
+  if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul") return true;
+  if (stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0)) {
+    return stem[3] >= '1' && stem[3] <= '9';
+  }
+  return false;
+}
+
+std::string Hex(uint64_t value) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string text(16, '0');
+  for (int i = 15; i >= 0; --i) {
+    text[static_cast<std::size_t>(i)] = kHex[value & 0xF];
+    value >>= 4;
+  }
+  return text;
+}
+
+uint64_t Fnv1a(const std::string& text) {
+  uint64_t hash = 14695981039346656037ull;
+  for (char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::optional<std::string> WhyNotAnUploadName(const std::string& name) {
+  if (name.empty()) return "the file name is empty";
+  if (name.size() > 255) return "the file name is longer than 255 bytes";
+  if (!IsUtf8(name)) return "the file name is not UTF-8";
+  if (name == "." || name == "..") return "the file name is \".\" or \"..\"";
+  for (char c : name) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '/' || c == '\\') return "the file name holds a path separator";
+    if (byte < 0x20 || byte == 0x7F) return "the file name holds a control character";
+    if (c == ':') return "the file name holds \":\"";
+  }
+  if (name.back() == '.' || name.back() == ' ') {
+    return "the file name ends in a dot or a space";
+  }
+  if (IsDeviceName(name)) return "the file name is one Windows keeps for a device";
+  if (name.compare(0, sizeof kUploadTempPrefix - 1, kUploadTempPrefix) == 0) {
+    return "the file name is one the server keeps for uploads under way";
+  }
+  return std::nullopt;
+}
+
+std::string NumberedName(const std::string& name, int number) {
+  const std::string mark = " (" + std::to_string(number) + ")";
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return name + mark;
+  return name.substr(0, dot) + mark + name.substr(dot);
+}
+
+std::string TreeNameOf(const std::string& name) {
+  std::string latin1;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const unsigned char byte = static_cast<unsigned char>(name[i]);
+    if (byte < 0x80) {
+      latin1.push_back(name[i]);
+      continue;
+    }
+    // Only C2 xx and C3 xx spell characters U+0080 to U+00FF.
+    if ((byte != 0xC2 && byte != 0xC3) || i + 1 >= name.size()) return name;
+    const unsigned char next = static_cast<unsigned char>(name[i + 1]);
+    if ((next & 0xC0) != 0x80) return name;
+    latin1.push_back(static_cast<char>(((byte & 0x1F) << 6) | (next & 0x3F)));
+    ++i;
+  }
+  return latin1;
+}
+
+std::string ResumableTempName(const std::string& client, const std::string& folderPath,
+                              const std::string& name) {
+  // Two hashes of the three, so that two clients meet in one name only by a
+  // 128-bit accident.
+  const std::string key = client + '\n' + folderPath + '\n' + name;
+  return std::string(kUploadTempPrefix) + Hex(Fnv1a(key)) + Hex(Fnv1a(name + '\r' + key)) +
+         kResumableSuffix;
+}
+
+std::string OneShotTempName() {
+  uint64_t random[2] = {0, 0};
+  if (!RandomBytes(random, sizeof random)) {
+    // Without random numbers, the time and a count still keep names apart
+    // within this process.
+    static std::atomic<uint64_t> count{0};
+    random[0] = static_cast<uint64_t>(std::time(nullptr));
+    random[1] = ++count;
+  }
+  return std::string(kUploadTempPrefix) + Hex(random[0]) + Hex(random[1]) + kOneShotSuffix;
+}
+
+std::optional<std::string> DecodeSegment(const std::string& raw) {
+  std::string decoded;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '%') {
+      decoded += raw[i];
+      continue;
+    }
+    const int high = i + 2 < raw.size() ? HexDigit(raw[i + 1]) : -1;
+    const int low = high >= 0 ? HexDigit(raw[i + 2]) : -1;
+    if (low < 0) return std::nullopt;
+    decoded += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return decoded;
+}

@@ -1,0 +1,5 @@
+#include "orvihttp/http/upload_names.h"
+
+std::string DiskNameOf(const std::string& utf8Name) {
+  return TreeNameOf(utf8Name);
+}
