@@ -340,7 +340,7 @@ std::optional<RightHolders> FolderRightsTable::Own(const std::string& folderPath
 RightHolders FolderRightsTable::Effective(const std::string& path, FolderRight right,
                                           std::string* from) const {
   if (from) *from = "/";
-  if (rules_.empty()) return RightHolders{};
+  if (rules_.empty()) return DefaultRightHolders(right);
   const std::vector<std::string> segments = MatchSegments(path);
   for (std::size_t depth = segments.size() + 1; depth-- > 0;) {
     // Folders whose names differ only in case or trailing dots share one
@@ -356,6 +356,13 @@ RightHolders FolderRightsTable::Effective(const std::string& path, FolderRight r
     }
     if (found) return *found;
   }
+  return DefaultRightHolders(right);
+}
+
+RightHolders DefaultRightHolders(FolderRight right) {
+  // Seeing is open, as it was before there were rules; deleting what others
+  // sent is for whom the user names.
+  if (right == FolderRight::Delete) return RightHolders{RightHolders::Kind::Names, {}};
   return RightHolders{};
 }
 

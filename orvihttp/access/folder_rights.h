@@ -7,8 +7,9 @@
 
 // Rights on virtual folders: who may see a folder's contents, upload into it
 // and delete from it. A folder that sets no rule for a right takes the rule of
-// its nearest ancestor that does; with no rule up to the root, everyone has
-// the right, so a table without rules changes nothing.
+// its nearest ancestor that does; with no rule up to the root, everyone may
+// see and upload and nobody may delete (DefaultRightHolders), so a table
+// without rules changes nothing.
 
 enum class FolderRight { See, Upload, Delete };
 
@@ -45,6 +46,10 @@ inline constexpr char kRightsFileName[] = "OrviHTTP.rights";
 
 // The rules of every folder, keyed by virtual folder path: "/" for the root,
 // "/a/b" for a sub-folder.
+// Who holds a right that no folder on the way sets: everyone may see and
+// upload (into folders marked for it), nobody may delete.
+RightHolders DefaultRightHolders(FolderRight right);
+
 class FolderRightsTable {
  public:
   // A key is taken in its plain form (empty segments, "." and ".." resolved,

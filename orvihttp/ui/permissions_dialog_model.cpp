@@ -76,7 +76,8 @@ const char* PermissionRowLabel(FolderRight right) {
 
 std::vector<std::string> PermissionChoiceTexts(const FolderRightsTable& rights,
                                                const std::string& folderPath, FolderRight right) {
-  std::string inherited = "Inherited (everyone, as with no rule)";
+  std::string inherited =
+      "Inherited (" + HoldersText(DefaultRightHolders(right)) + ", as with no rule)";
   if (folderPath != "/") {
     std::string from;
     const RightHolders holders = rights.Effective(ParentOf(folderPath), right, &from);

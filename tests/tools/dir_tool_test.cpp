@@ -236,7 +236,7 @@ TEST_F(DirTool, RightsAreSetShownAndInherited) {
   Edit({"add-folder", "/", "docs"});
   Edit({"add-folder", "/docs", "inner"});
   EXPECT_EQ(Tool({dir_, "rights", "/docs/inner"}),
-            "see: everyone (not set)\nupload: everyone (not set)\ndelete: everyone (not set)\n");
+            "see: everyone (not set)\nupload: everyone (not set)\ndelete: no one (not set)\n");
   EXPECT_FALSE(IsFile(rights));
 
   Edit({"rights", "/docs/", "see", "alice,bob"});
@@ -308,7 +308,7 @@ TEST_F(DirTool, UploadToMarksAFolderAndNoneUnmarksIt) {
   Edit({"upload-to", "/inbox", real_.path()});
   const std::string real = RealPath(real_.path());
   EXPECT_EQ(Tool({dir_, "rights", "/inbox"}),
-            "see: everyone (not set)\nupload: everyone (not set)\ndelete: everyone (not set)\n"
+            "see: everyone (not set)\nupload: everyone (not set)\ndelete: no one (not set)\n"
             "uploads go to: " +
                 real + "\n");
   EXPECT_NE(Bytes(rights).find("/inbox\tupload-to="), std::string::npos);

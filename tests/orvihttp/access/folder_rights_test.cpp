@@ -59,7 +59,8 @@ TEST(FolderRights, RulesAreInheritedFromTheNearestFolderThatSetsThem) {
   EXPECT_EQ(from, "/a/b/c");
   EXPECT_EQ(table.Effective("/a/b/c", FolderRight::Upload, &from), kNobody);
   EXPECT_EQ(from, "/");
-  EXPECT_EQ(table.Effective("/a", FolderRight::Delete), Holders("everyone"));
+  // Deleting is for nobody until a folder says otherwise.
+  EXPECT_EQ(table.Effective("/a", FolderRight::Delete), kNobody);
   EXPECT_EQ(table.Own("/a/b", FolderRight::See), std::nullopt);
 
   table.Unset("/a/b/c", FolderRight::See);

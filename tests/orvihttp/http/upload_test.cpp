@@ -218,6 +218,10 @@ TEST_F(UploadFolder, TooLargeAndTooLittleRoomLeaveNothingBehind) {
 TEST_F(UploadFolder, ATakenNameIsNumberedUnlessReplaceIsAsked) {
   Mark();
   StartServer();
+  // Replacing deletes the old file: nobody may until the user says so.
+  EXPECT_EQ(StatusOf(Put("/inbox/first.txt", "1")), 201);
+  EXPECT_EQ(StatusOf(Put("/inbox/first.txt", "2", "If-Match: *\r\n")), 403);
+  Mark({{FolderRight::Delete, "everyone"}});
   EXPECT_EQ(StatusOf(Put("/inbox/a.txt", "first")), 201);
   const std::string second = Put("/inbox/a.txt", "second");
   EXPECT_NE(second.find("Location: /inbox/a%20%281%29.txt"), std::string::npos) << second;
@@ -232,7 +236,7 @@ TEST_F(UploadFolder, ATakenNameIsNumberedUnlessReplaceIsAsked) {
 }
 
 TEST_F(UploadFolder, DeleteRemovesOnlyWhatLiesInTheUploadFolder) {
-  Mark();
+  Mark({{FolderRight::Delete, "everyone"}});
   StartServer();
   EXPECT_EQ(StatusOf(Put("/inbox/gone.txt", "bye")), 201);
   EXPECT_EQ(StatusOf(Exchange(port_, "DELETE /inbox/gone.txt HTTP/1.1\r\nHost: x\r\n\r\n")), 204);
