@@ -29,10 +29,13 @@ class AccountsDialogModelTest : public ServerTest {
   }
 
   std::string StatusOf(const std::string& extraHeaders) {
-    const std::string response = Exchange(port_, "GET /docs/a.txt HTTP/1.1\r\nHost: x\r\n" +
-                                                     extraHeaders + "Connection: close\r\n\r\n");
+    HttpTestClient client(port_);
+    client.Send("GET /docs/a.txt HTTP/1.1\r\nHost: x\r\n" + extraHeaders +
+                "Connection: close\r\n\r\n");
+    // A password's hash takes the server seconds under the sanitizers.
+    const std::string response = client.ReadResponse(false, 60000);
     // The status code alone.
-    return response.substr(9, 3);
+    return response.size() >= 12 ? response.substr(9, 3) : "no answer";
   }
 
   static std::string Basic(const std::string& name, const std::string& password) {
