@@ -53,15 +53,61 @@ std::string HtmlCharacters(const std::string& utf8) {
   return text;
 }
 
+// A form that posts files into the folder at `action`. It works without
+// script; with it, the page shows a progress bar and a cancel button, takes
+// files dropped onto it, and lists the new files when they are in.
+std::string UploadForm(const std::string& action) {
+  return "<form id=\"upload\" method=\"post\" enctype=\"multipart/form-data\" action=\"" + action +
+         "\"><input type=\"file\" name=\"file\" multiple required> "
+         "<input type=\"submit\" value=\"Upload\"> "
+         "<progress id=\"upload-progress\" max=\"1\" value=\"0\" hidden></progress> "
+         "<button type=\"button\" id=\"upload-cancel\" hidden>Cancel</button> "
+         "<span id=\"upload-status\"></span> <small>or drop files on this page</small></form>\n"
+         "<script>\n"
+         "(function(){\n"
+         "var "
+         "form=document.getElementById('upload'),bar=document.getElementById('upload-progress'),\n"
+         "cancel=document.getElementById('upload-cancel'),status=document.getElementById('upload-"
+         "status'),\n"
+         "input=form.querySelector('input[type=file]'),request=null;\n"
+         "function send(files){\n"
+         "if(!files.length||request)return;\n"
+         "var data=new FormData();for(var i=0;i<files.length;i++)data.append('file',files[i]);\n"
+         "request=new XMLHttpRequest();request.open('POST',form.action);\n"
+         "bar.hidden=false;cancel.hidden=false;bar.value=0;status.textContent='Uploading...';\n"
+         "request.upload.onprogress=function(e){if(e.lengthComputable)bar.value=e.loaded/"
+         "e.total;};\n"
+         "request.onload=function(){var ok=request.status==201;request=null;\n"
+         "if(ok){location.reload();return;}\n"
+         "cancel.hidden=true;status.textContent=this.responseText||('Failed: '+this.status);};\n"
+         "request.onerror=function(){request=null;cancel.hidden=true;status.textContent='The "
+         "upload broke off.';};\n"
+         "request.onabort=function(){request=null;bar.hidden=true;cancel.hidden=true;status."
+         "textContent='Cancelled.';};\n"
+         "request.send(data);}\n"
+         "form.onsubmit=function(e){e.preventDefault();send(input.files);};\n"
+         "cancel.onclick=function(){if(request)request.abort();};\n"
+         "document.addEventListener('dragover',function(e){e.preventDefault();});\n"
+         "document.addEventListener('drop',function(e){e.preventDefault();send(e.dataTransfer."
+         "files);});\n"
+         "})();\n"
+         "</script>\n";
+}
+
 }  // namespace
 
 std::string BuildDirectoryListingPage(const std::string& path, const VirtualFolder& folder,
                                       int port, int64_t now, const FileStatusLookup& statusOf,
-                                      const std::string& signedInAs) {
+                                      const std::string& signedInAs, bool uploadForm) {
   const std::string nowText = FormatHttpDate(now);
   std::string page = "<html><body><h2>Index of ";
   page += EscapeHtml(path.empty() ? std::string("/") : path);
   page += kTableHead;
+  if (uploadForm) {
+    // The table head ended the heading; the form goes before the table.
+    const std::size_t table = page.rfind("<table");
+    page.insert(table, UploadForm(EncodeUrlPath(path, true) + "/"));
+  }
 
   if (!path.empty()) {
     const std::size_t lastSlash = path.rfind('/');
@@ -119,8 +165,8 @@ Response DirectoryListing(const VirtualDirectory& directory, const std::string& 
   Response response;
   response.activity = "directory listing";
   response.contentType = "text/html";
-  response.body =
-      BuildDirectoryListingPage(path, *folder, port, static_cast<int64_t>(std::time(nullptr)),
-                                QueryFileStatus, viewer.signedInAs);
+  response.body = BuildDirectoryListingPage(
+      path, *folder, port, static_cast<int64_t>(std::time(nullptr)), QueryFileStatus,
+      viewer.signedInAs, viewer.mayUploadInto && viewer.mayUploadInto(path.empty() ? "/" : path));
   return response;
 }

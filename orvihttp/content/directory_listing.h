@@ -23,10 +23,12 @@ using FileStatusLookup = std::function<std::optional<FileStatus>(const std::stri
 // folder. `now` (seconds since 1970) stands for folders and missing files;
 // `port` goes into the footer. Names are HTML-escaped in the text and
 // percent-encoded in the links, so every name links to itself and none can
-// add markup. A non-empty `signedInAs` adds the sign-out line.
+// add markup. A non-empty `signedInAs` adds the sign-out line; `uploadForm`
+// a form that sends files into the folder.
 std::string BuildDirectoryListingPage(const std::string& path, const VirtualFolder& folder,
                                       int port, int64_t now, const FileStatusLookup& statusOf,
-                                      const std::string& signedInAs = "");
+                                      const std::string& signedInAs = "",
+                                      bool uploadForm = false);
 
 // Who a listing is for, while access rules are in force: whether it may
 // name the sub-folder at a path ("/a/b"), so a client does not learn the
@@ -35,6 +37,9 @@ std::string BuildDirectoryListingPage(const std::string& path, const VirtualFold
 struct ListingViewer {
   std::function<bool(const std::string& folderPath)> mayShow;
   std::string signedInAs;
+  // Whether the client may upload into the listed folder ("/" for the root):
+  // then the page offers a form for it.
+  std::function<bool(const std::string& folderPath)> mayUploadInto;
 };
 
 // The answer to a request for the folder `path` names: its listing, or 404

@@ -286,6 +286,12 @@ RouteContext Connection::Context() const {
       return server_.access().MaySee(folderPath, access_.account);
     };
     if (access_.fromSession) context.viewer.signedInAs = access_.account;
+    context.viewer.mayUploadInto = [this](const std::string& folderPath) {
+      AccessGate& access = server_.access();
+      return access.UploadFolder(folderPath) &&
+             access.Holds(folderPath == "/" ? "/" : folderPath + "/", FolderRight::Upload,
+                          access_.account);
+    };
   }
   return context;
 }

@@ -16,6 +16,7 @@
 #include "orvihttp/http/chunked_body.h"
 #include "orvihttp/http/multipart_reader.h"
 #include "orvihttp/http/server.h"
+#include "orvihttp/http/sign_in_exchange.h"
 #include "orvihttp/http/upload_names.h"
 #include "orvihttp/http/uri_decoding.h"
 #include "orvihttp/logging/binary_log.h"
@@ -479,6 +480,14 @@ UploadAnswer ServeForm(const UploadTarget& target, const UploadCall& call) {
     placed += "Uploaded as " + treeName + "\n";
   }
   if (placed.empty()) return Answer(500, "Not uploaded: " + FailureText(500) + ".", bodyRead);
+  // A browser that sent the form without script goes back to the listing,
+  // which now shows the files.
+  if (AsksForAPage(call.request)) {
+    Response back;
+    back.status = 303;
+    back.location = EncodeUrlPath(target.folderPath, true) + "/";
+    return UploadAnswer{std::move(back), bodyRead};
+  }
   UploadAnswer answer{TextAnswer(201, placed.substr(0, placed.size() - 1)), bodyRead};
   return answer;
 }

@@ -638,6 +638,57 @@ check_accounts() {
   fi
 }
 
+# --- uploads --------------------------------------------------------------
+
+# A folder marked for uploads while the server runs: curl -T and a browser's
+# form land byte for byte in the chosen real folder.
+check_uploads() {
+  local inbox="$work/inbox" tries=50 code line
+  mkdir -p "$inbox" "$work/to-send"
+  if ! installed_tool orvihttp-dir "$plugin_folder/OrviHTTP.dir" upload-to /media \
+    "$([ "$windows" -eq 1 ] && env "${server_env[@]}" WINEPREFIX="$server_folder/wineprefix" \
+      winepath -w "$inbox" || echo "$inbox")" > "$work/upload-to.out" 2>&1; then
+    fail "uploads: orvihttp-dir marks a folder" "$(grep -v wine32 "$work/upload-to.out" | tail -c 300)"
+    return
+  fi
+  head -c 3000000 /dev/urandom > "$work/to-send/photo one.jpg"
+  until code="$(curl -s -o /dev/null -w '%{http_code}' -T "$work/to-send/photo one.jpg" \
+    "$base/media/photo%20one.jpg")" && [ "$code" = 201 ]; do
+    tries=$((tries - 1))
+    if [ "$tries" -le 0 ]; then
+      fail "uploads: curl -T into the marked folder" "status $code"
+      return
+    fi
+    sleep 0.2
+  done
+  if cmp -s "$inbox/photo one.jpg" "$work/to-send/photo one.jpg" &&
+    curl -s "$base/media/" | grep -qF "photo%20one.jpg"; then
+    pass "uploads: curl -T lands byte for byte and is listed at once"
+  else
+    fail "uploads: curl -T lands byte for byte and is listed at once" "other bytes or not listed"
+  fi
+  if ! command -v chromedriver > /dev/null; then
+    fail "uploads: Chromium sends files through the form" "chromedriver is not installed"
+    return
+  fi
+  for name in a b c; do head -c 2000000 /dev/urandom > "$work/to-send/form-$name.bin"; done
+  while IFS= read -r line; do
+    case "$line" in
+      "PASS "*) pass "uploads: Chromium: ${line#PASS }" ;;
+      "FAIL "*) line="${line#FAIL }" && fail "uploads: Chromium: ${line%%$'\t'*}" "${line#*$'\t'}" ;;
+      *) echo "$line" ;;
+    esac
+  done < <(HOME="$work/home" /usr/bin/python3 "$here/upload_browser.py" "$base/media/" "$artifacts" \
+    "$work/to-send/form-a.bin" "$work/to-send/form-b.bin" "$work/to-send/form-c.bin" 2>> "$work/selenium.log")
+  for name in a b c; do
+    if ! cmp -s "$inbox/form-$name.bin" "$work/to-send/form-$name.bin"; then
+      fail "uploads: the form's files land byte for byte" "form-$name.bin differs or is missing"
+      return
+    fi
+  done
+  pass "uploads: the form's files land byte for byte"
+}
+
 # --- http.client ----------------------------------------------------------
 
 check_http_client() {
@@ -726,6 +777,7 @@ check_wget_resume
 check_segments
 check_http_client
 check_accounts
+check_uploads
 check_stop
 
 echo

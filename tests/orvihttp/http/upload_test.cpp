@@ -124,6 +124,18 @@ TEST_F(UploadFolder, FormPostOfSeveralFilesLandsByteIdentical) {
   const std::string listing = BodyOf(Get(port_, "/inbox/"));
   EXPECT_NE(listing.find("one.bin"), std::string::npos);
   EXPECT_NE(listing.find("two.bin"), std::string::npos);
+  // The listing offers the form; a browser that sent it without script is
+  // sent back to the listing.
+  EXPECT_NE(listing.find("<form id=\"upload\" method=\"post\" enctype=\"multipart/form-data\" "
+                         "action=\"/inbox/\">"),
+            std::string::npos);
+  const std::string fromPage =
+      Exchange(port_,
+               "POST /inbox/ HTTP/1.1\r\nHost: x\r\nAccept: text/html\r\n"
+               "Content-Type: multipart/form-data; boundary=XyZ\r\nContent-Length: " +
+                   std::to_string(body.size()) + "\r\n\r\n" + body);
+  EXPECT_EQ(StatusOf(fromPage), 303) << fromPage;
+  EXPECT_NE(fromPage.find("\r\nLocation: /inbox/\r\n"), std::string::npos);
 }
 
 TEST_F(UploadFolder, ResumedPutAfterACutIsByteIdentical) {
@@ -197,6 +209,8 @@ TEST_F(UploadFolder, WithoutTheRightNothingIsWritten) {
             403);
   EXPECT_TRUE(NamesIn(uploads_.path()).empty());
   EXPECT_EQ(StatusOf(Get(port_, "/inbox/readme.txt")), 200);
+  // Who may not upload is offered no form.
+  EXPECT_EQ(Get(port_, "/inbox/").find("id=\"upload\""), std::string::npos);
   EXPECT_EQ(StatusOf(Put("/inbox/a.txt", "data", kAlice)), 201);
   EXPECT_EQ(Uploaded("a.txt"), "data");
 }

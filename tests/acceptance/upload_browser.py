@@ -1,0 +1,59 @@
+#!/usr/bin/python3
+"""Uploads files through a listing's upload form in headless Chromium, driven
+by Selenium as a visitor would: three files chosen at once, the progress bar
+shown while they go, and the listing showing them afterwards. Prints
+PASS/FAIL lines for run-acceptance.sh.
+
+    upload_browser.py <folder-url> <artifacts-dir> <file>...
+"""
+import os
+import sys
+
+from selenium import webdriver
+from selenium.common.exceptions import WebDriverException
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import WebDriverWait
+
+
+def main():
+    url, artifacts, files = sys.argv[1], sys.argv[2], sys.argv[3:]
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--window-size=900,600"):
+        options.add_argument(argument)
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    results = []
+
+    def check(label, condition, detail=""):
+        results.append(f"PASS {label}" if condition else f"FAIL {label}\t{detail}")
+
+    try:
+        driver.get(url)
+        chooser = driver.find_elements(By.CSS_SELECTOR, "#upload input[type=file]")
+        if not chooser:
+            check("the listing offers the upload form", False, "no form on " + url)
+            return results
+        driver.save_screenshot(os.path.join(artifacts, "upload-form.png"))
+        chooser[0].send_keys("\n".join(files))
+        driver.find_element(By.CSS_SELECTOR, "#upload input[type=submit]").click()
+        shown = driver.execute_script(
+            "return !document.getElementById('upload-progress').hidden")
+        driver.save_screenshot(os.path.join(artifacts, "upload-progress.png"))
+        check("the progress bar shows while the files go", shown)
+        names = [os.path.basename(f) for f in files]
+        WebDriverWait(driver, 30).until(
+            lambda d: all(name in d.page_source for name in names) and
+            d.execute_script("return document.readyState") == "complete")
+        driver.save_screenshot(os.path.join(artifacts, "upload-done.png"))
+        check("three files sent through the form are listed", True)
+    except WebDriverException as error:
+        results.append(f"FAIL uploads through Chromium\t{str(error).splitlines()[0]}")
+    finally:
+        driver.quit()
+    return results
+
+
+if __name__ == "__main__":
+    for line in main():
+        print(line, flush=True)
