@@ -6,8 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "foundation/file_text.h"
 #include "foundation/settings.h"
 #include "orvihttp/http/access_rules.h"
+#include "orvihttp/http/client_registry.h"
+#include "orvihttp/logging/binary_log_reader.h"
+#include "orvihttp/logging/display_queue.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/server_fixture.h"
 #include "tests/orvihttp/http/zip_test_reader.h"
@@ -212,6 +216,68 @@ TEST_F(FolderArchives, AProtectedSubFolderIsOnlyInTheRightAccountsArchive) {
   ASSERT_NE(Find(alice, "private/secret.txt"), nullptr);
   EXPECT_EQ(Find(alice, "private/secret.txt")->data, "the secret");
   EXPECT_NE(Find(alice, "private/"), nullptr);
+}
+
+TEST_F(FolderArchives, TheArchiveIsLoggedAndRecordedAsADownloadOfFolderZip) {
+  const std::string accessLog = files_.File("access.log");
+  const std::string binlog = files_.File("events.binlog");
+  SetBool("Log", true, true);
+  SetString("LogPath", accessLog, true);
+  SetString("BinLogPath", binlog, false);
+  server().logs().display.Clear();
+  StartServer();
+  const Answer answer = Ask("/docs/sub%20dir/?zip");
+  ASSERT_TRUE(answer.whole);
+  ASSERT_TRUE(WaitFor([this] { return server().logs().display.AllLines().size() == 2; }, 2000));
+  const std::vector<DisplayLine> lines = server().logs().display.AllLines();
+  EXPECT_NE(lines[1].text.find(" - 127.0.0.1 - GET /docs/sub%20dir/?zip HTTP/1.1"),
+            std::string::npos)
+      << lines[1].text;
+  // The access log counts the archive's bytes, not the chunks' framing.
+  std::string logged;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        logged = ReadFileText(accessLog, 0);
+        return logged.find("?zip") != std::string::npos;
+      },
+      2000));
+  EXPECT_NE(logged.find("\"GET /docs/sub%20dir/?zip HTTP/1.1\" 200 " +
+                        std::to_string(answer.body.size()) + "\r\n"),
+            std::string::npos)
+      << logged;
+  std::vector<std::string> downloads;
+  ReadBinLogFile(binlog, [&](const BinLogRecord& record) {
+    if (record.type == 8) {
+      downloads.push_back(record.second);
+      EXPECT_EQ(record.value, answer.body.size());
+    }
+  });
+  EXPECT_EQ(downloads, std::vector<std::string>{"sub dir.zip"});
+}
+
+TEST_F(FolderArchives, TheInfoPageSeesTheFileBeingAddedAndAKickEndsTheArchive) {
+  Publish("/slow/first.bin", std::string(3 * 1024 * 1024, 'x'));
+  Publish("/slow/second.bin", "y");
+  SetInt("MaxDown", 64, true);
+  StartServer();
+  HttpTestClient client(port_);
+  client.Send("GET /slow/?zip HTTP/1.1\r\nHost: x\r\n\r\n");
+  std::string activity;
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const std::vector<ClientInfo> clients = server().clients().Clients();
+        activity = clients.size() == 1 ? clients[0].currentActivity : "";
+        return activity == "slow.zip: first.bin";
+      },
+      3000))
+      << activity;
+  server().clients().Kick(server().clients().Clients()[0].connectionId);
+  bool closed = false;
+  const std::string received = client.ReadToEnd(3000, &closed);
+  EXPECT_TRUE(closed);
+  // Paced by the cap: far from the whole file had gone out.
+  EXPECT_LT(received.size(), 2u * 1024 * 1024);
+  EXPECT_TRUE(WaitFor([this] { return server().clients().Clients().empty(); }, 2000));
 }
 
 // Random small trees come back with the same names and bytes.
