@@ -181,6 +181,34 @@ TEST_F(FolderArchives, AFileThatCannotBeReadIsNamedInMissingTxt) {
   EXPECT_EQ(Find(archive, "a.txt")->data, "alpha");
 }
 
+TEST_F(FolderArchives, AFileRemovedWhileTheArchiveIsSentIsNamedInMissingTxt) {
+  Publish("/late/first.bin", std::string(4 * 1024 * 1024, 'f'));
+  const std::string second = Publish("/late/second.txt", "second");
+  Publish("/late/third.txt", "third");
+  // Under the cap the first file takes about a second, time enough to
+  // remove the second before its turn.
+  SetInt("MaxDown", 4096, true);
+  StartServer();
+  HttpTestClient client(port_);
+  client.Send("GET /late/?zip HTTP/1.1\r\nHost: x\r\n\r\n");
+  EXPECT_TRUE(WaitFor(
+      [&] {
+        const std::vector<ClientInfo> clients = server().clients().Clients();
+        return clients.size() == 1 && clients[0].currentActivity == "late.zip: first.bin";
+      },
+      3000));
+  ASSERT_EQ(std::remove(second.c_str()), 0);
+  client.ReadResponse(true);
+  bool whole = false;
+  const ZipTestArchive archive = ReadZipForTest(client.ReadChunkedBody(15000, &whole));
+  ASSERT_TRUE(whole);
+  ASSERT_EQ(archive.error, "");
+  const std::vector<std::string> expected = {"first.bin", "third.txt", "MISSING.txt"};
+  EXPECT_EQ(NamesOf(archive), expected);
+  EXPECT_EQ(Find(archive, "first.bin")->data.size(), 4u * 1024 * 1024);
+  EXPECT_NE(Find(archive, "MISSING.txt")->data.find("second.txt"), std::string::npos);
+}
+
 TEST_F(FolderArchives, WithTheSettingOffTheQueryIsIgnoredAsBefore) {
   SetBool("FolderArchives", false, true);
   StartServer();
