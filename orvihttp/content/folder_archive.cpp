@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <ctime>
 #include <utility>
@@ -345,13 +346,33 @@ Response FolderArchive(const VirtualDirectory& directory, const std::string& pat
   response.activity = name;
   response.contentType = "application/zip";
   // The name is Latin-1 like the tree's; quotes and backslashes would end
-  // or bend the quoted text.
+  // or bend the quoted text. A name beyond ASCII is also given in UTF-8,
+  // which browsers prefer to the plain one.
   std::string quoted;
+  bool plain = true;
   for (const char c : name) {
     if (c == '"' || c == '\\') quoted += '\\';
     quoted += c;
+    plain = plain && static_cast<unsigned char>(c) < 0x80;
   }
   response.contentDisposition = "attachment; filename=\"" + quoted + "\"";
+  if (!plain) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const char c : Latin1ToUtf8(name)) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (std::isalnum(byte) && byte < 0x80) {
+        encoded += c;
+      } else if (c == '.' || c == '-' || c == '_' || c == '~') {
+        encoded += c;
+      } else {
+        encoded += '%';
+        encoded += kHex[byte >> 4];
+        encoded += kHex[byte & 0x0F];
+      }
+    }
+    response.contentDisposition += "; filename*=UTF-8''" + encoded;
+  }
   response.refusesRanges = true;
   response.untilClose = true;
   response.chunkedForHttp11 = true;

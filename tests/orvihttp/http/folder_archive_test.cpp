@@ -136,6 +136,17 @@ TEST_F(FolderArchives, AnHttp10ClientGetsTheArchiveUntilTheConnectionCloses) {
   EXPECT_EQ(NamesOf(archive), expected);
 }
 
+TEST_F(FolderArchives, AnAccentedFolderNameIsAlsoGivenInUtf8) {
+  Publish("/caf\xE9 & co/a.txt", "alpha");
+  StartServer();
+  const Answer answer = Ask("/caf%C3%A9%20%26%20co/?zip");
+  EXPECT_NE(answer.head.find("\r\nContent-Disposition: attachment; filename=\"caf\xE9 & co.zip\"; "
+                             "filename*=UTF-8''caf%C3%A9%20%26%20co.zip\r\n"),
+            std::string::npos)
+      << answer.head;
+  EXPECT_EQ(ReadZipForTest(answer.body).error, "");
+}
+
 TEST_F(FolderArchives, TheRootsArchiveIsNamedRootZip) {
   StartServer();
   const Answer answer = Ask("/?zip");
