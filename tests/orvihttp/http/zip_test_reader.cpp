@@ -25,6 +25,7 @@ class Cursor {
   }
   uint64_t at() const { return at_; }
   void MoveTo(uint64_t at) { at_ = at; }
+  void Skip(uint64_t count) { at_ += count; }
 
  private:
   const std::string& bytes_;
@@ -69,7 +70,7 @@ ZipTestArchive ReadZipForTest(const std::string& bytes) {
       Cursor end64(bytes, locator.Take(8));
       if (!end64.Has(56) || end64.Take(4) != 0x06064b50) return fail("no 64-bit end record");
       archive.zip64End = true;
-      end64.Take(8 + 2 + 2 + 4 + 4 + 8);
+      end64.Skip(8 + 2 + 2 + 4 + 4 + 8);
       count = end64.Take(8);
       centralSize = end64.Take(8);
       centralStart = end64.Take(8);
@@ -81,14 +82,14 @@ ZipTestArchive ReadZipForTest(const std::string& bytes) {
   for (uint64_t i = 0; i < count; ++i) {
     if (!dir.Has(46) || dir.Take(4) != 0x02014b50) return fail("bad central header");
     Central entry;
-    dir.Take(2 + 2 + 2 + 2 + 2 + 2);
+    dir.Skip(2 + 2 + 2 + 2 + 2 + 2);
     entry.crc = static_cast<uint32_t>(dir.Take(4));
     uint64_t compressed = dir.Take(4);
     entry.size = dir.Take(4);
     const uint64_t nameLength = dir.Take(2);
     const uint64_t extraLength = dir.Take(2);
     const uint64_t commentLength = dir.Take(2);
-    dir.Take(2 + 2);
+    dir.Skip(2 + 2);
     entry.external = static_cast<uint32_t>(dir.Take(4));
     entry.offset = dir.Take(4);
     if (!dir.Has(nameLength + extraLength + commentLength)) return fail("central runs past");
@@ -122,7 +123,7 @@ ZipTestArchive ReadZipForTest(const std::string& bytes) {
     if (local.Take(2) != 0) return fail("not stored: " + entry.name);
     read.dosTime = static_cast<uint16_t>(local.Take(2));
     read.dosDate = static_cast<uint16_t>(local.Take(2));
-    local.Take(4 + 4 + 4);
+    local.Skip(4 + 4 + 4);
     const uint64_t nameLength = local.Take(2);
     const uint64_t extraLength = local.Take(2);
     if (!local.Has(nameLength + extraLength)) return fail("local header runs past");
