@@ -12,8 +12,8 @@ files="$(mktemp -d)"
 trap 'rm -rf "$files"' EXIT
 publish=""
 for i in $(seq -w 1 100); do
-  truncate -s 10M "$files/part$i.bin"
-  publish+=" $files/part$i.bin"
+  truncate -s 10M "$files/piece$i.bin"
+  publish+=" $files/piece$i.bin"
 done
 echo "$(date '+%F %T'), $(nproc) cores, load:$(uptime | sed 's/.*load average//')"
 SERVER_SETTINGS="FolderArchives=Yes Log=No" SERVER_PUBLISH="$publish" \
