@@ -30,6 +30,10 @@ inline constexpr IntKey kStats{"Stats", 0, true};
 // browsers resume a paused download only when they saw it. Answers to a
 // Range request say it either way.
 inline constexpr BoolKey kAdvertiseRanges{"AdvertiseRanges", false, true};
+// Yes: a listing links to "?zip" after its folder's address, which sends the
+// folder and everything below it the client may see as one .zip, made while
+// it is sent.
+inline constexpr BoolKey kFolderArchives{"FolderArchives", false, true};
 // HTTPS beside HTTP: Yes listens on `HTTPSPort` too, with the certificate
 // and key files named (both "": a certificate made for the user). Yes for
 // `RedirectToHTTPS` sends plain-HTTP requests there with a 301.

@@ -24,6 +24,7 @@ std::shared_ptr<const ServerSettings> ReadStore() {
   settings->autoLoadIndex = GetSetting(kAutoLoadIndex);
   settings->dirView = GetSetting(kDirView);
   settings->advertiseRanges = GetSetting(kAdvertiseRanges);
+  settings->folderArchives = GetSetting(kFolderArchives);
   settings->https = GetSetting(kHttps);
   settings->httpsPort = GetSettingOrDefault(kHttpsPort);
   settings->certificateFile = GetSetting(kCertificateFile);

@@ -16,6 +16,7 @@ struct ServerSettings {
   bool autoLoadIndex = false;
   bool dirView = false;
   bool advertiseRanges = false;
+  bool folderArchives = false;
   bool https = false;
   int32_t httpsPort = 0;
   std::string certificateFile;  // "" with keyFile "": the certificate made for the user

@@ -15,7 +15,7 @@
 namespace {
 
 constexpr char kTableHead[] =
-    "</h2><p></p><table border=0 width=100% bgcolor=#f2fff8><tr bgcolor=#ccffdd><td><b>Name</b>"
+    "<table border=0 width=100% bgcolor=#f2fff8><tr bgcolor=#ccffdd><td><b>Name</b>"
     "</td><td><b>Size</b></td><td><b>Date</b></td></tr>";
 
 void AppendRow(std::string& page, const std::string& link, const std::string& text,
@@ -98,10 +98,17 @@ std::string UploadForm(const std::string& action) {
 
 std::string BuildDirectoryListingPage(const std::string& path, const VirtualFolder& folder,
                                       int port, int64_t now, const FileStatusLookup& statusOf,
-                                      const std::string& signedInAs, bool uploadForm) {
+                                      const std::string& signedInAs, bool offerArchive,
+                                      bool uploadForm) {
   const std::string nowText = FormatHttpDate(now);
   std::string page = "<html><body><h2>Index of ";
   page += EscapeHtml(path.empty() ? std::string("/") : path);
+  page += "</h2><p>";
+  if (offerArchive) {
+    // A query, so the link can never be taken for a file of the folder.
+    page += "<a href=\"" + EncodeUrlPath(path, true) + "/?zip\">Download all as .zip</a>";
+  }
+  page += "</p>";
   page += kTableHead;
   if (uploadForm) {
     // The table head ended the heading; the form goes before the table.
@@ -154,7 +161,7 @@ std::string BuildDirectoryListingPage(const std::string& path, const VirtualFold
 }
 
 Response DirectoryListing(const VirtualDirectory& directory, const std::string& path, int port,
-                          const ListingViewer& viewer) {
+                          const ListingViewer& viewer, bool offerArchive) {
   std::optional<VirtualFolder> folder = directory.ResolveFolder(path);
   if (!folder) return ErrorPage(404, port);
   if (viewer.mayShow) {
@@ -167,6 +174,7 @@ Response DirectoryListing(const VirtualDirectory& directory, const std::string& 
   response.contentType = "text/html";
   response.body = BuildDirectoryListingPage(
       path, *folder, port, static_cast<int64_t>(std::time(nullptr)), QueryFileStatus,
-      viewer.signedInAs, viewer.mayUploadInto && viewer.mayUploadInto(path.empty() ? "/" : path));
+      viewer.signedInAs, offerArchive,
+      viewer.mayUploadInto && viewer.mayUploadInto(path.empty() ? "/" : path));
   return response;
 }

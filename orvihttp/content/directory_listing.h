@@ -23,11 +23,12 @@ using FileStatusLookup = std::function<std::optional<FileStatus>(const std::stri
 // folder. `now` (seconds since 1970) stands for folders and missing files;
 // `port` goes into the footer. Names are HTML-escaped in the text and
 // percent-encoded in the links, so every name links to itself and none can
-// add markup. A non-empty `signedInAs` adds the sign-out line; `uploadForm`
-// a form that sends files into the folder.
+// add markup. A non-empty `signedInAs` adds the sign-out line; `offerArchive`
+// adds a link to the folder as one .zip above the table; `uploadForm` a form
+// that sends files into the folder.
 std::string BuildDirectoryListingPage(const std::string& path, const VirtualFolder& folder,
                                       int port, int64_t now, const FileStatusLookup& statusOf,
-                                      const std::string& signedInAs = "",
+                                      const std::string& signedInAs = "", bool offerArchive = false,
                                       bool uploadForm = false);
 
 // Who a listing is for, while access rules are in force: whether it may
@@ -44,6 +45,6 @@ struct ListingViewer {
 
 // The answer to a request for the folder `path` names: its listing, or 404
 // when there is no such folder; both name the configured `port`. For the
-// default viewer every sub-folder is listed.
+// default viewer every sub-folder is listed. `offerArchive` as above.
 Response DirectoryListing(const VirtualDirectory& directory, const std::string& path, int port,
-                          const ListingViewer& viewer = {});
+                          const ListingViewer& viewer = {}, bool offerArchive = false);

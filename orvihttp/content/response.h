@@ -49,6 +49,13 @@ struct Response {
   // goes out without Content-Length, with "Connection: close", and the body
   // ends where the connection does. `streamSize` plays no part then.
   bool untilClose = false;
+  // With `untilClose`: an HTTP/1.1 client gets the body in chunks instead
+  // ("Transfer-Encoding: chunked"), so the connection stays open after it.
+  bool chunkedForHttp11 = false;
+  // "Accept-Ranges: none": a body made while it is sent has no parts.
+  bool refusesRanges = false;
+  // No Content-Disposition line when "" (a download's file name).
+  std::string contentDisposition;
   // A file or script output: once the body went out, the binary log records
   // it as downloaded under the connection's activity.
   bool countsAsDownload = false;

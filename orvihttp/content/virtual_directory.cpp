@@ -105,6 +105,13 @@ std::optional<VirtualFolder> VirtualDirectory::ResolveFolder(const std::string& 
   return copy;
 }
 
+std::optional<VirtualFolder> VirtualDirectory::CopyFolder(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const VirtualFolder* folder = root_.ResolveFolder(path);
+  if (!folder) return std::nullopt;
+  return *folder;
+}
+
 VirtualFolder VirtualDirectory::CopyTree() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return root_;

@@ -91,6 +91,9 @@ class VirtualDirectory {
   // files and its sub-folders by name only (their lists empty).
   std::optional<VirtualFolder> ResolveFolder(const std::string& path) const;
 
+  // A deep copy of the folder a path names and everything below it (an
+  // archive of the folder), taken under the lock once.
+  std::optional<VirtualFolder> CopyFolder(const std::string& path) const;
   // A deep copy of the whole tree (the Directory page's working copy).
   VirtualFolder CopyTree() const;
   // The live root becomes a deep copy of `root`, name included.

@@ -75,6 +75,9 @@ void HeaderFields::Clear() {
   ifModifiedSince.clear();
   acceptRanges = false;
   contentRange.clear();
+  noRanges = false;
+  chunked = false;
+  contentDisposition.clear();
   location.clear();
   authorization.clear();
   cookie.clear();
@@ -174,9 +177,15 @@ std::string HeaderFields::BuildHeaderBlockWithDate(const std::string& dateText) 
     block += "; charset=ISO-8859-1";
   }
   block += "\r\n";
-  if (contentLength >= 0) block += "Content-Length: " + std::to_string(contentLength) + "\r\n";
+  if (chunked) {
+    block += "Transfer-Encoding: chunked\r\n";
+  } else if (contentLength >= 0) {
+    block += "Content-Length: " + std::to_string(contentLength) + "\r\n";
+  }
   if (!lastModified.empty()) block += "Last-Modified: " + lastModified + "\r\n";
   if (acceptRanges) block += "Accept-Ranges: bytes\r\n";
+  if (noRanges) block += "Accept-Ranges: none\r\n";
+  if (!contentDisposition.empty()) block += "Content-Disposition: " + contentDisposition + "\r\n";
   if (!contentRange.empty()) block += "Content-Range: " + contentRange + "\r\n";
   if (!location.empty()) block += "Location: " + location + "\r\n";
   if (!wwwAuthenticate.empty()) block += "WWW-Authenticate: " + wwwAuthenticate + "\r\n";

@@ -61,6 +61,12 @@ class HeaderFields {
   // line when not "".
   bool acceptRanges = false;
   std::string contentRange;
+  // "Accept-Ranges: none": a body made while it is sent has no parts.
+  bool noRanges = false;
+  // "Transfer-Encoding: chunked" (then no Content-Length goes out).
+  bool chunked = false;
+  // A "Content-Disposition:" line when not "".
+  std::string contentDisposition;
   // A "Location:" line when not "".
   std::string location;
   // "WWW-Authenticate:" and "Set-Cookie:" lines when not "".

@@ -9,4 +9,7 @@ std::string StatusLine(int code);
 
 // The status line and header block that go before a response's body; the
 // Date line carries `dateText`.
-std::string ResponseHead(const Response& response, const std::string& dateText);
+// `chunked`: the body goes out in chunks, without a length, on a connection
+// that stays open.
+std::string ResponseHead(const Response& response, const std::string& dateText,
+                         bool chunked = false);

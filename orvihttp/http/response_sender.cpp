@@ -6,6 +6,7 @@
 
 #include "foundation/clock.h"
 #include "orvihttp/content/http_date.h"
+#include "orvihttp/http/chunked_response_body.h"
 #include "orvihttp/http/memory_budget.h"
 #include "orvihttp/http/response_head.h"
 #include "orvihttp/http/server.h"
@@ -19,8 +20,12 @@ ResponseSender::ResponseSender(Server& server, ClientSocket& socket, SocketWakeu
 
 bool ResponseSender::Send(Response response, const Request& request, const ServerSettings& settings,
                           const std::string& name, const std::string& account) {
-  std::string head = ResponseHead(response, CurrentHttpDate());
   const bool headOnly = request.method == Request::Method::Head;
+  // A body of unknown length keeps the connection open for an HTTP/1.1
+  // client when it may go out in chunks; HTTP/1.0 has no chunks.
+  const bool chunked = response.stream && response.untilClose && response.chunkedForHttp11 &&
+                       request.version == "HTTP/1.1";
+  std::string head = ResponseHead(response, CurrentHttpDate(), chunked);
   bool closeAfter = false;
   uint64_t bodyBytes = 0;
   // The binary-log records of this response, written together in one write.
@@ -34,11 +39,19 @@ bool ResponseSender::Send(Response response, const Request& request, const Serve
       records.clear();
     }
     // Without a length, closing the connection is what ends the body.
-    if (response.untilClose) closeAfter = true;
+    if (response.untilClose && !chunked) closeAfter = true;
     const uint64_t size = response.untilClose ? UINT64_MAX : response.streamSize;
     if (headOnly) {
       socket_.Send(head);
       response.stream.reset();
+    } else if (chunked) {
+      ChunkedResponseBody chunks(*response.stream);
+      TransferBody(chunks, size, std::move(head), settings.maxDown);
+      bodyBytes = chunks.PayloadBytes();
+      // A body cut short leaves the client waiting for the rest.
+      if (!chunks.Finished()) closeAfter = true;
+      response.stream.reset();
+      share_.currentRate.store(0, std::memory_order_relaxed);
     } else {
       bodyBytes = TransferBody(*response.stream, size, std::move(head), settings.maxDown);
       if (bodyBytes < size) closeAfter = true;  // the client was promised more

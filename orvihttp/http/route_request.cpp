@@ -7,6 +7,7 @@
 #include "orvihttp/content/directory_listing.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/file_body.h"
+#include "orvihttp/content/folder_archive.h"
 #include "orvihttp/content/http_date.h"
 #include "orvihttp/content/memory_body.h"
 #include "orvihttp/content/php_gateway.h"
@@ -132,11 +133,20 @@ bool RouteUsesBody(const Request& request, const RouteContext& context) {
 std::optional<Response> RouteRequest(const Request& request, const RouteContext& context,
                                      const std::function<void(const std::string&)>& serving) {
   const ServerSettings& settings = context.settings;
+  // Only where listings are served: an archive names every file as a
+  // listing does.
+  const bool archives = settings.folderArchives && settings.dirView;
+  if (archives && request.query == "zip" && !request.path.empty() && request.path.back() == '/' &&
+      (request.method == Request::Method::Get || request.method == Request::Method::Head)) {
+    return FolderArchive(context.directory, request.path.substr(0, request.path.size() - 1),
+                         settings.port, context.viewer, serving);
+  }
   std::string folderPath;
   std::optional<VirtualFile> file = ResolveTarget(request.path, context, &folderPath);
   if (!file) {
     if (settings.dirView) {
-      return DirectoryListing(context.directory, folderPath, settings.port, context.viewer);
+      return DirectoryListing(context.directory, folderPath, settings.port, context.viewer,
+                              archives);
     }
     return ErrorPage(403, settings.port);
   }

@@ -19,6 +19,12 @@ bool AddTypedAddressToBlacklist(IpBlacklist& blacklist, const std::string& text)
 // list.
 bool BlacklistBoxIsStale(std::size_t linesShown, const std::vector<std::string>& blacklist);
 
+// "Offer folders as .zip" can be ticked only while listings are served: an
+// archive names every file as a listing does, so it comes only with them.
+inline bool FolderArchivesBoxEnabled(bool dirView) {
+  return dirView;
+}
+
 // The question asked before an address is taken off the blacklist.
 std::string UnbanQuestion(const std::string& address);
 

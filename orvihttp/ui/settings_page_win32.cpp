@@ -49,6 +49,10 @@ void SettingsPage::OnCreate() {
   CheckDlgButton(window_, IDC_DIR_VIEW, working_.Get(kDirView) ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(window_, IDC_ADVERTISE_RANGES,
                  working_.Get(kAdvertiseRanges) ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(window_, IDC_FOLDER_ARCHIVES,
+                 working_.Get(kFolderArchives) ? BST_CHECKED : BST_UNCHECKED);
+  EnableWindow(GetDlgItem(window_, IDC_FOLDER_ARCHIVES),
+               FolderArchivesBoxEnabled(working_.Get(kDirView)));
   SetDlgItemTextA(window_, IDC_LOG_PATH, working_.Get(kLogPath).c_str());
   SetDlgItemTextA(window_, IDC_PHP_PATH, working_.Get(kPhpPath).c_str());
   markChanged_(false);
@@ -76,7 +80,14 @@ void SettingsPage::OnCommand(int id, int code) {
       if (code == BN_CLICKED) CheckClicked(id, kAutoLoadIndex);
       break;
     case IDC_DIR_VIEW:
-      if (code == BN_CLICKED) CheckClicked(id, kDirView);
+      if (code == BN_CLICKED) {
+        CheckClicked(id, kDirView);
+        EnableWindow(GetDlgItem(window_, IDC_FOLDER_ARCHIVES),
+                     FolderArchivesBoxEnabled(working_.Get(kDirView)));
+      }
+      break;
+    case IDC_FOLDER_ARCHIVES:
+      if (code == BN_CLICKED) CheckClicked(id, kFolderArchives);
       break;
     case IDC_LOG:
       if (code == BN_CLICKED) CheckClicked(id, kLog);

@@ -130,7 +130,7 @@ mkdir -p "$plugin_folder"
 # makes for this machine on its first start.
 https_port="$(python3 "$tools" free-port)"
 python3 "$root/scripts/set-ini-values.py" "$plugin_folder/OrviHTTP.ini" "MaxDown=$max_down" "Log=Yes" \
-  "HTTPS=Yes" "HTTPSPort=$https_port"
+  "HTTPS=Yes" "HTTPSPort=$https_port" "FolderArchives=Yes"
 
 run_args=(--port "$port" --folder "$server_folder" --fresh --publish "$big" --publish "$resumable")
 [ "$windows" -eq 1 ] && run_args+=(--windows)
@@ -228,6 +228,8 @@ check_listing_links() {
       parent=1
       continue
     fi
+    # The folder's archive is checked by check_folder_archive.
+    [[ "$href" == *"?zip" ]] && continue
     if [[ "$path" != /files/* ]] || [ ! -f "$site$path" ]; then
       fail "listing link $href" "does not name a file of sample-site/files (decodes to \"$path\")"
       continue
@@ -255,7 +257,10 @@ check_listing_links() {
 # the escapes as they are, and so does wget without IRI.
 check_wget_mirror() {
   local mirror="$work/mirror" name
+  # The folders' archives hold the same files again (the root's the large
+  # ones too): the mirror leaves them out.
   if wget --no-iri --recursive --level=2 --no-parent --no-host-directories -nv \
+    --reject-regex '[?]zip$' \
     -P "$mirror" "$base/" > "$artifacts/wget-mirror.log" 2>&1; then
     pass "wget --recursive --level=2 --no-parent succeeds"
   else
@@ -547,6 +552,46 @@ check_chromium() {
   cp "$work/chromium.log" "$artifacts/chromium.log" 2> /dev/null
 }
 
+# --- folder archives ------------------------------------------------------
+
+# The listing Chromium shows links the folder as a .zip; following the link
+# gets an archive that unzip checks and unpacks into the folder's files.
+check_folder_archive() {
+  local name="the listing's \"Download all as .zip\" link gets /files/ as a sound .zip"
+  if ! command -v chromium > /dev/null || ! command -v unzip > /dev/null; then
+    fail "$name" "chromium or unzip is not installed (scripts/setup-debian.sh installs them)"
+    return
+  fi
+  mkdir -p "$work/home"
+  rendered files-listing-zip-link "$base/files/" "Download all as .zip"
+  local href code unpacked="$work/unpacked"
+  href="$(sed -n 's/.*<a href="\([^"]*[?]zip\)">Download all as .zip.*/\1/p' \
+    "$artifacts/files-listing-zip-link.dom.html" | head -n 1)"
+  if [ -z "$href" ]; then
+    fail "$name" "no link in files-listing-zip-link.dom.html"
+    return
+  fi
+  code="$(curl -gsS -D "$work/zip.head" -o "$work/files.zip" -w '%{http_code}' "$base$href")" ||
+    code="curl failed"
+  cp "$work/zip.head" "$artifacts/files-zip.head" 2> /dev/null
+  if [ "$code" != 200 ] || ! grep -qi '^Content-Type: application/zip' "$work/zip.head" ||
+    ! grep -qi '^Content-Disposition: attachment; filename="files.zip"' "$work/zip.head"; then
+    fail "$name" "status $code for $base$href, or not an attachment files.zip (see files-zip.head)"
+    return
+  fi
+  if ! LC_ALL=C.UTF-8 unzip -t "$work/files.zip" > "$artifacts/files-zip-test.log" 2>&1; then
+    fail "$name" "unzip -t finds faults (see files-zip-test.log)"
+    return
+  fi
+  mkdir -p "$unpacked"
+  if ! LC_ALL=C.UTF-8 unzip -q "$work/files.zip" -d "$unpacked" > /dev/null 2>&1 ||
+    ! diff -r "$unpacked" "$site/files" > "$artifacts/files-zip-diff.log" 2>&1; then
+    fail "$name" "the unpacked archive differs from sample-site/files (see files-zip-diff.log)"
+    return
+  fi
+  pass "$name: $(stat -c %s "$work/files.zip") bytes, unzip -t clean, unpacks byte for byte"
+}
+
 # --- accounts -------------------------------------------------------------
 
 # Runs one of the installed command-line tools on a file of the install, the
@@ -771,6 +816,7 @@ check_start_page
 check_listing_links
 check_wget_mirror
 check_chromium
+check_folder_archive
 check_curl_resume
 check_https
 check_wget_resume

@@ -75,6 +75,29 @@ std::string HttpTestClient::ReadResponse(bool headOnly, uint32_t milliseconds) {
   return head + Read(static_cast<std::size_t>(length), milliseconds);
 }
 
+std::string HttpTestClient::ReadChunkedBody(uint32_t milliseconds, bool* whole) {
+  std::string data;
+  *whole = false;
+  // Each chunk: its size in hex, its bytes, a line end; the last one is empty.
+  while (true) {
+    std::size_t lineEnd;
+    while ((lineEnd = pending_.find("\r\n")) == std::string::npos) {
+      if (Fill(milliseconds) <= 0) return data;
+    }
+    const std::size_t size = std::strtoull(pending_.substr(0, lineEnd).c_str(), nullptr, 16);
+    while (pending_.size() < lineEnd + 2 + size + 2) {
+      if (Fill(milliseconds) <= 0) return data;
+    }
+    if (pending_.compare(lineEnd + 2 + size, 2, "\r\n") != 0) return data;
+    data.append(pending_, lineEnd + 2, size);
+    pending_.erase(0, lineEnd + 2 + size + 2);
+    if (size == 0) {
+      *whole = true;
+      return data;
+    }
+  }
+}
+
 std::string HttpTestClient::ReadToEnd(uint32_t milliseconds, bool* closed) {
   uint32_t start = TimeMs();
   while (!peerClosed_) {

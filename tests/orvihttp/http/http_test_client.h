@@ -24,6 +24,9 @@ class HttpTestClient {
   // One response: the header block and, unless `headOnly`, as many body bytes
   // as its Content-Length says.
   std::string ReadResponse(bool headOnly = false, uint32_t milliseconds = 5000);
+  // A chunked body after ReadResponse(true) took its head: the body's bytes
+  // without the framing; `whole` tells whether its last chunk came in time.
+  std::string ReadChunkedBody(uint32_t milliseconds, bool* whole);
   // Everything until the peer closes; `closed` tells whether it did in time.
   std::string ReadToEnd(uint32_t milliseconds, bool* closed);
   // True when the peer closes (or resets) within the time, with no data.

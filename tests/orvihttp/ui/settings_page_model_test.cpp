@@ -41,3 +41,8 @@ TEST(SettingsPageModel, PhpFolderMustHoldTheCgiProgram) {
 }
 
 }  // namespace
+
+TEST(SettingsPageModel, FolderArchivesCanBeTickedOnlyWhileListingsAreServed) {
+  EXPECT_TRUE(FolderArchivesBoxEnabled(true));
+  EXPECT_FALSE(FolderArchivesBoxEnabled(false));
+}
