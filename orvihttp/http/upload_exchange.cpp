@@ -148,9 +148,9 @@ class TemporaryFile {
     file_ = nullptr;
   }
   void Keep() { keep_ = true; }
-  const std::string& path() const { return path_; }
-  uint64_t written() const { return written_; }
-  int failure() const { return failure_; }
+  const std::string& Path() const { return path_; }
+  uint64_t Written() const { return written_; }
+  int Failure() const { return failure_; }
 
  private:
   std::string path_;
@@ -333,9 +333,9 @@ UploadAnswer ServePut(const UploadTarget& target, const UploadCall& call) {
     }
     remaining -= got;
     if (!file.Write(piece.get(), got)) {
-      return Answer(file.failure(), "Not uploaded: " + FailureText(file.failure()) + ".", false);
+      return Answer(file.Failure(), "Not uploaded: " + FailureText(file.Failure()) + ".", false);
     }
-    if (chunked && limit > 0 && file.written() > limit) {
+    if (chunked && limit > 0 && file.Written() > limit) {
       return Answer(
           413,
           "Not uploaded: the file is larger than " + std::to_string(settings.maxUploadMB) + " MB.",
@@ -344,7 +344,7 @@ UploadAnswer ServePut(const UploadTarget& target, const UploadCall& call) {
   }
   const bool bodyRead = !chunked;
   if (!file.Finish()) return Answer(500, "Not uploaded: " + FailureText(500) + ".", bodyRead);
-  const uint64_t size = arrived + (chunked ? file.written() : static_cast<uint64_t>(length));
+  const uint64_t size = arrived + (chunked ? file.Written() : static_cast<uint64_t>(length));
   if (!chunked && size < whole) {
     file.Keep();
     return UploadAnswer{ProgressAnswer(size), bodyRead};
@@ -378,15 +378,15 @@ class FormSink : public MultipartSink {
     std::string name = head.fileName.substr(head.fileName.find_last_of("/\\") + 1);
     if (name.empty()) name = head.fileName;
     if (std::optional<std::string> why = WhyNotAnUploadName(name)) {
-      refusal_ = 400;
-      why_ = "\"" + name + "\": " + *why;
+      refusal = 400;
+      refusalText = "\"" + name + "\": " + *why;
       return false;
     }
-    files_.push_back(std::make_unique<TemporaryFile>(
-        JoinPath(target_.realFolder, OneShotTempName()), settings_, target_.realFolder));
-    names_.push_back(std::move(name));
-    if (!files_.back()->Open(false)) {
-      refusal_ = 500;
+    files.push_back(std::make_unique<TemporaryFile>(JoinPath(target_.realFolder, OneShotTempName()),
+                                                    settings_, target_.realFolder));
+    fileNames.push_back(std::move(name));
+    if (!files.back()->Open(false)) {
+      refusal = 500;
       return false;
     }
     writing_ = true;
@@ -394,8 +394,8 @@ class FormSink : public MultipartSink {
   }
   bool PartData(const char* data, std::size_t size) override {
     if (writing_) {
-      if (!files_.back()->Write(data, size)) {
-        refusal_ = files_.back()->failure();
+      if (!files.back()->Write(data, size)) {
+        refusal = files.back()->Failure();
         return false;
       }
       return true;
@@ -408,21 +408,21 @@ class FormSink : public MultipartSink {
   bool EndPart() override {
     if (writing_) {
       writing_ = false;
-      if (!files_.back()->Finish()) {
-        refusal_ = 500;
+      if (!files.back()->Finish()) {
+        refusal = 500;
         return false;
       }
     } else if (field_ == "replace") {
-      replace_ = value_ == "1";
+      replaceAsked = value_ == "1";
     }
     return true;
   }
 
-  std::vector<std::unique_ptr<TemporaryFile>> files_;
-  std::vector<std::string> names_;
-  bool replace_ = false;
-  int refusal_ = 0;
-  std::string why_;
+  std::vector<std::unique_ptr<TemporaryFile>> files;
+  std::vector<std::string> fileNames;
+  bool replaceAsked = false;
+  int refusal = 0;
+  std::string refusalText;
 
  private:
   const UploadTarget& target_;
@@ -460,21 +460,22 @@ UploadAnswer ServeForm(const UploadTarget& target, const UploadCall& call) {
     if (!reader.Feed(piece.get(), got)) break;
   }
   const bool bodyRead = remaining == 0;
-  if (sink.refusal_ == 400) return Answer(400, "Not uploaded: " + sink.why_ + ".", bodyRead);
-  if (sink.refusal_ != 0) {
-    return Answer(sink.refusal_, "Not uploaded: " + FailureText(sink.refusal_) + ".", bodyRead);
+  if (sink.refusal == 400) return Answer(400, "Not uploaded: " + sink.refusalText + ".", bodyRead);
+  if (sink.refusal != 0) {
+    return Answer(sink.refusal, "Not uploaded: " + FailureText(sink.refusal) + ".", bodyRead);
   }
   if (!reader.Finished()) return Answer(400, "Not uploaded: the form is malformed.", bodyRead);
-  if (sink.files_.empty()) return Answer(400, "Not uploaded: the form holds no file.", bodyRead);
-  if (sink.replace_ &&
+  if (sink.files.empty()) return Answer(400, "Not uploaded: the form holds no file.", bodyRead);
+  if (sink.replaceAsked &&
       !call.server.access().Holds(target.folderPath + "/", FolderRight::Delete, call.account)) {
     return Answer(403, "Not uploaded: replacing a file needs the right to delete.", bodyRead);
   }
   std::string placed;
-  for (std::size_t i = 0; i < sink.files_.size(); ++i) {
-    TemporaryFile& file = *sink.files_[i];
-    const std::string treeName = Place(call.server, settings, target, file.path(), sink.names_[i],
-                                       sink.replace_, file.written(), call.client);
+  for (std::size_t i = 0; i < sink.files.size(); ++i) {
+    TemporaryFile& file = *sink.files[i];
+    const std::string treeName =
+        Place(call.server, settings, target, file.Path(), sink.fileNames[i], sink.replaceAsked,
+              file.Written(), call.client);
     if (treeName.empty()) continue;
     file.Keep();
     placed += "Uploaded as " + treeName + "\n";
