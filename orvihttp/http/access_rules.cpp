@@ -2,12 +2,15 @@
 
 #include <vector>
 
+#include "foundation/clock.h"
 #include "foundation/paths.h"
 #include "orvihttp/http/server.h"
 #include "orvihttp/http/upload_exchange.h"
 #include "orvihttp/logging/access_log.h"
 
 namespace {
+
+constexpr int64_t kSweepIntervalMs = 60 * 60 * 1000;
 
 bool Same(const std::optional<FileStatus>& a, const std::optional<FileStatus>& b) {
   if (!a || !b) return !a && !b;
@@ -26,6 +29,7 @@ AccessRulesFiles::Stamps AccessRulesFiles::Current() const {
 
 void AccessRulesFiles::Load(Server& server) {
   loaded_ = Current();
+  lastSweepMs_ = NowMs();
   std::vector<std::string> problems;
   UserAccounts accounts;
   if (!accounts.Load(usersPath_, &problems)) {
@@ -45,8 +49,12 @@ void AccessRulesFiles::Load(Server& server) {
 
 void AccessRulesFiles::ReloadIfChanged(Server& server) {
   const Stamps now = Current();
-  if (Same(now.users, loaded_.users) && Same(now.rights, loaded_.rights)) return;
-  Load(server);
+  if (!Same(now.users, loaded_.users) || !Same(now.rights, loaded_.rights)) {
+    Load(server);
+  } else if (NowMs() - lastSweepMs_ >= kSweepIntervalMs) {
+    lastSweepMs_ = NowMs();
+    RemoveLeftoverUploads(server, false);
+  }
 }
 
 void LoadAccessRules(Server& server, const std::string& folder) {

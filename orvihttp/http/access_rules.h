@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,8 @@ class AccessRulesFiles {
   void Load(Server& server);
   // Loads them again when either file was written, removed or made since the
   // last load: the command-line tools change them under a running server.
+  // Once an hour, also removes the temporaries of uploads that turned a day
+  // old since, so a server that runs for weeks does not gather them.
   void ReloadIfChanged(Server& server);
 
  private:
@@ -32,8 +35,9 @@ class AccessRulesFiles {
   const std::string usersPath_;
   const std::string rightsPath_;
   Stamps loaded_;
+  int64_t lastSweepMs_ = 0;
 };
 
 // The same once, for a server that does not watch the files, at its start:
-// what uploads left behind in the folders marked for them goes too.
+// every temporary uploads left in the folders marked for them goes too.
 void LoadAccessRules(Server& server, const std::string& folder);

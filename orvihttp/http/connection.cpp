@@ -383,8 +383,10 @@ bool Connection::ProcessLine(const std::string& received) {
     }
   } else {
     malformedInARow_ = 0;
-    access_ = DecideAccess();
-    ServeRequest();
+    if (!ServeUploadProgress()) {
+      if (!access_.failedSignIn) access_ = DecideAccess();
+      ServeRequest();
+    }
     SetActivity("");
   }
   access_ = AccessGate::Decision();

@@ -49,8 +49,12 @@ class Connection : public Thread {
   uint32_t ConnectionId() const { return connectionId_; }
   // The URL name of the file being served, "" when idle. Any thread.
   std::string CurrentActivity() const;
-  // Bytes per second of the running transfer, 0 when none. Any thread.
-  uint32_t CurrentRate() const { return share_->currentRate.load(std::memory_order_relaxed); }
+  // Bytes per second of the running transfer, a download's or an upload's,
+  // 0 when none. Any thread.
+  uint32_t CurrentRate() const {
+    const uint32_t sending = share_->currentRate.load(std::memory_order_relaxed);
+    return sending != 0 ? sending : uploadRate_.load(std::memory_order_relaxed);
+  }
 
   // When the connection began waiting for a request with nothing of it
   // received yet (steady milliseconds), or -1 while a request is under way.
@@ -115,6 +119,9 @@ class Connection : public Thread {
   // An upload the access rules let through (connection_upload.cpp), and
   // its body, piece by piece, under the same bounds as a POST body's.
   void ServeUploadRequest();
+  // A HEAD that asks how much of the client's resumable upload arrived;
+  // false, with access_ unchanged or holding a failed sign-in, otherwise.
+  bool ServeUploadProgress();
   std::size_t ReadUploadBody(char* buffer, std::size_t length);
   // A complete status-only response, logged (400, 403, 404, 500, 501, 505).
   void SendErrorResponse(int code);
@@ -144,6 +151,8 @@ class Connection : public Thread {
   bool uploadBodyBegun_ = false;
   int64_t uploadStartMs_ = 0;
   int64_t uploadReceived_ = 0;
+  // Kept apart from the download share, which the bandwidth cap divides.
+  std::atomic<uint32_t> uploadRate_{0};
   // The current request posts the sign-in form.
   bool signInForm_ = false;
   bool alive_ = false;

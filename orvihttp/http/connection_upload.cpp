@@ -33,6 +33,7 @@ void Connection::ServeUploadRequest() {
       access_.account,
       [this](char* buffer, std::size_t length) { return ReadUploadBody(buffer, length); }};
   UploadAnswer answer = ServeUpload(*upload_, call);
+  uploadRate_.store(0, std::memory_order_relaxed);
   uploadBodyRead_ = answer.bodyRead;
   if (answer.response) {
     SendResponse(std::move(*answer.response));
@@ -68,9 +69,37 @@ std::size_t Connection::ReadUploadBody(char* buffer, std::size_t length) {
   // the connection for days.
   const ConnectionLimits limits = CurrentConnectionLimits();
   const int64_t elapsed = lastActivity_ - uploadStartMs_;
+  // Over at least a second, so the first bytes do not show a wild rate.
+  const int64_t rate = uploadReceived_ * 1000 / (elapsed > 1000 ? elapsed : 1000);
+  uploadRate_.store(rate > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(rate),
+                    std::memory_order_relaxed);
   if (elapsed > limits.bodyGraceMs &&
       uploadReceived_ * 1000 < static_cast<int64_t>(limits.minBodyRate) * elapsed) {
     return 0;
   }
   return got;
+}
+
+bool Connection::ServeUploadProgress() {
+  if (request_.method != Request::Method::Head) return false;
+  std::optional<UploadTarget> query = FindResumeQuery(request_, server_);
+  if (!query) return false;
+  // Only one who may upload here learns how far an upload came; anyone
+  // else gets the answer a HEAD always had.
+  upload_ = std::move(query);
+  AccessGate::Decision decision = DecideAccess();
+  std::optional<Response> progress;
+  if (decision.outcome == AccessGate::Decision::Outcome::Allowed) {
+    progress = ResumeProgress(*upload_, peerAddress_, decision.account);
+  }
+  upload_.reset();
+  if (!progress) {
+    // A wrong password was counted once already: asking again would count
+    // it twice.
+    if (decision.failedSignIn) access_ = decision;
+    return false;
+  }
+  access_ = decision;
+  SendResponse(std::move(*progress));
+  return true;
 }

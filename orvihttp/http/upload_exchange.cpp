@@ -251,6 +251,13 @@ std::optional<ContentRange> ParseContentRange(const std::string& text) {
   return range;
 }
 
+// Where the resumable upload of one client and account is kept.
+std::string ResumablePathOf(const UploadTarget& target, const std::string& client,
+                            const std::string& account) {
+  return JoinPath(target.realFolder,
+                  ResumableTempName(client + '\n' + account, target.folderPath, target.name));
+}
+
 // The answer that tells how much of a resumable upload has arrived.
 Response ProgressAnswer(uint64_t arrived) {
   Response response = TextAnswer(308, std::to_string(arrived) + " bytes arrived so far");
@@ -293,9 +300,7 @@ UploadAnswer ServePut(const UploadTarget& target, const UploadCall& call) {
         "Not uploaded: the file is larger than " + std::to_string(settings.maxUploadMB) + " MB.",
         false);
   }
-  const std::string temporary = JoinPath(
-      target.realFolder,
-      ResumableTempName(call.client + '\n' + call.account, target.folderPath, target.name));
+  const std::string temporary = ResumablePathOf(target, call.client, call.account);
   const uint64_t arrived = range ? FileSize(temporary) : 0;
   if (range && range->query) return UploadAnswer{ProgressAnswer(arrived), length == 0};
   if (range && range->first != arrived) {
@@ -521,18 +526,35 @@ UploadAnswer ServeDelete(const UploadTarget& target, const UploadCall& call) {
   return UploadAnswer{std::move(response), bodyRead};
 }
 
+// The folder and name of "/folder/name" as the client wrote them, the name
+// percent-decoded. False when the path has no slash.
+bool SplitUploadPath(const Request& request, UploadTarget& target) {
+  const std::string raw = RawPath(request);
+  const std::size_t slash = raw.rfind('/');
+  if (slash == std::string::npos) return false;
+  target.folderPath = WithoutTrailingSlashes(DecodeRequestUri(raw.substr(0, slash + 1)).path);
+  target.name = DecodeSegment(raw.substr(slash + 1)).value_or("");
+  return true;
+}
+
+// Completes `target` with the real folder its virtual folder's uploads go
+// to; nothing when the folder is not marked or not in the tree.
+std::optional<UploadTarget> Marked(UploadTarget target, Server& server) {
+  std::optional<std::string> real =
+      server.access().UploadFolder(target.folderPath.empty() ? "/" : target.folderPath);
+  if (!real || !server.directory().ResolveFolder(target.folderPath)) return std::nullopt;
+  target.realFolder = *real;
+  return target;
+}
+
 }  // namespace
 
 std::optional<UploadTarget> FindUploadTarget(const Request& request, Server& server) {
   UploadTarget target;
   if (request.method == Request::Method::Put || request.method == Request::Method::Delete) {
-    const std::string raw = RawPath(request);
-    const std::size_t slash = raw.rfind('/');
-    if (slash == std::string::npos) return std::nullopt;
-    target.folderPath = WithoutTrailingSlashes(DecodeRequestUri(raw.substr(0, slash + 1)).path);
+    if (!SplitUploadPath(request, target)) return std::nullopt;
     if (request.method == Request::Method::Put) {
       target.kind = UploadTarget::Kind::Put;
-      target.name = DecodeSegment(raw.substr(slash + 1)).value_or("");
     } else {
       target.kind = UploadTarget::Kind::Delete;
       target.right = FolderRight::Delete;
@@ -546,11 +568,23 @@ std::optional<UploadTarget> FindUploadTarget(const Request& request, Server& ser
   } else {
     return std::nullopt;
   }
-  std::optional<std::string> real =
-      server.access().UploadFolder(target.folderPath.empty() ? "/" : target.folderPath);
-  if (!real || !server.directory().ResolveFolder(target.folderPath)) return std::nullopt;
-  target.realFolder = *real;
-  return target;
+  return Marked(std::move(target), server);
+}
+
+std::optional<UploadTarget> FindResumeQuery(const Request& request, Server& server) {
+  UploadTarget target;
+  if (request.method != Request::Method::Head || !SplitUploadPath(request, target) ||
+      target.name.empty() || WhyNotAnUploadName(target.name)) {
+    return std::nullopt;
+  }
+  return Marked(std::move(target), server);
+}
+
+std::optional<Response> ResumeProgress(const UploadTarget& target, const std::string& client,
+                                       const std::string& account) {
+  const std::string path = ResumablePathOf(target, client, account);
+  if (!IsFile(path)) return std::nullopt;
+  return ProgressAnswer(FileSize(path));
 }
 
 UploadAnswer ServeUpload(const UploadTarget& target, const UploadCall& call) {
@@ -574,7 +608,7 @@ UploadAnswer ServeUpload(const UploadTarget& target, const UploadCall& call) {
   return Answer(500, "", false);
 }
 
-void RemoveLeftoverUploads(Server& server, bool everyOneShot) {
+void RemoveLeftoverUploads(Server& server, bool atStart) {
   const int64_t now = static_cast<int64_t>(std::time(nullptr));
   const std::size_t prefix = sizeof kUploadTempPrefix - 1;
   for (const std::string& folder : server.access().UploadFolders()) {
@@ -585,9 +619,8 @@ void RemoveLeftoverUploads(Server& server, bool everyOneShot) {
         return entry.name.size() > text.size() &&
                entry.name.compare(entry.name.size() - text.size(), text.size(), text) == 0;
       };
-      const bool old = now - entry.lastWrite.seconds > kResumableLifetimeSeconds;
-      if ((endsWith(kOneShotSuffix) && (everyOneShot || old)) ||
-          (endsWith(kResumableSuffix) && old)) {
+      if (!endsWith(kOneShotSuffix) && !endsWith(kResumableSuffix)) continue;
+      if (atStart || now - entry.lastWrite.seconds > kResumableLifetimeSeconds) {
         RemoveFile(JoinPath(folder, entry.name));
       }
     }

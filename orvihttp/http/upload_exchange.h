@@ -36,6 +36,16 @@ struct UploadTarget {
 // exists in the tree.
 std::optional<UploadTarget> FindUploadTarget(const Request& request, Server& server);
 
+// A HEAD of "/folder/name" in a folder marked for uploads, which may ask
+// how much of a resumable upload of that name has arrived.
+std::optional<UploadTarget> FindResumeQuery(const Request& request, Server& server);
+
+// The answer to such a HEAD when `client` signed in as `account` (""
+// for nobody) left a resumable upload of the name: 308 with the bytes that
+// arrived. Nothing when there is none, so the HEAD is answered as before.
+std::optional<Response> ResumeProgress(const UploadTarget& target, const std::string& client,
+                                       const std::string& account);
+
 // Reads the next bytes of the body into `buffer`, at most `length`; 0 when
 // the body stalled, broke off or the connection is going away.
 using BodyReader = std::function<std::size_t(char* buffer, std::size_t length)>;
@@ -60,9 +70,9 @@ struct UploadAnswer {
 // Serves an upload the access rules already let through.
 UploadAnswer ServeUpload(const UploadTarget& target, const UploadCall& call);
 
-// Removes what uploads left behind in the folders marked for them: the
-// temporaries of forms and of PUTs that were never resumed, and those a
-// client may still resume once they are a day old. `everyOneShot` also
-// removes one-shot temporaries of any age: only right at start, when no
-// upload can be under way.
-void RemoveLeftoverUploads(Server& server, bool everyOneShot);
+// Removes what uploads left behind in the folders marked for them: every
+// temporary a day old, those of forms and PUTs a client might still resume
+// alike. `atStart` removes them whatever their age: right at start no
+// upload can be under way, and a file cut off by a crash or a stop is not
+// to linger, so a resume only ever continues within one run.
+void RemoveLeftoverUploads(Server& server, bool atStart);

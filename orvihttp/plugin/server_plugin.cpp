@@ -52,7 +52,7 @@ void ServerPlugin::Start() try {
   server_->directory().LoadTree(DirFilePath(folder));
   accessRules_ = std::make_unique<AccessRulesFiles>(folder);
   accessRules_->Load(*server_);
-  // No upload runs yet: whatever a crash left half-written goes.
+  // No upload runs yet: whatever a crash or a stop left half-written goes.
   RemoveLeftoverUploads(*server_, true);
 
   onlineIcon_ = LoadPluginIcon(ORVI_ICON_ONLINE);

@@ -11,6 +11,7 @@
 #include "foundation/settings.h"
 #include "orvihttp/access/folder_rights.h"
 #include "orvihttp/http/access_rules.h"
+#include "orvihttp/http/upload_exchange.h"
 #include "orvihttp/logging/binary_log.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/server_fixture.h"
@@ -147,6 +148,14 @@ TEST_F(UploadFolder, ResumedPutAfterACutIsByteIdentical) {
     HttpTestClient client(port_);
     ASSERT_TRUE(client.Send("PUT /inbox/big.bin HTTP/1.1\r\nHost: x\r\nContent-Length: " +
                             std::to_string(data.size()) + "\r\n\r\n" + data.substr(0, half)));
+    // While the rest is awaited, the Info page shows the upload and its rate.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          const std::vector<ClientInfo> clients = server().clients().Clients();
+          return clients.size() == 1 && clients[0].currentActivity == "big.bin" &&
+                 clients[0].currentRate > 0;
+        },
+        5000));
   }  // cut
   const std::string query = "Content-Range: bytes */" + std::to_string(data.size()) + "\r\n";
   std::string progress;
@@ -159,6 +168,15 @@ TEST_F(UploadFolder, ResumedPutAfterACutIsByteIdentical) {
       5000))
       << progress;
   EXPECT_EQ(StatusOf(progress), 308);
+  // A HEAD asks the same; the one who did not send it sees no such file.
+  const std::string head =
+      Exchange(port_, "HEAD /inbox/big.bin HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(StatusOf(head), 308) << head;
+  EXPECT_NE(head.find("Range: bytes=0-" + std::to_string(half - 1) + "\r\n"), std::string::npos);
+  EXPECT_EQ(
+      StatusOf(Exchange(port_, "HEAD /inbox/big.bin HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" +
+                                   std::string(kBob) + "\r\n")),
+      404);
   EXPECT_FALSE(IsFile(uploads_.File("big.bin")));
   const std::string rest =
       Put("/inbox/big.bin", data.substr(half),
@@ -325,17 +343,25 @@ TEST_F(UploadFolder, AFormWithOneBadNameOrCutShortPlacesNothing) {
   EXPECT_EQ(BodyOf(Get(port_, "/inbox/")).find("good.txt"), std::string::npos);
 }
 
-TEST_F(UploadFolder, LeftoversOfACrashGoAtTheNextStart) {
+TEST_F(UploadFolder, LeftoversGoAtTheNextStartAndDayOldOnesWhileRunning) {
   const std::string oneShot = uploads_.File(".orvi-upload-0123.tmp");
-  const std::string freshPart = uploads_.File(".orvi-upload-4567.part");
-  const std::string oldPart = uploads_.File(".orvi-upload-89ab.part");
+  const std::string part = uploads_.File(".orvi-upload-4567.part");
   const std::string other = uploads_.File("kept.txt");
-  for (const std::string& path : {oneShot, freshPart, oldPart, other}) WriteFileBytes(path, "x");
-  std::filesystem::last_write_time(
-      oldPart, std::filesystem::file_time_type::clock::now() - std::chrono::hours(25));
+  for (const std::string& path : {oneShot, part, other}) WriteFileBytes(path, "x");
   Mark();
   EXPECT_FALSE(IsFile(oneShot));
-  EXPECT_TRUE(IsFile(freshPart));  // a client may still resume it
+  EXPECT_FALSE(IsFile(part));
+  EXPECT_TRUE(IsFile(other));
+
+  // While the server runs, a partial upload stays for its client to resume
+  // until it is a day old.
+  const std::string freshPart = uploads_.File(".orvi-upload-89ab.part");
+  const std::string oldPart = uploads_.File(".orvi-upload-cdef.part");
+  for (const std::string& path : {freshPart, oldPart}) WriteFileBytes(path, "x");
+  std::filesystem::last_write_time(
+      oldPart, std::filesystem::file_time_type::clock::now() - std::chrono::hours(25));
+  RemoveLeftoverUploads(server(), false);
+  EXPECT_TRUE(IsFile(freshPart));
   EXPECT_FALSE(IsFile(oldPart));
   EXPECT_TRUE(IsFile(other));
 }

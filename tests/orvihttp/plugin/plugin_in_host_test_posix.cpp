@@ -20,6 +20,7 @@
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/registry.h"
+#include "orvihttp/access/folder_rights.h"
 #include "orvihttp/http/socket_io.h"
 #include "orvihttp/logging/binary_log.h"
 #include "tests/support/test_support.h"
@@ -110,6 +111,19 @@ bool ReadOneResponse(SocketHandle socket, std::string& pending) {
     if (got.result != SocketResult::Done) return false;
     pending.append(buffer, static_cast<std::size_t>(got.bytes));
   }
+}
+
+// Sends all of `bytes` on a non-blocking socket.
+bool SendAll(SocketHandle socket, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    if (WaitForSocket(socket, true, 10000, nullptr) != SocketWait::Ready) return false;
+    const SocketTransfer sent =
+        SendSome(socket, bytes.data() + done, static_cast<int>(bytes.size() - done));
+    if (sent.result != SocketResult::Done) return false;
+    done += static_cast<std::size_t>(sent.bytes);
+  }
+  return true;
 }
 
 class PluginInHost : public testing::Test {
@@ -271,6 +285,65 @@ TEST_F(PluginInHost, KilledUnderLoadLeavesWholeLogs) {
   EXPECT_EQ(consumed, events.size());
   EXPECT_EQ(accepted, kClients);
   EXPECT_GE(failed, seen - kClients);
+}
+
+// The host is killed while a 1 GiB PUT is half sent: no file under the
+// upload's name, and the next start removes the temporary it left.
+TEST_F(PluginInHost, KilledDuringAnUploadLeavesNoFileAndTheNextStartClearsUp) {
+  SocketHandle probe = kInvalidSocket;
+  ASSERT_EQ(OpenListeningSocket(0, &probe), ListenResult::Listening);
+  int port = SocketLocalPort(probe);
+  CloseSocket(probe);
+  {
+    std::ofstream ini(JoinPath(folder_, "OrviHTTP.ini"), std::ios::binary);
+    ini << dovetab::kHeader << "FirstTime = No\r\nActive = Yes\r\nPort = " << port << "\r\n";
+  }
+  TempFolder inbox;
+  FolderRightsTable rights;
+  rights.SetUploadTo("/", inbox.path());
+  WriteFileBytes(JoinPath(folder_, "OrviHTTP.rights"), rights.Serialize());
+  const auto temporaries = [&] {
+    std::vector<std::string> names;
+    for (const FolderEntry& entry : ListFolder(inbox.path())) {
+      if (entry.name.rfind(".orvi-upload-", 0) == 0) names.push_back(entry.name);
+    }
+    return names;
+  };
+
+  HostChild host;
+  ASSERT_TRUE(host.Start(program_, output_));
+  ASSERT_TRUE(WaitForText(output_, "tip=Orvi HTTP Server: Online", 20000)) << Output();
+  SocketHandle client = ConnectToLoopback(port);
+  ASSERT_NE(client, kInvalidSocket);
+  const std::string head =
+      "PUT /big.bin HTTP/1.1\r\nHost: t\r\nContent-Length: " + std::to_string(1ull << 30) +
+      "\r\n\r\n";
+  ASSERT_TRUE(SendAll(client, head));
+  // A quarter of it, then the kill while the server still waits for more.
+  const std::string block(1 << 20, 'u');
+  for (int sent = 0; sent < 256; ++sent) ASSERT_TRUE(SendAll(client, block));
+  const auto arrived = [&] {
+    const std::vector<std::string> names = temporaries();
+    std::optional<FileStatus> status;
+    if (names.size() == 1) status = QueryFileStatus(JoinPath(inbox.path(), names[0]));
+    return status ? status->size : 0;
+  };
+  for (int tries = 0; tries < 1000 && arrived() < (200u << 20); ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_GE(arrived(), 200u << 20);
+  host.Kill();
+  CloseSocket(client);
+  EXPECT_FALSE(IsFile(inbox.File("big.bin")));
+  EXPECT_EQ(temporaries().size(), 1u);
+
+  HostChild again;
+  const std::string output = root_.File("output-again.txt");
+  ASSERT_TRUE(again.Start(program_, output));
+  ASSERT_TRUE(WaitForText(output, "tip=Orvi HTTP Server: Online", 20000)) << ReadFileBytes(output);
+  EXPECT_TRUE(temporaries().empty());
+  EXPECT_TRUE(ListFolder(inbox.path()).empty());
+  EXPECT_EQ(again.Exit(20000), 0) << ReadFileBytes(output);
 }
 
 }  // namespace
