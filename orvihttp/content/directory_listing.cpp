@@ -94,23 +94,38 @@ std::string UploadForm(const std::string& action) {
          "</script>\n";
 }
 
+// Beside each file of a folder the client may delete in. Deleting needs
+// the DELETE method, which only a script can send; without script the
+// buttons do nothing.
+constexpr char kDeleteButton[] =
+    "<td><button type=\"button\" class=\"delete\">Delete</button></td>";
+constexpr char kDeleteScript[] =
+    "<script>\n"
+    "document.querySelectorAll('button.delete').forEach(function(button){\n"
+    "button.onclick=function(){var link=button.closest('tr').querySelector('a');\n"
+    "if(!confirm('Delete '+link.textContent+'?'))return;\n"
+    "fetch(link.href,{method:'DELETE'}).then(function(r){\n"
+    "if(r.status==204){location.reload();return;}\n"
+    "r.text().then(function(t){alert(t||('Failed: '+r.status));});\n"
+    "},function(){alert('The server could not be reached.');});};});\n"
+    "</script>\n";
+
 }  // namespace
 
 std::string BuildDirectoryListingPage(const std::string& path, const VirtualFolder& folder,
                                       int port, int64_t now, const FileStatusLookup& statusOf,
-                                      const std::string& signedInAs, bool offerArchive,
-                                      bool uploadForm) {
+                                      const std::string& signedInAs, const ListingOffers& offers) {
   const std::string nowText = FormatHttpDate(now);
   std::string page = "<html><body><h2>Index of ";
   page += EscapeHtml(path.empty() ? std::string("/") : path);
   page += "</h2><p>";
-  if (offerArchive) {
+  if (offers.archive) {
     // A query, so the link can never be taken for a file of the folder.
     page += "<a href=\"" + EncodeUrlPath(path, true) + "/?zip\">Download all as .zip</a>";
   }
   page += "</p>";
   page += kTableHead;
-  if (uploadForm) {
+  if (offers.uploadForm) {
     // The table head ended the heading; the form goes before the table.
     const std::size_t table = page.rfind("<table");
     page.insert(table, UploadForm(EncodeUrlPath(path, true) + "/"));
@@ -144,9 +159,11 @@ std::string BuildDirectoryListingPage(const std::string& path, const VirtualFold
     }
     AppendRow(page, linkBase + EncodeUrlPath(name, false) + suffix, EscapeHtml(name) + suffix, size,
               time);
+    if (file && offers.deleteButtons) page.insert(page.size() - 5, kDeleteButton);
   }
 
   page += "</table>";
+  if (offers.deleteButtons) page += kDeleteScript;
   if (!signedInAs.empty()) {
     page += "<p>Signed in as " + HtmlCharacters(signedInAs) + ". <a href=\"";
     page += kSignOutLink;
@@ -172,9 +189,13 @@ Response DirectoryListing(const VirtualDirectory& directory, const std::string& 
   Response response;
   response.activity = "directory listing";
   response.contentType = "text/html";
-  response.body = BuildDirectoryListingPage(
-      path, *folder, port, static_cast<int64_t>(std::time(nullptr)), QueryFileStatus,
-      viewer.signedInAs, offerArchive,
-      viewer.mayUploadInto && viewer.mayUploadInto(path.empty() ? "/" : path));
+  const std::string folderPath = path.empty() ? "/" : path;
+  ListingOffers offers;
+  offers.archive = offerArchive;
+  offers.uploadForm = viewer.mayUploadInto && viewer.mayUploadInto(folderPath);
+  offers.deleteButtons = viewer.mayDeleteIn && viewer.mayDeleteIn(folderPath);
+  response.body =
+      BuildDirectoryListingPage(path, *folder, port, static_cast<int64_t>(std::time(nullptr)),
+                                QueryFileStatus, viewer.signedInAs, offers);
   return response;
 }

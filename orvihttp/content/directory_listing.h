@@ -23,13 +23,16 @@ using FileStatusLookup = std::function<std::optional<FileStatus>(const std::stri
 // folder. `now` (seconds since 1970) stands for folders and missing files;
 // `port` goes into the footer. Names are HTML-escaped in the text and
 // percent-encoded in the links, so every name links to itself and none can
-// add markup. A non-empty `signedInAs` adds the sign-out line; `offerArchive`
-// adds a link to the folder as one .zip above the table; `uploadForm` a form
-// that sends files into the folder.
+// add markup. A non-empty `signedInAs` adds the sign-out line.
+struct ListingOffers {
+  bool archive = false;        // a link to the folder as one .zip above the table
+  bool uploadForm = false;     // a form that sends files into the folder
+  bool deleteButtons = false;  // a button that deletes it beside every file
+};
 std::string BuildDirectoryListingPage(const std::string& path, const VirtualFolder& folder,
                                       int port, int64_t now, const FileStatusLookup& statusOf,
-                                      const std::string& signedInAs = "", bool offerArchive = false,
-                                      bool uploadForm = false);
+                                      const std::string& signedInAs = "",
+                                      const ListingOffers& offers = {});
 
 // Who a listing is for, while access rules are in force: whether it may
 // name the sub-folder at a path ("/a/b"), so a client does not learn the
@@ -38,9 +41,10 @@ std::string BuildDirectoryListingPage(const std::string& path, const VirtualFold
 struct ListingViewer {
   std::function<bool(const std::string& folderPath)> mayShow;
   std::string signedInAs;
-  // Whether the client may upload into the listed folder ("/" for the root):
-  // then the page offers a form for it.
+  // Whether the client may upload into the listed folder ("/" for the root)
+  // and delete its uploaded files: then the page offers a form and buttons.
   std::function<bool(const std::string& folderPath)> mayUploadInto;
+  std::function<bool(const std::string& folderPath)> mayDeleteIn;
 };
 
 // The answer to a request for the folder `path` names: its listing, or 404

@@ -286,12 +286,16 @@ RouteContext Connection::Context() const {
       return server_.access().MaySee(folderPath, access_.account);
     };
     if (access_.fromSession) context.viewer.signedInAs = access_.account;
-    context.viewer.mayUploadInto = [this](const std::string& folderPath) {
-      AccessGate& access = server_.access();
-      return access.UploadFolder(folderPath) &&
-             access.Holds(folderPath == "/" ? "/" : folderPath + "/", FolderRight::Upload,
-                          access_.account);
+    // Uploads and deletes are served only in folders marked for uploads.
+    const auto mayInMarked = [this](FolderRight right) {
+      return [this, right](const std::string& folderPath) {
+        AccessGate& access = server_.access();
+        return access.UploadFolder(folderPath) &&
+               access.Holds(folderPath == "/" ? "/" : folderPath + "/", right, access_.account);
+      };
     };
+    context.viewer.mayUploadInto = mayInMarked(FolderRight::Upload);
+    context.viewer.mayDeleteIn = mayInMarked(FolderRight::Delete);
   }
   return context;
 }

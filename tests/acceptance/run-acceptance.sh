@@ -717,6 +717,15 @@ check_uploads() {
     return
   fi
   for name in a b c; do head -c 2000000 /dev/urandom > "$work/to-send/form-$name.bin"; done
+  # Whoever may upload here may delete too, so the listing offers its buttons.
+  installed_tool orvihttp-dir "$plugin_folder/OrviHTTP.dir" rights /media delete everyone \
+    > /dev/null 2>&1
+  tries=50
+  until curl -s "$base/media/" | grep -qF 'class="delete"'; do
+    tries=$((tries - 1))
+    [ "$tries" -le 0 ] && break
+    sleep 0.2
+  done
   while IFS= read -r line; do
     case "$line" in
       "PASS "*) pass "uploads: Chromium: ${line#PASS }" ;;
@@ -725,13 +734,18 @@ check_uploads() {
     esac
   done < <(HOME="$work/home" /usr/bin/python3 "$here/upload_browser.py" "$base/media/" "$artifacts" \
     "$work/to-send/form-a.bin" "$work/to-send/form-b.bin" "$work/to-send/form-c.bin" 2>> "$work/selenium.log")
-  for name in a b c; do
+  for name in a b; do
     if ! cmp -s "$inbox/form-$name.bin" "$work/to-send/form-$name.bin"; then
       fail "uploads: the form's files land byte for byte" "form-$name.bin differs or is missing"
       return
     fi
   done
   pass "uploads: the form's files land byte for byte"
+  if [ -e "$inbox/form-c.bin" ]; then
+    fail "uploads: a deleted upload is gone from the disk" "form-c.bin is still there"
+  else
+    pass "uploads: a deleted upload is gone from the disk"
+  fi
 }
 
 # --- http.client ----------------------------------------------------------

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Uploads files through a listing's upload form in headless Chromium, driven
 by Selenium as a visitor would: three files chosen at once, the progress bar
-shown while they go, and the listing showing them afterwards. Prints
+shown while they go, and the listing showing them afterwards; then the last
+of them deleted by its button. Prints
 PASS/FAIL lines for run-acceptance.sh.
 
     upload_browser.py <folder-url> <artifacts-dir> <file>...
@@ -47,6 +48,16 @@ def main():
             d.execute_script("return document.readyState") == "complete")
         driver.save_screenshot(os.path.join(artifacts, "upload-done.png"))
         check("three files sent through the form are listed", True)
+        # The last one goes again by its Delete button, once confirmed.
+        gone = names[-1]
+        row = driver.find_element(By.XPATH, f"//tr[td/a[text()='{gone}']]")
+        row.find_element(By.CSS_SELECTOR, "button.delete").click()
+        WebDriverWait(driver, 10).until(lambda d: d.switch_to.alert).accept()
+        WebDriverWait(driver, 30).until(
+            lambda d: gone not in d.page_source and names[0] in d.page_source and
+            d.execute_script("return document.readyState") == "complete")
+        driver.save_screenshot(os.path.join(artifacts, "upload-deleted.png"))
+        check("a file's Delete button removes it from the listing", True)
     except WebDriverException as error:
         results.append(f"FAIL uploads through Chromium\t{str(error).splitlines()[0]}")
     finally:

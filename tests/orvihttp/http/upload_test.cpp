@@ -227,8 +227,13 @@ TEST_F(UploadFolder, WithoutTheRightNothingIsWritten) {
             403);
   EXPECT_TRUE(NamesIn(uploads_.path()).empty());
   EXPECT_EQ(StatusOf(Get(port_, "/inbox/readme.txt")), 200);
-  // Who may not upload is offered no form.
+  // Who may not upload is offered no form, who may not delete no buttons.
   EXPECT_EQ(Get(port_, "/inbox/").find("id=\"upload\""), std::string::npos);
+  const auto listingFor = [&](const char* who) {
+    return Exchange(port_, "GET /inbox/ HTTP/1.1\r\nHost: x\r\n" + std::string(who) + "\r\n");
+  };
+  EXPECT_EQ(listingFor(kBob).find("class=\"delete\""), std::string::npos);
+  EXPECT_NE(listingFor(kAlice).find("class=\"delete\""), std::string::npos);
   EXPECT_EQ(StatusOf(Put("/inbox/a.txt", "data", kAlice)), 201);
   EXPECT_EQ(Uploaded("a.txt"), "data");
 }
@@ -271,6 +276,13 @@ TEST_F(UploadFolder, DeleteRemovesOnlyWhatLiesInTheUploadFolder) {
   Mark({{FolderRight::Delete, "everyone"}});
   StartServer();
   EXPECT_EQ(StatusOf(Put("/inbox/gone.txt", "bye")), 201);
+  // The listing offers a button beside each of its files.
+  const std::string listing = Get(port_, "/inbox/");
+  EXPECT_NE(listing.find("gone.txt</a></td><td>3</td><td>"), std::string::npos) << listing;
+  std::size_t buttons = 0;
+  for (std::size_t at = 0; (at = listing.find("class=\"delete\"", at)) != std::string::npos; ++at)
+    ++buttons;
+  EXPECT_EQ(buttons, 2u);
   EXPECT_EQ(StatusOf(Exchange(port_, "DELETE /inbox/gone.txt HTTP/1.1\r\nHost: x\r\n\r\n")), 204);
   EXPECT_FALSE(IsFile(uploads_.File("gone.txt")));
   EXPECT_EQ(StatusOf(Get(port_, "/inbox/gone.txt")), 404);
