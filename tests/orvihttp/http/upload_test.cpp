@@ -13,6 +13,8 @@
 #include "orvihttp/http/access_rules.h"
 #include "orvihttp/http/upload_exchange.h"
 #include "orvihttp/logging/binary_log.h"
+#include "orvihttp/logging/statistics.h"
+#include "orvihttp/logging/stats_period.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/server_fixture.h"
 
@@ -314,6 +316,19 @@ TEST_F(UploadFolder, BinaryLogRecordsTheUpload) {
   EXPECT_EQ(uploads[0].first, "127.0.0.1");
   EXPECT_EQ(uploads[0].second, "logged.txt");
   EXPECT_EQ(uploads[0].value, 5u);
+
+  // A download beside it: the statistics count both, each as its row.
+  EXPECT_EQ(BodyOf(Get(port_, "/inbox/logged.txt")), "12345");
+  StatsAggregation stats;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return stats.Refresh(kStatsTotal, log, std::time(nullptr)) && stats.rows().size() == 2;
+      },
+      3000));
+  EXPECT_TRUE(stats.rows()[0].upload);
+  EXPECT_FALSE(stats.rows()[1].upload);
+  EXPECT_EQ(stats.counters().filesSent, 1u);
+  EXPECT_EQ(stats.counters().bytesDownloaded, 5u);
 }
 
 TEST_F(UploadFolder, WithNothingMarkedPutAndDeleteAnswerAsBefore) {
