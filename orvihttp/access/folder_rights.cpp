@@ -10,6 +10,7 @@
 
 #include "foundation/file_open.h"
 #include "foundation/file_system.h"
+#include "foundation/text_checks.h"
 #include "orvihttp/access/account_name.h"
 
 namespace {
@@ -85,59 +86,11 @@ std::string MatchForm(const std::string& path) {
   return Join(segments, segments.size());
 }
 
-bool SameWordIgnoringCase(const std::string& text, const char* word) {
-  std::size_t i = 0;
-  for (; word[i] != '\0'; ++i) {
-    if (i >= text.size()) return false;
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != word[i]) return false;
-  }
-  return i == text.size();
-}
-
-// Well-formed UTF-8 without overlong forms or surrogates.
-bool IsUtf8(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    std::size_t extra = 0;
-    uint32_t code = 0;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if ((lead & 0xE0) == 0xC0) {
-      extra = 1;
-      code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2;
-      code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3;
-      code = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (i + extra >= text.size()) return false;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      const unsigned char next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    static const uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return false;
-    }
-    i += extra + 1;
-  }
-  return true;
-}
-
 // '%', tab, CR, LF and the other control bytes as %XX, so a path stays on
 // its line; bytes of a name that is not UTF-8 (a Latin-1 name) the same way,
 // so the file stays UTF-8 text.
 std::string EncodePath(const std::string& path) {
-  const bool utf8 = IsUtf8(path);
+  const bool utf8 = IsWellFormedUtf8(path);
   static const char kHex[] = "0123456789ABCDEF";
   std::string encoded;
   for (char c : path) {
@@ -230,8 +183,8 @@ std::string RightHolders::Text() const {
 
 std::optional<RightHolders> RightHolders::Parse(const std::string& text, std::string* why) {
   RightHolders holders;
-  if (SameWordIgnoringCase(text, kEveryoneHolder)) return holders;
-  if (SameWordIgnoringCase(text, kAccountsHolder)) {
+  if (IsWordIgnoringCase(text, kEveryoneHolder)) return holders;
+  if (IsWordIgnoringCase(text, kAccountsHolder)) {
     holders.kind = Kind::Accounts;
     return holders;
   }

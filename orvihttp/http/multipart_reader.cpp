@@ -2,16 +2,9 @@
 
 #include <algorithm>
 
+#include "foundation/text_checks.h"
+
 namespace {
-
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string LowerCase(std::string text) {
-  for (char& c : text) c = Lower(c);
-  return text;
-}
 
 std::string Trim(const std::string& text) {
   std::size_t start = 0;
@@ -31,7 +24,7 @@ std::optional<std::string> Parameter(const std::string& value, const std::string
     while (i < value.size() && (value[i] == ' ' || value[i] == '\t')) ++i;
     const std::size_t equals = value.find('=', i);
     if (equals == std::string::npos) return std::nullopt;
-    const std::string key = LowerCase(Trim(value.substr(i, equals - i)));
+    const std::string key = AsciiLowerCase(Trim(value.substr(i, equals - i)));
     std::size_t j = equals + 1;
     while (j < value.size() && (value[j] == ' ' || value[j] == '\t')) ++j;
     std::string text;
@@ -58,7 +51,7 @@ std::optional<std::string> Parameter(const std::string& value, const std::string
 
 std::optional<std::string> FormDataBoundary(const std::string& contentType) {
   const std::size_t semicolon = contentType.find(';');
-  if (LowerCase(Trim(contentType.substr(0, semicolon))) != "multipart/form-data") {
+  if (AsciiLowerCase(Trim(contentType.substr(0, semicolon))) != "multipart/form-data") {
     return std::nullopt;
   }
   std::optional<std::string> boundary = Parameter(contentType, "boundary");
@@ -175,10 +168,10 @@ bool MultipartReader::ParseHead(const std::string& head) {
     if (line.empty()) continue;
     const std::size_t colon = line.find(':');
     if (colon == std::string::npos) return false;
-    if (LowerCase(Trim(line.substr(0, colon))) != "content-disposition") continue;
+    if (AsciiLowerCase(Trim(line.substr(0, colon))) != "content-disposition") continue;
     const std::string value = line.substr(colon + 1);
     const std::size_t semicolon = value.find(';');
-    if (LowerCase(Trim(value.substr(0, semicolon))) != "form-data") return false;
+    if (AsciiLowerCase(Trim(value.substr(0, semicolon))) != "form-data") return false;
     disposition = true;
     part.fieldName = Parameter(value, "name").value_or("");
     if (std::optional<std::string> fileName = Parameter(value, "filename")) {

@@ -11,6 +11,7 @@
 #include "foundation/file_open.h"
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
+#include "foundation/text_checks.h"
 #include "orvihttp/config/install_files.h"
 #include "orvihttp/content/url_escaping.h"
 #include "orvihttp/http/chunked_body.h"
@@ -37,18 +38,6 @@ constexpr int kMostNumbers = 9999;
 // Choosing a name and putting a file under it happen under one lock, so two
 // uploads of one name at once never take the same one.
 std::mutex placeMutex;
-
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameIgnoringCase(const std::string& text, const char* word) {
-  std::size_t i = 0;
-  for (; word[i] != '\0'; ++i) {
-    if (i >= text.size() || Lower(text[i]) != word[i]) return false;
-  }
-  return i == text.size();
-}
 
 std::string WithoutTrailingSlashes(std::string path) {
   while (!path.empty() && path.back() == '/') path.pop_back();
@@ -274,7 +263,7 @@ UploadAnswer ServePut(const UploadTarget& target, const UploadCall& call) {
   // A chunked body tells its length only at its end: the limit is checked
   // as it comes, and the connection closes after it (see ChunkedBody).
   std::optional<ChunkedBody> chunked;
-  if (SameIgnoringCase(headers.transferEncoding, "chunked")) {
+  if (IsWordIgnoringCase(headers.transferEncoding, "chunked")) {
     if (!headers.bodyRange.empty()) {
       return Answer(400, "Not uploaded: a resumed upload needs a Content-Length.", false);
     }
@@ -589,8 +578,8 @@ std::optional<Response> ResumeProgress(const UploadTarget& target, const std::st
 
 UploadAnswer ServeUpload(const UploadTarget& target, const UploadCall& call) {
   const std::string& encoding = call.request.headers.transferEncoding;
-  const bool chunked = SameIgnoringCase(encoding, "chunked");
-  if (!encoding.empty() && !SameIgnoringCase(encoding, "identity") &&
+  const bool chunked = IsWordIgnoringCase(encoding, "chunked");
+  if (!encoding.empty() && !IsWordIgnoringCase(encoding, "identity") &&
       !(chunked && target.kind == UploadTarget::Kind::Put)) {
     return Answer(411, "Not uploaded: send the body with a Content-Length.", false);
   }

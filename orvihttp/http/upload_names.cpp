@@ -3,56 +3,17 @@
 #include <atomic>
 #include <ctime>
 
+#include "foundation/text_checks.h"
 #include "orvihttp/tls/password_hash.h"
 
 namespace {
-
-bool IsUtf8(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    std::size_t extra = 0;
-    uint32_t code = 0;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if ((lead & 0xE0) == 0xC0) {
-      extra = 1;
-      code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2;
-      code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3;
-      code = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (i + extra >= text.size()) return false;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      const unsigned char next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    static const uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return false;
-    }
-    i += extra + 1;
-  }
-  return true;
-}
-
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // The part before the first dot, trailing spaces gone, in lower case: what
 // Windows compares with its device names.
 bool IsDeviceName(const std::string& name) {
   std::string stem = name.substr(0, name.find('.'));
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-  for (char& c : stem) c = Lower(c);
+  for (char& c : stem) c = AsciiLower(c);
   if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul") return true;
   if (stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0)) {
     return stem[3] >= '1' && stem[3] <= '9';
@@ -91,7 +52,7 @@ int HexDigit(char c) {
 std::optional<std::string> WhyNotAnUploadName(const std::string& name) {
   if (name.empty()) return "the file name is empty";
   if (name.size() > 255) return "the file name is longer than 255 bytes";
-  if (!IsUtf8(name)) return "the file name is not UTF-8";
+  if (!IsWellFormedUtf8(name)) return "the file name is not UTF-8";
   if (name == "." || name == "..") return "the file name is \".\" or \"..\"";
   for (char c : name) {
     const unsigned char byte = static_cast<unsigned char>(c);
