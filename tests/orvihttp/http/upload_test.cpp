@@ -322,7 +322,8 @@ TEST_F(UploadFolder, BinaryLogRecordsTheUpload) {
   StatsAggregation stats;
   ASSERT_TRUE(WaitFor(
       [&] {
-        return stats.Refresh(kStatsTotal, log, std::time(nullptr)) && stats.rows().size() == 2;
+        stats.Refresh(kStatsTotal, log, std::time(nullptr));
+        return stats.rows().size() == 2;
       },
       3000));
   EXPECT_TRUE(stats.rows()[0].upload);
