@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdint>
 
-#include "foundation/text_checks.h"
+#include "foundation/text_basics.h"
 
 namespace {
 

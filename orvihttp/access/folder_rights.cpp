@@ -10,7 +10,7 @@
 
 #include "foundation/file_open.h"
 #include "foundation/file_system.h"
-#include "foundation/text_checks.h"
+#include "foundation/text_basics.h"
 #include "orvihttp/access/account_name.h"
 
 namespace {

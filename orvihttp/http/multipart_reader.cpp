@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "foundation/text_checks.h"
+#include "foundation/text_basics.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "foundation/file_open.h"
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
-#include "foundation/text_checks.h"
+#include "foundation/text_basics.h"
 #include "orvihttp/config/install_files.h"
 #include "orvihttp/content/url_escaping.h"
 #include "orvihttp/http/chunked_body.h"

@@ -3,7 +3,8 @@
 #include <string>
 #include <string_view>
 
-// Small checks on text that names, rules and headers share.
+// Small text helpers that names, rules and headers share: UTF-8 checked and
+// folded to Latin-1, ASCII letter case.
 
 // Well-formed UTF-8 without overlong forms or surrogates, so that a name
 // shows the same in every window, file and log.
@@ -21,3 +22,8 @@ std::string AsciiLowerCase(std::string text);
 // True when `text` is `lowerWord` (given in lower case) in any ASCII letter
 // case.
 bool IsWordIgnoringCase(std::string_view text, std::string_view lowerWord);
+
+// `name` in Latin-1 when it is valid UTF-8 whose characters all lie below
+// U+0100; otherwise unchanged. The server decodes URLs into Latin-1 bytes
+// and its pages declare ISO-8859-1, so a name is best kept in Latin-1.
+std::string Utf8NameToLatin1(const std::string& name);

@@ -1,4 +1,4 @@
-#include "foundation/text_checks.h"
+#include "foundation/text_basics.h"
 
 #include <cstdint>
 
@@ -49,4 +49,22 @@ bool IsWordIgnoringCase(std::string_view text, std::string_view lowerWord) {
     if (AsciiLower(text[i]) != lowerWord[i]) return false;
   }
   return true;
+}
+
+std::string Utf8NameToLatin1(const std::string& name) {
+  std::string latin1;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const unsigned char byte = static_cast<unsigned char>(name[i]);
+    if (byte < 0x80) {
+      latin1.push_back(name[i]);
+      continue;
+    }
+    // Only C2 xx and C3 xx spell characters U+0080 to U+00FF.
+    if ((byte != 0xC2 && byte != 0xC3) || i + 1 >= name.size()) return name;
+    const unsigned char next = static_cast<unsigned char>(name[i + 1]);
+    if ((next & 0xC0) != 0x80) return name;
+    latin1.push_back(static_cast<char>(((byte & 0x1F) << 6) | (next & 0x3F)));
+    ++i;
+  }
+  return latin1;
 }
