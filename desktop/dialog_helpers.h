@@ -12,6 +12,11 @@
 // portable. The chosen folder's full path, or "" when cancelled.
 std::string BrowseForFolder(void* owner);
 
+// The folder chooser with `title` above its tree and `initialFolder` picked
+// when it opens ("" for none); the user may make a new folder in it. The
+// chosen folder's full path, or "" when cancelled.
+std::string AskFolder(void* owner, const std::string& title, const std::string& initialFolder);
+
 // The save-file dialog. `filters` pairs a caption with its pattern
 // ({"Log file (*.log)", "*.log"}); the first is selected. `defaultExtension`
 // (with or without its dot) is added to a typed name that has none. The chosen

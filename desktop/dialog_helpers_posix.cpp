@@ -6,6 +6,10 @@ std::string BrowseForFolder(void*) {
   return "";
 }
 
+std::string AskFolder(void*, const std::string&, const std::string&) {
+  return "";
+}
+
 std::string AskSaveFileName(const std::string&,
                             const std::vector<std::pair<std::string, std::string>>&,
                             const std::string&, const std::string&) {

@@ -47,6 +47,29 @@ std::string BrowseForFolder(void* owner) {
   return converted ? std::string(path) : std::string();
 }
 
+std::string AskFolder(void* owner, const std::string& title, const std::string& initialFolder) {
+  ComForThisCall com;
+  BROWSEINFOA info{};
+  info.hwndOwner = static_cast<HWND>(owner);
+  info.lpszTitle = title.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  // The chooser can pick a folder only once it is shown.
+  info.lpfn = [](HWND chooser, UINT message, LPARAM, LPARAM data) -> int {
+    const auto* initial = reinterpret_cast<const std::string*>(data);
+    if (message == BFFM_INITIALIZED && !initial->empty()) {
+      SendMessageA(chooser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(initial->c_str()));
+    }
+    return 0;
+  };
+  info.lParam = reinterpret_cast<LPARAM>(&initialFolder);
+  PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&info);
+  if (!item) return "";
+  char path[MAX_PATH] = {};
+  BOOL converted = SHGetPathFromIDListA(item, path);
+  CoTaskMemFree(item);
+  return converted ? std::string(path) : std::string();
+}
+
 std::string AskSaveFileName(const std::string& title,
                             const std::vector<std::pair<std::string, std::string>>& filters,
                             const std::string& defaultExtension, const std::string& initialName) {

@@ -57,6 +57,20 @@ std::vector<std::pair<std::string, std::string>> ChosenFiles(const char* buffer,
   return files;
 }
 
+std::string UploadFolderLine(const std::string& realFolder) {
+  return "Uploads go to " + realFolder;
+}
+
+std::string UploadFolderChooserTitle(const std::string& folderPath) {
+  return "Choose the folder that receives the files uploaded to " + folderPath + ".";
+}
+
+std::string UploadFolderQuestion(const std::string& folderPath, const std::string& realFolder) {
+  return "Files uploaded to " + folderPath + " are saved in\n" + realFolder +
+         "\n\nYes: choose another folder\nNo: stop uploads to " + folderPath +
+         "\nCancel: keep this folder";
+}
+
 DirectoryPageModel::DirectoryPageModel(DirectoryItems& items, std::function<void()> markChanged,
                                        std::function<void(const std::string&)> showError)
     : items_(items), markChanged_(std::move(markChanged)), showError_(std::move(showError)) {}
@@ -92,6 +106,35 @@ void DirectoryPageModel::StorePermissions(const std::string& folderPath,
                                           const PermissionChoices& choices) {
   EditRights(
       [&](FolderRightsTable& rights) { StorePermissionChoices(choices, rights, folderPath); });
+}
+
+void DirectoryPageModel::ChooseUploadFolder(DirectoryItem selected,
+                                            const UploadFolderDialogs& dialogs) {
+  const std::optional<std::string> folder = FolderPathOf(selected);
+  if (!folder) return;
+  const std::optional<std::string> current = rights_.UploadTo(*folder);
+  if (current) {
+    switch (dialogs.ask(UploadFolderQuestion(*folder, *current))) {
+      case UploadFolderAnswer::Keep:
+        return;
+      case UploadFolderAnswer::Stop:
+        EditRights([&](FolderRightsTable& rights) { rights.SetUploadTo(*folder, std::nullopt); });
+        return;
+      case UploadFolderAnswer::ChooseAnother:
+        break;
+    }
+  }
+  const std::string chosen =
+      dialogs.choose(UploadFolderChooserTitle(*folder), current.value_or(""));
+  if (chosen.empty()) return;
+  EditRights([&](FolderRightsTable& rights) { rights.SetUploadTo(*folder, chosen); });
+}
+
+std::string DirectoryPageModel::UploadFolderLineOf(DirectoryItem selected) const {
+  const std::optional<std::string> folder = FolderPathOf(selected);
+  if (!folder) return "";
+  const std::optional<std::string> realFolder = rights_.UploadTo(*folder);
+  return realFolder ? UploadFolderLine(*realFolder) : "";
 }
 
 void DirectoryPageModel::Rebuild() {

@@ -56,6 +56,24 @@ inline constexpr char kFileExistsText[] = "File already exists: ";
 inline constexpr char kFolderExistsText[] = "Directory already exists: ";
 inline constexpr char kCannotImportText[] = "Cannot add this directory! Please select another one.";
 
+// "Uploads go to...": the line under the tree while a folder that takes
+// uploads is selected, the folder chooser's title, and the question put when
+// the folder takes uploads already. `folderPath` is the virtual folder.
+std::string UploadFolderLine(const std::string& realFolder);
+std::string UploadFolderChooserTitle(const std::string& folderPath);
+std::string UploadFolderQuestion(const std::string& folderPath, const std::string& realFolder);
+
+// The answers to UploadFolderQuestion, as its Yes, No and Cancel buttons.
+enum class UploadFolderAnswer { ChooseAnother, Stop, Keep };
+
+// The dialogs "Uploads go to..." opens. `choose` shows the folder chooser
+// with a title and the current folder picked ("" for none) and gives the
+// chosen folder, or "" when cancelled.
+struct UploadFolderDialogs {
+  std::function<UploadFolderAnswer(const std::string& question)> ask;
+  std::function<std::string(const std::string& title, const std::string& current)> choose;
+};
+
 class DirectoryPageModel {
  public:
   // `markChanged` after every edit; `showError` shows a refusal to the user.
@@ -76,6 +94,14 @@ class DirectoryPageModel {
   std::optional<std::string> FolderPathOf(DirectoryItem item) const;
   // What the Permissions dialog chose for the folder at `folderPath`.
   void StorePermissions(const std::string& folderPath, const PermissionChoices& choices);
+  // "Uploads go to..." on the selected folder item: a folder that takes no
+  // uploads yet gets the folder chosen; for one that does, the user first
+  // says whether to choose another, stop its uploads or keep it. The choice
+  // goes into the working rights, so OK and Apply save it.
+  void ChooseUploadFolder(DirectoryItem selected, const UploadFolderDialogs& dialogs);
+  // UploadFolderLine for the selected folder item, "" when it takes no
+  // uploads (or is no folder item).
+  std::string UploadFolderLineOf(DirectoryItem selected) const;
 
   // Takes a copy of a tree and shows it whole.
   void Load(const VirtualFolder& tree);

@@ -11,6 +11,7 @@
 #include "foundation/setting_key.h"
 #include "foundation/thread.h"
 #include "orvihttp/access/user_accounts.h"
+#include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/ui/directory_page_model.h"
 #include "orvihttp/ui/permissions_dialog_win32.h"
@@ -189,7 +190,7 @@ void DirectoryPage::OnCreate() {
     rightsLoadError_ = "The rights file cannot be read: " +
                        (problems.empty() ? std::string(kRightsFileName) : problems.front());
   }
-  EnablePermissions();
+  FollowSelection();
 }
 
 void DirectoryPage::OnNotify(NMHDR* header) {
@@ -198,7 +199,7 @@ void DirectoryPage::OnNotify(NMHDR* header) {
   switch (header->code) {
     case TVN_SELCHANGEDA:
     case TVN_SELCHANGEDW:
-      EnablePermissions();
+      FollowSelection();
       break;
     case TVN_BEGINLABELEDITA:
     case TVN_BEGINLABELEDITW: {
@@ -232,12 +233,15 @@ void DirectoryPage::RenameItem(HTREEITEM item, const std::string& name) {
   SetWindowLongPtrA(window_, DWLP_MSGRESULT, FALSE);
 }
 
-void DirectoryPage::EnablePermissions() {
+void DirectoryPage::FollowSelection() {
   const uintptr_t selected = Selected();
-  EnableWindow(GetDlgItem(window_, IDC_DIRECTORY_PERMISSIONS),
-               model_ && model_->FolderPathOf(selected).has_value());
+  const bool folder = model_ && model_->FolderPathOf(selected).has_value();
+  EnableWindow(GetDlgItem(window_, IDC_DIRECTORY_PERMISSIONS), folder);
+  EnableWindow(GetDlgItem(window_, IDC_DIRECTORY_UPLOAD_FOLDER), folder);
   EnableWindow(GetDlgItem(window_, IDC_DIRECTORY_RENAME),
                model_ && selected != 0 && selected != model_->rootItem());
+  SetDlgItemTextA(window_, IDC_DIRECTORY_UPLOAD_LINE,
+                  model_ ? model_->UploadFolderLineOf(selected).c_str() : "");
 }
 
 void DirectoryPage::OnCommand(int id, int code) {
@@ -260,6 +264,9 @@ void DirectoryPage::OnCommand(int id, int code) {
       break;
     case IDC_DIRECTORY_PERMISSIONS:
       EditPermissions();
+      break;
+    case IDC_DIRECTORY_UPLOAD_FOLDER:
+      ChooseUploadFolder();
       break;
     case IDC_DIRECTORY_RENAME:
       // The tree's own label editing; its end comes back through OnNotify.
@@ -326,6 +333,29 @@ void DirectoryPage::EditPermissions() {
     return;
   }
   model_->StorePermissions(*folder, choices);
+}
+
+void DirectoryPage::ChooseUploadFolder() {
+  if (!model_->FolderPathOf(Selected())) return;
+  if (!rightsLoadError_.empty()) {
+    ShowError(rightsLoadError_);
+    return;
+  }
+  // A window closed while a dialog was open leaves the rights as they were.
+  UploadFolderDialogs dialogs;
+  dialogs.ask = [this](const std::string& question) {
+    const int answer =
+        MessageBoxA(window_, question.c_str(), kProductName, MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (Thread::CurrentStopRequested()) return UploadFolderAnswer::Keep;
+    if (answer == IDYES) return UploadFolderAnswer::ChooseAnother;
+    return answer == IDNO ? UploadFolderAnswer::Stop : UploadFolderAnswer::Keep;
+  };
+  dialogs.choose = [this](const std::string& title, const std::string& current) {
+    const std::string chosen = AskFolder(window_, title, current);
+    return Thread::CurrentStopRequested() ? std::string() : chosen;
+  };
+  model_->ChooseUploadFolder(Selected(), dialogs);
+  FollowSelection();
 }
 
 void DirectoryPage::ShowError(const std::string& text) {

@@ -39,7 +39,9 @@ class DirectoryPage final : public PageWindow {
   void ImportFolder();
   void CreateFolder();
   void EditPermissions();
-  void EnablePermissions();
+  void ChooseUploadFolder();
+  // The buttons that need a selected item, and the upload folder line.
+  void FollowSelection();
   void RenameItem(HTREEITEM item, const std::string& name);
   void ShowError(const std::string& text);
   uintptr_t Selected() const;

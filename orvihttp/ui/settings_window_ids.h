@@ -103,6 +103,10 @@
 // and a names field per right, in the order see, upload, delete.
 #define IDC_DIRECTORY_PERMISSIONS 1800
 #define IDC_DIRECTORY_RENAME 1801
+// The Directory page's "Uploads go to..." button and the line under the tree
+// that names the selected folder's upload folder.
+#define IDC_DIRECTORY_UPLOAD_FOLDER 1802
+#define IDC_DIRECTORY_UPLOAD_LINE 1803
 #define IDC_PERMISSION_LABEL_FIRST 1810
 #define IDC_PERMISSION_CHOICE_FIRST 1820
 #define IDC_PERMISSION_NAMES_FIRST 1830

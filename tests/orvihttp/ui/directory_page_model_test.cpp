@@ -340,4 +340,83 @@ TEST(DirectoryPageModel, PermissionsAreKeptPerFolderAndGoWithARemovedFolder) {
   EXPECT_EQ(page.model.workingRights().Own("/", FolderRight::See), OnlyAlice());
 }
 
+// "Uploads go to..." walked through the dialogs it opens, as a user answers
+// them; the choice lives in the working rights and follows the folder.
+TEST(DirectoryPageModel, UploadFoldersAreChosenChangedAndStopped) {
+  Page page;
+  VirtualFolder tree;
+  tree.AddFolder("pub");
+  tree.AddFile("a.txt", "/r/a.txt");
+  page.model.Load(tree);
+  page.model.LoadRights({});
+
+  std::vector<std::string> asked;
+  std::vector<std::string> opened;
+  UploadFolderAnswer answer = UploadFolderAnswer::Keep;
+  std::string pick;
+  UploadFolderDialogs dialogs{[&](const std::string& question) {
+                                asked.push_back(question);
+                                return answer;
+                              },
+                              [&](const std::string& title, const std::string& current) {
+                                opened.push_back(title + "|" + current);
+                                return pick;
+                              }};
+  const DirectoryItem pub = page.items.Find("/pub");
+
+  // A file item takes no uploads; a cancelled chooser changes nothing.
+  page.model.ChooseUploadFolder(page.items.Find("/a.txt"), dialogs);
+  page.model.ChooseUploadFolder(pub, dialogs);
+  EXPECT_TRUE(asked.empty());
+  EXPECT_EQ(opened, Lines{"Choose the folder that receives the files uploaded to /pub.|"});
+  EXPECT_EQ(page.model.UploadFolderLineOf(pub), "");
+  EXPECT_EQ(page.changes, 0);
+
+  // The first choice is taken without a question.
+  pick = "C:\\Uploads";
+  page.model.ChooseUploadFolder(pub, dialogs);
+  EXPECT_EQ(page.model.workingRights().UploadTo("/pub"), "C:\\Uploads");
+  EXPECT_EQ(page.model.UploadFolderLineOf(pub), "Uploads go to C:\\Uploads");
+  EXPECT_EQ(page.model.UploadFolderLineOf(page.model.rootItem()), "");
+  EXPECT_TRUE(page.model.rightsChanged());
+  EXPECT_EQ(page.changes, 1);
+  page.model.RightsApplied();
+
+  // Then the user is asked first: Cancel keeps it, Yes opens the chooser on
+  // the current folder, and cancelling that keeps it too.
+  opened.clear();
+  page.model.ChooseUploadFolder(pub, dialogs);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0],
+            "Files uploaded to /pub are saved in\nC:\\Uploads\n\n"
+            "Yes: choose another folder\nNo: stop uploads to /pub\nCancel: keep this folder");
+  EXPECT_TRUE(opened.empty());
+  answer = UploadFolderAnswer::ChooseAnother;
+  pick = "";
+  page.model.ChooseUploadFolder(pub, dialogs);
+  EXPECT_EQ(opened,
+            Lines{"Choose the folder that receives the files uploaded to /pub.|C:\\Uploads"});
+  EXPECT_FALSE(page.model.rightsChanged());
+  pick = "D:\\Inbox";
+  page.model.ChooseUploadFolder(pub, dialogs);
+  EXPECT_EQ(page.model.workingRights().UploadTo("/pub"), "D:\\Inbox");
+  EXPECT_EQ(page.changes, 2);
+
+  // The folder's uploads follow a rename and go with a removal.
+  ASSERT_TRUE(page.model.Rename(pub, "inbox"));
+  EXPECT_EQ(page.model.workingRights().UploadTo("/inbox"), "D:\\Inbox");
+  EXPECT_EQ(page.model.UploadFolderLineOf(pub), "Uploads go to D:\\Inbox");
+  page.model.Remove(pub);
+  EXPECT_TRUE(page.model.workingRights().UploadFolders().empty());
+
+  // No stops the uploads of a folder, the root's as well.
+  page.model.ChooseUploadFolder(page.model.rootItem(), dialogs);
+  EXPECT_EQ(page.model.UploadFolderLineOf(page.model.rootItem()), "Uploads go to D:\\Inbox");
+  answer = UploadFolderAnswer::Stop;
+  page.model.ChooseUploadFolder(page.model.rootItem(), dialogs);
+  EXPECT_EQ(page.model.workingRights().UploadTo("/"), std::nullopt);
+  EXPECT_TRUE(page.model.workingRights().empty());
+  EXPECT_EQ(page.model.UploadFolderLineOf(page.model.rootItem()), "");
+}
+
 }  // namespace

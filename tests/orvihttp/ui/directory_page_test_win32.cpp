@@ -1,7 +1,8 @@
 // The Directory page in the real host with the real plugin: a real folder is
 // imported through the shell's folder chooser, folders are created and
 // removed, the tree is cleared, and Apply makes the server serve what the
-// page shows.
+// page shows. A folder marked for uploads on the page takes a file over a
+// socket, and the Statistics page counts it.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "foundation/paths.h"
+#include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/ui/settings_window_ids.h"
 #include "tests/host/host_process.h"
 #include "tests/host/test_desktop_win32.h"
@@ -294,6 +296,128 @@ TEST(DirectoryPage, BuildsTheTreeTheServerPublishes) {
   ASSERT_TRUE(process.WaitForExit(20000));
   EXPECT_EQ(process.exitCode(), 0) << server.Output();
   RemoveTree(site);
+}
+
+// Answers the product's Yes/No/Cancel box with `button` and gives its text.
+std::string AnswerProductQuestion(int button) {
+  HWND box = nullptr;
+  if (!WaitUntil(
+          [&] {
+            std::vector<HWND> boxes = Dialogs(false);
+            box = boxes.empty() ? nullptr : boxes[0];
+            return box != nullptr;
+          },
+          10000)) {
+    return "(no question)";
+  }
+  std::string text = Text(box, 0xFFFF);
+  PostMessageA(box, WM_COMMAND, button, 0);
+  WaitUntil([&] { return !IsWindow(box); }, 5000);
+  return text;
+}
+
+std::string Put(int port, const std::string& path, const std::string& body) {
+  HttpTestClient client(port);
+  if (!client.Send("PUT " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Length: " +
+                   std::to_string(body.size()) + "\r\n\r\n" + body)) {
+    return "(no connection)";
+  }
+  return client.ReadResponse();
+}
+
+// Like the import above, the upload folder lies one level below a drive's
+// root, where Wine's chooser picks what it is asked for.
+TEST(DirectoryPage, MarksAFolderForUploadsThatTheServerFillsAndCounts) {
+  const int port = FindFreePort();
+  ASSERT_NE(port, 0);
+  const std::string uploads = "C:\\orvi-uploads-" + std::to_string(GetCurrentProcessId());
+  RemoveTree(uploads);
+  ASSERT_TRUE(CreateDirectoryA(uploads.c_str(), nullptr));
+  InstalledServer server(
+      {"FirstTime = No", "Active = Yes", "Port = " + std::to_string(port), "Log = No"});
+  VirtualFolder root;
+  root.AddFolder("inbox");
+  const std::string folder = server.Ini().substr(0, server.Ini().rfind('\\'));
+  ASSERT_TRUE(WriteFileBytes(JoinPath(folder, "OrviHTTP.dir"), SerializeTree(root)));
+  // Every byte value, so a lost or changed byte shows.
+  std::string photo(200000, '\0');
+  for (std::size_t i = 0; i < photo.size(); ++i) photo[i] = static_cast<char>(i * 7 + i / 251);
+
+  HostProcess process;
+  ASSERT_TRUE(server.Start(process));
+  std::thread desktop([&] {
+    OnTestDesktop onDesktop;
+    HWND host = WaitForHostWindow();
+    ASSERT_NE(host, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return HttpTestClient(port).IsConnected(); }, 20000));
+    EXPECT_FALSE(StatusIs(Put(port, "/inbox/photo.bin", photo), "201")) << "not marked yet";
+
+    HWND window = nullptr;
+    HWND page = OpenPage(host, 2, IDC_DIRECTORY_TREE, &window);
+    ASSERT_NE(page, nullptr);
+    HWND tree = GetDlgItem(page, IDC_DIRECTORY_TREE);
+    EXPECT_FALSE(Enabled(page, IDC_DIRECTORY_UPLOAD_FOLDER)) << "nothing selected";
+    TreeView_SelectItem(tree, ChildNamed(tree, TreeView_GetRoot(tree), "inbox"));
+    EXPECT_TRUE(Enabled(page, IDC_DIRECTORY_UPLOAD_FOLDER));
+    EXPECT_EQ(Text(page, IDC_DIRECTORY_UPLOAD_LINE), "");
+
+    Step("mark");
+    PostClick(page, IDC_DIRECTORY_UPLOAD_FOLDER);
+    ASSERT_NE(FolderChooser(), nullptr);
+    Sleep(300);
+    std::string shot = JoinPath(ArtifactsFolder(), "upload_folder_chooser.png");
+    EXPECT_TRUE(TakeScreenshot(shot)) << shot;
+    ASSERT_TRUE(ChooseFolder(uploads));
+    const std::string line = "Uploads go to " + uploads;
+    EXPECT_TRUE(WaitUntil([&] { return Text(page, IDC_DIRECTORY_UPLOAD_LINE) == line; }, 5000))
+        << Text(page, IDC_DIRECTORY_UPLOAD_LINE);
+    EXPECT_TRUE(Enabled(window, IDC_APPLY));
+    Sleep(300);
+    shot = JoinPath(ArtifactsFolder(), "directory_page_uploads.png");
+    EXPECT_TRUE(TakeScreenshot(shot)) << shot;
+    Click(window, IDC_APPLY);
+    EXPECT_FALSE(Enabled(window, IDC_APPLY));
+
+    Step("upload");
+    std::string answer = Put(port, "/inbox/photo.bin", photo);
+    EXPECT_TRUE(StatusIs(answer, "201")) << answer;
+    EXPECT_TRUE(ReadFileBytes(JoinPath(uploads, "photo.bin")) == photo);
+
+    Step("statistics");
+    ASSERT_TRUE(GoToTab(window, 1));
+    HWND stats = PageWith(window, IDC_STATS_FILES);
+    ASSERT_NE(stats, nullptr);
+    HWND list = GetDlgItem(stats, IDC_STATS_FILES);
+    EXPECT_TRUE(WaitUntil([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 1; }, 3000));
+    EXPECT_EQ(ListCell(list, 0, 0), "Upload");
+    EXPECT_EQ(ListCell(list, 0, 1), "127.0.0.1");
+    EXPECT_EQ(ListCell(list, 0, 2), "photo.bin");
+    EXPECT_EQ(Text(stats, IDC_STATS_FILES_SENT), "0");
+    Sleep(300);
+    shot = JoinPath(ArtifactsFolder(), "statistics_page_upload.png");
+    EXPECT_TRUE(TakeScreenshot(shot)) << shot;
+
+    Step("stop");
+    // Asked first; No stops the uploads, and Apply makes the server refuse.
+    ASSERT_TRUE(GoToTab(window, 2));
+    PostClick(page, IDC_DIRECTORY_UPLOAD_FOLDER);
+    EXPECT_EQ(AnswerProductQuestion(IDNO),
+              "Files uploaded to /inbox are saved in\n" + uploads +
+                  "\n\nYes: choose another folder\nNo: stop uploads to /inbox\n"
+                  "Cancel: keep this folder");
+    EXPECT_TRUE(WaitUntil([&] { return Text(page, IDC_DIRECTORY_UPLOAD_LINE).empty(); }, 5000));
+    Click(window, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }, 5000));
+    EXPECT_FALSE(StatusIs(Put(port, "/inbox/second.bin", "x"), "201"));
+    EXPECT_EQ(GetFileAttributesA(JoinPath(uploads, "second.bin").c_str()), INVALID_FILE_ATTRIBUTES);
+  });
+  desktop.join();
+
+  EXPECT_TRUE(process.Running()) << server.Output();
+  process.RequestExit();
+  ASSERT_TRUE(process.WaitForExit(20000));
+  EXPECT_EQ(process.exitCode(), 0) << server.Output();
+  RemoveTree(uploads);
 }
 
 }  // namespace

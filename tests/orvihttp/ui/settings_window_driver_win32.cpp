@@ -206,3 +206,29 @@ std::string IniPort(const std::string& ini) {
   std::size_t at = ini.find("Port = ");
   return at == std::string::npos ? "" : ini.substr(at + 7, ini.find("\r\n", at) - at - 7);
 }
+
+// The text of one cell of a list view in another process.
+std::string ListCell(HWND list, int row, int column) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(list, &process);
+  HANDLE handle =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
+  if (!handle) return "";
+  struct Shared {
+    LVITEMA item;
+    char text[256];
+  };
+  auto* remote = static_cast<Shared*>(
+      VirtualAllocEx(handle, nullptr, sizeof(Shared), MEM_COMMIT, PAGE_READWRITE));
+  Shared local{};
+  local.item.iSubItem = column;
+  local.item.cchTextMax = sizeof local.text;
+  local.item.pszText = remote->text;
+  WriteProcessMemory(handle, remote, &local, sizeof local, nullptr);
+  SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&remote->item));
+  ReadProcessMemory(handle, remote, &local, sizeof local, nullptr);
+  VirtualFreeEx(handle, remote, 0, MEM_RELEASE);
+  CloseHandle(handle);
+  local.text[sizeof local.text - 1] = '\0';
+  return local.text;
+}

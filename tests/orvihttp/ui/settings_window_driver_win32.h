@@ -55,6 +55,8 @@ void SelectLine(HWND page, int id, int line);
 void MoveTabs(HWND window, WPARAM key, int times);
 int SelectedTab(HWND window);
 bool GoToTab(HWND window, int index);
+// The text of one cell of a list view in another process.
+std::string ListCell(HWND list, int row, int column);
 // The number of threads of a process.
 int ThreadsOf(DWORD process);
 // The Port value of an OrviHTTP.ini text.

@@ -29,32 +29,6 @@ std::string Ask(int port, const std::string& request, bool head = false) {
   return answer.size() >= 12 ? answer.substr(9, 3) : "";
 }
 
-// The text of one cell of a list view in another process.
-std::string Cell(HWND list, int row, int column) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(list, &process);
-  HANDLE handle =
-      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
-  if (!handle) return "";
-  struct Shared {
-    LVITEMA item;
-    char text[256];
-  };
-  auto* remote = static_cast<Shared*>(
-      VirtualAllocEx(handle, nullptr, sizeof(Shared), MEM_COMMIT, PAGE_READWRITE));
-  Shared local{};
-  local.item.iSubItem = column;
-  local.item.cchTextMax = sizeof local.text;
-  local.item.pszText = remote->text;
-  WriteProcessMemory(handle, remote, &local, sizeof local, nullptr);
-  SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&remote->item));
-  ReadProcessMemory(handle, remote, &local, sizeof local, nullptr);
-  VirtualFreeEx(handle, remote, 0, MEM_RELEASE);
-  CloseHandle(handle);
-  local.text[sizeof local.text - 1] = '\0';
-  return local.text;
-}
-
 // The width of `text` in the font of a list view in another process.
 int StringWidth(HWND list, const std::string& text) {
   DWORD process = 0;
@@ -119,10 +93,10 @@ TEST(StatisticsPage, CountsTheRequestsOfTheRealServer) {
     EXPECT_EQ(Text(page, IDC_STATS_DOWNLOADED), "3.00 KB");
     HWND list = GetDlgItem(page, IDC_STATS_FILES);
     EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
-    EXPECT_EQ(Cell(list, 0, 0), "Download");
-    EXPECT_EQ(Cell(list, 0, 1), "127.0.0.1");
-    EXPECT_EQ(Cell(list, 0, 2), "page.html");
-    EXPECT_EQ(Cell(list, 0, 3), "1.50 KB");
+    EXPECT_EQ(ListCell(list, 0, 0), "Download");
+    EXPECT_EQ(ListCell(list, 0, 1), "127.0.0.1");
+    EXPECT_EQ(ListCell(list, 0, 2), "page.html");
+    EXPECT_EQ(ListCell(list, 0, 3), "1.50 KB");
     // The columns keep their widths; the Date column grows when the font
     // needs more, so that today's date and the widest names of days and
     // months show whole, with the list's margins around them.
@@ -133,7 +107,7 @@ TEST(StatisticsPage, CountsTheRequestsOfTheRealServer) {
     const int dateWidth = ColumnWidth(list, 4);
     EXPECT_GE(dateWidth, 160);
     for (const std::string& date :
-         {Cell(list, 0, 4), std::string("Wed, 30 Sep 2026 20:28:28"),
+         {ListCell(list, 0, 4), std::string("Wed, 30 Sep 2026 20:28:28"),
           std::string("Thu, 28 May 2026 23:59:58"), std::string("Sat, 31 Dec 2026 00:00:00")}) {
       const int textWidth = StringWidth(list, date);
       EXPECT_GT(textWidth, 0) << date;
