@@ -77,7 +77,56 @@ DirectoryPageModel::DirectoryPageModel(DirectoryItems& items, std::function<void
 
 void DirectoryPageModel::Load(const VirtualFolder& tree) {
   tree_ = tree;
+  loaded_ = tree;
   Rebuild();
+}
+
+namespace {
+
+// Brings the files that differ between `before` and `after` (one folder of
+// the live tree then and now, either missing) into `working`. True when
+// `working` changed.
+bool CarryFileChanges(const VirtualFolder* before, const VirtualFolder* after,
+                      VirtualFolder& working) {
+  bool changed = false;
+  if (after) {
+    for (const VirtualFile& file : after->files) {
+      const VirtualFile* was = before ? before->FindFile(file.name) : nullptr;
+      if ((was && was->realPath == file.realPath) || working.FindFolder(file.name)) continue;
+      if (VirtualFile* same = working.FindFile(file.name)) {
+        // An upload that replaced a file of the same name.
+        changed |= same->realPath != file.realPath;
+        same->realPath = file.realPath;
+      } else {
+        changed |= working.AddFile(file.name, file.realPath);
+      }
+    }
+  }
+  if (before) {
+    for (const VirtualFile& file : before->files) {
+      if (after && after->FindFile(file.name)) continue;
+      // Only what the user left as it was: a file they changed stays theirs.
+      const VirtualFile* same = working.FindFile(file.name);
+      if (same && same->realPath == file.realPath && !working.FindFolder(file.name)) {
+        working.RemoveEntry(file.name);
+        changed = true;
+      }
+    }
+  }
+  for (VirtualFolder& sub : working.subfolders) {
+    const VirtualFolder* was = before ? before->FindFolder(sub.name) : nullptr;
+    const VirtualFolder* is = after ? after->FindFolder(sub.name) : nullptr;
+    if (was || is) changed |= CarryFileChanges(was, is, sub);
+  }
+  return changed;
+}
+
+}  // namespace
+
+void DirectoryPageModel::TakeInLiveChanges(const VirtualFolder& live) {
+  const bool changed = CarryFileChanges(&loaded_, &live, tree_);
+  loaded_ = live;
+  if (changed) Rebuild();
 }
 
 void DirectoryPageModel::LoadRights(FolderRightsTable rights) {

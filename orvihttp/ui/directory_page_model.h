@@ -105,6 +105,12 @@ class DirectoryPageModel {
 
   // Takes a copy of a tree and shows it whole.
   void Load(const VirtualFolder& tree);
+  // Before OK or Apply put the working tree in force: the files that
+  // uploads added to the live tree `live` since Load, or that a DELETE took
+  // out of it, are added to or removed from the working tree too (in their
+  // folder, where it still has its name), so the user's edits do not undo
+  // what visitors did meanwhile. The display follows when anything changed.
+  void TakeInLiveChanges(const VirtualFolder& live);
   // Adds files (name, full path) to the folder of the selected item, in the
   // given order, up to the first name that exists already.
   void AddFiles(DirectoryItem selected,
@@ -139,6 +145,8 @@ class DirectoryPageModel {
   std::function<void()> markChanged_;
   std::function<void(const std::string&)> showError_;
   VirtualFolder tree_;
+  // The tree as Load (or the last TakeInLiveChanges) found it.
+  VirtualFolder loaded_;
   FolderRightsTable rights_;
   bool rightsChanged_ = false;
   DirectoryItem root_ = 0;

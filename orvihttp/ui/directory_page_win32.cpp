@@ -159,6 +159,10 @@ DirectoryPage::DirectoryPage(VirtualDirectory& directory, std::function<void()> 
 
 DirectoryPage::~DirectoryPage() = default;
 
+void DirectoryPage::TakeInLiveChanges() {
+  if (model_) model_->TakeInLiveChanges(directory_.CopyTree());
+}
+
 const VirtualFolder& DirectoryPage::workingTree() const {
   static const VirtualFolder kEmpty;
   return model_ ? model_->workingTree() : kEmpty;

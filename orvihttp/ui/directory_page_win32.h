@@ -23,6 +23,9 @@ class DirectoryPage final : public PageWindow {
   DirectoryPage(VirtualDirectory& directory, std::function<void()> markChanged);
   ~DirectoryPage() override;
 
+  // Before OK or Apply: takes in what uploads and deletes changed in the
+  // live tree since the page opened (see DirectoryPageModel).
+  void TakeInLiveChanges();
   const VirtualFolder& workingTree() const;
   // The working copy of the folder rights, and whether it differs from the
   // file's; RightsApplied after OK or Apply wrote it.

@@ -259,6 +259,7 @@ void SettingsWindow::MarkChanged(bool changed) {
 }
 
 void SettingsWindow::Apply() {
+  directoryPage_.TakeInLiveChanges();
   ApplyChanges(server_.directory(), settingsPage_.workingSettings(), directoryPage_.workingTree());
   // Only a changed table is written, so the rights file of an install that
   // never set one does not appear, and a change the command-line tool made

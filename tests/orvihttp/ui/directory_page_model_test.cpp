@@ -420,3 +420,35 @@ TEST(DirectoryPageModel, UploadFoldersAreChosenChangedAndStopped) {
 }
 
 }  // namespace
+
+// Visitors upload and delete while the window is open: OK and Apply keep
+// what they did beside the user's own edits.
+TEST(DirectoryPageModel, UploadsAndDeletesWhileOpenSurviveTheUsersEdits) {
+  Page page;
+  VirtualFolder tree;
+  tree.AddFolder("inbox");
+  tree.subfolders[0].AddFile("old.txt", "/up/old.txt");
+  tree.subfolders[0].AddFile("gone.txt", "/up/gone.txt");
+  tree.AddFile("mine.txt", "/r/mine.txt");
+  page.model.Load(tree);
+  page.model.CreateFolder(page.model.rootItem(), "new");
+  page.model.Remove(page.items.Find("/mine.txt"));
+
+  VirtualFolder live = tree;
+  live.subfolders[0].AddFile("photo.jpg", "/up/photo.jpg");
+  live.subfolders[0].RemoveEntry("gone.txt");
+  live.subfolders[0].FindFile("old.txt")->realPath = "/up/old (replaced).txt";
+  page.model.TakeInLiveChanges(live);
+
+  EXPECT_EQ(page.items.Shown(), (Lines{"/", "  inbox/", "    old.txt", "    photo.jpg", "  new/"}));
+  const VirtualFolder& inbox = page.model.workingTree().subfolders[0];
+  ASSERT_NE(inbox.FindFile("photo.jpg"), nullptr);
+  EXPECT_EQ(inbox.FindFile("photo.jpg")->realPath, "/up/photo.jpg");
+  EXPECT_EQ(inbox.FindFile("old.txt")->realPath, "/up/old (replaced).txt");
+  EXPECT_EQ(inbox.FindFile("gone.txt"), nullptr);
+  EXPECT_EQ(page.model.workingTree().FindFile("mine.txt"), nullptr);
+  // A second Apply with nothing new changes nothing.
+  const VirtualFolder before = page.model.workingTree();
+  page.model.TakeInLiveChanges(live);
+  EXPECT_EQ(page.model.workingTree(), before);
+}
