@@ -8,6 +8,7 @@
 #include <ctime>
 #include <utility>
 
+#include "orvihttp/content/background_crc.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/file_body.h"
 #include "orvihttp/content/memory_body.h"
@@ -122,6 +123,30 @@ FolderArchiveBody::FolderArchiveBody(std::vector<ArchiveEntry> entries,
     : entries_(std::move(entries)), adding_(std::move(adding)), now_(now) {}
 
 FolderArchiveBody::~FolderArchiveBody() = default;
+
+void FolderArchiveBody::SettleCrc() {
+  if (!crcPending_) return;
+  crc_ = crcWorker_->Result();
+  crcPending_ = false;
+}
+
+void FolderArchiveBody::TakeCrc(const char* data, std::size_t size) {
+  // Smaller pieces are not worth a hand-over between threads.
+  constexpr std::size_t kWorthAThread = 64 * 1024;
+  if (overlap_ && size >= kWorthAThread && !crcWorker_) {
+    crcWorker_ = std::make_unique<BackgroundCrc>();
+    if (!crcWorker_->Start()) {
+      crcWorker_.reset();
+      overlap_ = false;
+    }
+  }
+  if (overlap_ && size >= kWorthAThread) {
+    crcWorker_->Begin(crc_, data, size);
+    crcPending_ = true;
+    return;
+  }
+  crc_ = static_cast<uint32_t>(crc32_z(crc_, reinterpret_cast<const Bytef*>(data), size));
+}
 
 void FolderArchiveBody::BeginEntry(const std::string& utf8Name, int64_t modified, bool folder,
                                    bool large) {
@@ -295,6 +320,8 @@ void FolderArchiveBody::QueueEnd() {
 }
 
 std::size_t FolderArchiveBody::Read(char* buffer, std::size_t length) {
+  // The caller's buffer of the last Read is about to be written again.
+  SettleCrc();
   std::size_t done = 0;
   while (done < length) {
     if (pendingAt_ < pending_.size()) {
@@ -311,11 +338,18 @@ std::size_t FolderArchiveBody::Read(char* buffer, std::size_t length) {
       const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(length - done, room));
       const std::size_t got = want == 0 ? 0 : file_->Read(buffer + done, want);
       if (got > 0) {
-        crc_ = static_cast<uint32_t>(
-            crc32(crc_, reinterpret_cast<const Bytef*>(buffer + done), static_cast<uInt>(got)));
+        const char* piece = buffer + done;
         fileBytes_ += got;
         offset_ += got;
         done += got;
+        if (done == length && got == want) {
+          // The piece ends this step and the file goes on: its CRC may be
+          // taken while the step is sent, as nothing more is read before
+          // the next call settles it.
+          TakeCrc(piece, got);
+          continue;
+        }
+        crc_ = static_cast<uint32_t>(crc32_z(crc_, reinterpret_cast<const Bytef*>(piece), got));
         // A short read is where a file ends; the rest of the buffer waits
         // for the next call rather than ask the file again at once.
         if (got < want) EndEntry();

@@ -10,6 +10,7 @@
 #include "orvihttp/content/directory_listing.h"
 #include "orvihttp/content/response.h"
 
+class BackgroundCrc;
 struct VirtualFolder;
 class VirtualDirectory;
 
@@ -51,6 +52,10 @@ class FolderArchiveBody : public BodySource {
   FolderArchiveBody& operator=(const FolderArchiveBody&) = delete;
 
   std::size_t Read(char* buffer, std::size_t length) override;
+  // From then on the CRC-32 of a large piece of a file is taken on a thread
+  // of its own while the caller sends the piece.
+  void KeepBuffersUntilNextRead() override { overlap_ = true; }
+  void ReleaseBuffer() override { SettleCrc(); }
 
  private:
   struct Written;
@@ -60,6 +65,12 @@ class FolderArchiveBody : public BodySource {
   void BeginEntry(const std::string& utf8Name, int64_t modified, bool folder, bool large);
   void EndEntry();
   void QueueEnd();
+  // The CRC-32 of the bytes read so far, waiting for a piece still being
+  // checked on the worker.
+  void SettleCrc();
+  // Checks the piece just read into the caller's buffer: on the worker when
+  // the caller keeps its buffers and the piece is large, else at once.
+  void TakeCrc(const char* data, std::size_t size);
 
   std::vector<ArchiveEntry> entries_;
   std::function<void(const std::string&)> adding_;
@@ -79,6 +90,9 @@ class FolderArchiveBody : public BodySource {
   bool large_ = false;
   uint64_t offset_ = 0;  // bytes of the archive handed out or queued
   std::vector<Written> written_;
+  bool overlap_ = false;
+  std::unique_ptr<BackgroundCrc> crcWorker_;
+  bool crcPending_ = false;
 };
 
 // The answer to "?zip" on the folder `path` names ("" = the root, "/a/b"):

@@ -18,6 +18,13 @@ class BodySource {
     (void)offset;
     return false;
   }
+  // The caller promises to leave each buffer it reads into as it is until
+  // its next Read or ReleaseBuffer(), so the body may go on working on those
+  // bytes after Read has returned, while they are sent.
+  virtual void KeepBuffersUntilNextRead() {}
+  // Waits until the body is done with the buffer of the last Read; the
+  // caller may then change or free it.
+  virtual void ReleaseBuffer() {}
 };
 
 // What to answer one request with. The handlers (file, listing, PHP script,

@@ -6,10 +6,14 @@
 
 namespace {
 
-std::string ChunkSizeLine(std::size_t size) {
+// The largest piece whose length fits the eight digits.
+constexpr std::size_t kLargestPiece = 0xFFFFFFFFu;
+
+// Exactly ten characters for any piece up to kLargestPiece.
+void WriteSizeLine(char* at, std::size_t size) {
   char text[24];
-  std::snprintf(text, sizeof text, "%zX\r\n", size);
-  return text;
+  std::snprintf(text, sizeof text, "%08zX\r\n", size);
+  std::memcpy(at, text, 10);
 }
 
 }  // namespace
@@ -26,36 +30,36 @@ std::size_t ChunkedResponseBody::TakePending(char* buffer, std::size_t length) {
 }
 
 std::size_t ChunkedResponseBody::Read(char* buffer, std::size_t length) {
+  static_assert(kFrontRoom + kBackRoom == kFraming);
   if (length == 0) return 0;
   if (!pending_.empty()) return TakePending(buffer, length);
   if (finished_) return 0;
-  constexpr std::size_t kSmallest = 64;
-  if (length < kFrontRoom + kBackRoom + kSmallest) {
+  if (length < kFraming + kSmallest) {
     // A step too small for the framing: one small chunk is made aside and
     // handed out over several steps.
-    char piece[kSmallest];
-    const std::size_t got = inner_.Read(piece, sizeof piece);
+    const std::size_t got = inner_.Read(piece_, sizeof piece_);
     payload_ += got;
     if (got == 0) {
       finished_ = true;
       pending_ = "0\r\n\r\n";
     } else {
-      pending_ = ChunkSizeLine(got) + std::string(piece, got) + "\r\n";
+      pending_.assign(kFrontRoom, '\0');
+      WriteSizeLine(pending_.data(), got);
+      pending_.append(piece_, got);
+      pending_ += "\r\n";
     }
     return TakePending(buffer, length);
   }
-  // The piece is read straight into the caller's buffer, after room for its
-  // length line, and moved up to meet the line once its length is known.
-  const std::size_t got = inner_.Read(buffer + kFrontRoom, length - kFrontRoom - kBackRoom);
+  // The piece is read straight to its place after the length line.
+  const std::size_t room = std::min(length - kFraming, kLargestPiece);
+  const std::size_t got = inner_.Read(buffer + kFrontRoom, room);
   payload_ += got;
   if (got == 0) {
     finished_ = true;
     std::memcpy(buffer, "0\r\n\r\n", 5);
     return 5;
   }
-  const std::string line = ChunkSizeLine(got);
-  std::memmove(buffer + line.size(), buffer + kFrontRoom, got);
-  std::memcpy(buffer, line.data(), line.size());
-  std::memcpy(buffer + line.size() + got, "\r\n", 2);
-  return line.size() + got + 2;
+  WriteSizeLine(buffer, got);
+  std::memcpy(buffer + kFrontRoom + got, "\r\n", 2);
+  return kFrontRoom + got + kBackRoom;
 }

@@ -8,11 +8,20 @@
 
 // Wraps a body of unknown length in HTTP/1.1 chunks: each piece the inner
 // body gives goes out as one chunk, and its end as the last, empty chunk.
+// Every chunk's length is written as eight hex digits (zeros in front), so
+// a piece is read straight to its place after the line, never moved.
 class ChunkedResponseBody : public BodySource {
  public:
+  // The bytes a chunk adds to its piece: the length line before it and the
+  // line end after it. A caller that wants pieces of N bytes reads N plus
+  // this.
+  static constexpr std::size_t kFraming = 12;
+
   explicit ChunkedResponseBody(BodySource& inner) : inner_(inner) {}
 
   std::size_t Read(char* buffer, std::size_t length) override;
+  void KeepBuffersUntilNextRead() override { inner_.KeepBuffersUntilNextRead(); }
+  void ReleaseBuffer() override { inner_.ReleaseBuffer(); }
 
   // True once the last chunk was handed out: the client can tell the body
   // is whole and the connection may carry another request.
@@ -21,14 +30,18 @@ class ChunkedResponseBody : public BodySource {
   uint64_t PayloadBytes() const { return payload_; }
 
  private:
-  // Room for the length line of the largest piece ("FFFFFFFF\r\n") before
-  // it and for its line end after it.
+  // The length line ("0000FFF0\r\n") and the line end after the piece.
   static constexpr std::size_t kFrontRoom = 10;
   static constexpr std::size_t kBackRoom = 2;
+  static constexpr std::size_t kSmallest = 64;
 
   std::size_t TakePending(char* buffer, std::size_t length);
 
   BodySource& inner_;
+  // A small piece read aside when the caller's step is too small for the
+  // framing; a member, as the inner body may still be working on it after
+  // its Read (see KeepBuffersUntilNextRead).
+  char piece_[kSmallest] = {};
   // Framed bytes that did not fit the caller's buffer (only for tiny ones).
   std::string pending_;
   std::size_t pendingAt_ = 0;

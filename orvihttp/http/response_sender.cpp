@@ -46,7 +46,7 @@ bool ResponseSender::Send(Response response, const Request& request, const Serve
       response.stream.reset();
     } else if (chunked) {
       ChunkedResponseBody chunks(*response.stream);
-      TransferBody(chunks, size, std::move(head), settings.maxDown);
+      TransferBody(chunks, size, std::move(head), settings.maxDown, ChunkedResponseBody::kFraming);
       bodyBytes = chunks.PayloadBytes();
       // A body cut short leaves the client waiting for the rest.
       if (!chunks.Finished()) closeAfter = true;
@@ -75,7 +75,7 @@ bool ResponseSender::Send(Response response, const Request& request, const Serve
 // Streams the body in steps of at most kTransferChunk (or kLargeTransferChunk) bytes, as fast as
 // the pacer lets it; every measurement of the pacer re-shares the cap among the running downloads.
 uint64_t ResponseSender::TransferBody(BodySource& source, uint64_t size, std::string head,
-                                      int32_t maxDown) {
+                                      int32_t maxDown, std::size_t framing) {
   if (maxDown < 0) maxDown = 0;
   int32_t startRate = 0;
   if (maxDown > 0) {
@@ -107,16 +107,28 @@ uint64_t ResponseSender::TransferBody(BodySource& source, uint64_t size, std::st
   }
   // Sized for this body and given back after it: thousands of idle
   // keep-alive connections must not each hold a chunk of memory.
-  const std::size_t bufferSize = static_cast<std::size_t>(std::min<uint64_t>(chunk, size));
+  // A framed body gets room for its framing on top, so each of its pieces
+  // is a whole step (a client reading in steps of a power of two then finds
+  // them whole in one chunk).
+  const std::size_t bufferSize =
+      static_cast<std::size_t>(std::min<uint64_t>(chunk, size)) + framing;
   std::unique_ptr<char[]> bufferOwner(new char[bufferSize == 0 ? 1 : bufferSize]);
   char* buffer = bufferOwner.get();
+  // The buffer stays as it is from one Read to the next, so the body may
+  // still work on its bytes while they are sent; it is released before the
+  // buffer is freed, whichever way the transfer ends.
+  source.KeepBuffersUntilNextRead();
+  struct BufferRelease {
+    BodySource& source;
+    ~BufferRelease() { source.ReleaseBuffer(); }
+  } bufferRelease{source};
   uint64_t sent = 0;
   bool ok = true;
   // A client that takes its steps quickly gets larger ones, up to `chunk`;
   // a slow one keeps small steps, so its rate on the Clients page stays fresh.
   std::size_t step = kTransferChunk;
   while (ok && sent < size) {
-    const uint64_t want = pacer.StepSize(std::min<uint64_t>(step, size - sent));
+    const uint64_t want = pacer.StepSize(std::min<uint64_t>(step, size - sent)) + framing;
     const uint32_t stepStart = TimeMs();
     const std::size_t read = source.Read(buffer, static_cast<std::size_t>(want));
     if (read == 0) break;  // the file shrank or cannot be read

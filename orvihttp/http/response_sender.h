@@ -37,8 +37,10 @@ class ResponseSender {
 
  private:
   // Sends `head` with the first piece of the body and then the rest, paced
-  // by the download cap; the number of body bytes sent.
-  uint64_t TransferBody(BodySource& source, uint64_t size, std::string head, int32_t maxDown);
+  // by the download cap; the number of body bytes sent. `framing` is what a
+  // framed body adds to each piece (see ChunkedResponseBody::kFraming).
+  uint64_t TransferBody(BodySource& source, uint64_t size, std::string head, int32_t maxDown,
+                        std::size_t framing = 0);
 
   Server& server_;
   ClientSocket& socket_;

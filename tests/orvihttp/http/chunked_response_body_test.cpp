@@ -40,7 +40,7 @@ std::string Unchunked(const std::string& framed) {
 }  // namespace
 
 TEST(ChunkedResponseBody, EachPieceBecomesAChunkAndTheEndAnEmptyOne) {
-  EXPECT_EQ(AllInSteps("hello", 4096), "5\r\nhello\r\n0\r\n\r\n");
+  EXPECT_EQ(AllInSteps("hello", 4096), "00000005\r\nhello\r\n0\r\n\r\n");
   EXPECT_EQ(AllInSteps("", 4096), "0\r\n\r\n");
 }
 

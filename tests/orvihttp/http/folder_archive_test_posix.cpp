@@ -3,6 +3,7 @@
 // offsets) and a folder of 70,000 entries (the 64-bit end records).
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 #include "foundation/settings.h"
@@ -75,6 +76,38 @@ class FolderArchivesElsewhere : public ServerTest {
   std::string checker_;
 };
 
+// Reads the archive twice over one keep-alive connection with Python's
+// http.client, and once as raw bytes with curl, whose chunk framing it
+// checks line by line: hex length, that many bytes, a line end.
+constexpr char kStrictReader[] =
+    "import http.client, io, re, subprocess, sys, zipfile\n"
+    "port, path = int(sys.argv[1]), sys.argv[2]\n"
+    "c = http.client.HTTPConnection('127.0.0.1', port, timeout=60)\n"
+    "for _ in range(2):\n"
+    "    c.request('GET', path)\n"
+    "    r = c.getresponse()\n"
+    "    assert r.getheader('Transfer-Encoding') == 'chunked', r.getheaders()\n"
+    "    parts = []\n"
+    "    while piece := r.read(1 << 20):\n"
+    "        parts.append(piece)\n"
+    "    with zipfile.ZipFile(io.BytesIO(b''.join(parts))) as z:\n"
+    "        assert z.testzip() is None\n"
+    "        print('entries', len(z.infolist()))\n"
+    "raw = subprocess.run(['curl', '-sS', '--raw', f'http://127.0.0.1:{port}{path}'],\n"
+    "                     check=True, capture_output=True).stdout\n"
+    "at, chunks = 0, 0\n"
+    "while True:\n"
+    "    line_end = raw.index(b'\\r\\n', at)\n"
+    "    assert re.fullmatch(rb'[0-9A-F]+', raw[at:line_end]), raw[at:line_end + 2]\n"
+    "    size = int(raw[at:line_end], 16)\n"
+    "    at = line_end + 2\n"
+    "    if size == 0:\n"
+    "        assert raw[at:] == b'\\r\\n', raw[at:]\n"
+    "        break\n"
+    "    assert raw[at + size:at + size + 2] == b'\\r\\n'\n"
+    "    at, chunks = at + size + 2, chunks + 1\n"
+    "print('chunks', chunks, 'framed well')\n";
+
 }  // namespace
 
 TEST_F(FolderArchivesElsewhere, ANestedTreeReadsBackInPythonAndUnzip) {
@@ -130,4 +163,24 @@ TEST_F(FolderArchivesElsewhere, AFileOverFourGigabytesGets64BitSizesAndOffsets) 
   EXPECT_NE(said.find("after.txt 19\n"), std::string::npos) << said;
   UnzipFindsNoFault(archive);
   std::filesystem::remove(archive);
+}
+
+// Large pieces of a file are checked on a second thread while they are sent:
+// pieces of random bytes must still carry the right CRC-32, in chunks a
+// strict reader takes.
+TEST_F(FolderArchivesElsewhere, StrictHttpClientsReadTheChunksOfALargeArchive) {
+  std::mt19937 random(24);
+  std::string noise(3 * 1024 * 1024 + 12345, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  Publish("/big/noise.bin", noise);
+  Publish("/big/small.txt", "small");
+  StartServer();
+  const std::string reader = files_.File("strict_reader.py");
+  std::ofstream(reader) << kStrictReader;
+  int code = -1;
+  const std::string said =
+      RunProgram("python3 \"" + reader + "\" " + std::to_string(port_) + " /big/?zip", &code, true);
+  EXPECT_EQ(code, 0) << said;
+  EXPECT_NE(said.find("entries 2\nentries 2\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("framed well"), std::string::npos) << said;
 }
