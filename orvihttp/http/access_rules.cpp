@@ -59,5 +59,4 @@ void AccessRulesFiles::ReloadIfChanged(Server& server) {
 
 void LoadAccessRules(Server& server, const std::string& folder) {
   AccessRulesFiles(folder).Load(server);
-  RemoveLeftoverUploads(server, true);
 }

@@ -38,6 +38,7 @@ class AccessRulesFiles {
   int64_t lastSweepMs_ = 0;
 };
 
-// The same once, for a server that does not watch the files, at its start:
-// every temporary uploads left in the folders marked for them goes too.
+// The same once: for a server that does not watch the files, and for the
+// windows that just wrote them. Uploads may be under way, so only their
+// day-old temporaries go (see RemoveLeftoverUploads for the start).
 void LoadAccessRules(Server& server, const std::string& folder);
