@@ -5,16 +5,9 @@ import hashlib
 import os
 import subprocess
 import sys
-import threading
 import time
 
-
-def resident_kib(pid):
-    with open(f"/proc/{pid}/status") as status:
-        for line in status:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    return -1
+from process_status import ResidentPeak
 
 
 def put(source, url):
@@ -82,21 +75,9 @@ def main():
         print(f"| {round_number} | {ours:.0f} | {nginx:.0f} | {written:.0f} | {ours / nginx:.2f} | "
               f"{ours / written:.2f} |")
 
-    before = resident_kib(pid)
-    peak = before
-    done = threading.Event()
-
-    def sample():
-        nonlocal peak
-        while not done.is_set():
-            peak = max(peak, resident_kib(pid))
-            time.sleep(0.05)
-
-    sampler = threading.Thread(target=sample)
-    sampler.start()
-    seconds = put(four, f"http://127.0.0.1:{port}/four.bin")
-    done.set()
-    sampler.join()
+    with ResidentPeak(pid) as memory:
+        seconds = put(four, f"http://127.0.0.1:{port}/four.bin")
+    before, peak = memory.before, memory.peak
     landed = hashlib.sha256()
     with open(os.path.join(ours_inbox, "four.bin"), "rb") as file:
         while piece := file.read(1 << 22):

@@ -10,25 +10,15 @@ import os
 import sys
 import time
 
-from selenium import webdriver
 from selenium.common.exceptions import WebDriverException
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+
+from headless_chromium import print_results, start_chromium
 
 
 def main():
     url, artifacts, downloads, name = sys.argv[1:5]
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--window-size=900,600"):
-        options.add_argument(argument)
-    options.add_experimental_option("prefs", {
-        "download.default_directory": downloads,
-        "download.prompt_for_download": False,
-    })
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    # Headless Chromium saves downloads only when told where.
-    driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
+    driver = start_chromium(downloads=downloads)
     results = []
     try:
         driver.get(url)
@@ -57,5 +47,4 @@ def main():
 
 
 if __name__ == "__main__":
-    for line in main():
-        print(line, flush=True)
+    print_results(main())

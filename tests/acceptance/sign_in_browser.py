@@ -9,20 +9,16 @@ closes the folder again. Prints PASS/FAIL lines for run-acceptance.sh.
 import os
 import sys
 
-from selenium import webdriver
 from selenium.common.exceptions import WebDriverException
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
+
+from headless_chromium import print_results, start_chromium
 
 
 def main():
     base, folder, name, password, artifacts = sys.argv[1:6]
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--window-size=800,600"):
-        options.add_argument(argument)
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver = start_chromium(width=800)
     wait = WebDriverWait(driver, 10)
     results = []
 
@@ -63,5 +59,4 @@ def main():
 
 
 if __name__ == "__main__":
-    for line in main():
-        print(line, flush=True)
+    print_results(main())

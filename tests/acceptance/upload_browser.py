@@ -10,20 +10,16 @@ PASS/FAIL lines for run-acceptance.sh.
 import os
 import sys
 
-from selenium import webdriver
 from selenium.common.exceptions import WebDriverException
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
+
+from headless_chromium import print_results, start_chromium
 
 
 def main():
     url, artifacts, files = sys.argv[1], sys.argv[2], sys.argv[3:]
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--window-size=900,600"):
-        options.add_argument(argument)
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver = start_chromium(width=900)
     results = []
 
     def check(label, condition, detail=""):
@@ -66,5 +62,4 @@ def main():
 
 
 if __name__ == "__main__":
-    for line in main():
-        print(line, flush=True)
+    print_results(main())
