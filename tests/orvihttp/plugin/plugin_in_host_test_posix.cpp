@@ -145,6 +145,18 @@ class PluginInHost : public testing::Test {
 
   std::string Output() { return ReadFileBytes(output_); }
 
+  // Settings under which the plugin serves at once, on a port free just
+  // now; 0 when none could be found.
+  int ServeOnAFreePort() {
+    SocketHandle probe = kInvalidSocket;
+    if (OpenListeningSocket(0, &probe) != ListenResult::Listening) return 0;
+    const int port = SocketLocalPort(probe);
+    CloseSocket(probe);
+    std::ofstream ini(JoinPath(folder_, "OrviHTTP.ini"), std::ios::binary);
+    ini << dovetab::kHeader << "FirstTime = No\r\nActive = Yes\r\nPort = " << port << "\r\n";
+    return port;
+  }
+
   TempFolder root_;
   std::string program_;
   std::string folder_;
@@ -184,14 +196,8 @@ TEST_F(PluginInHost, ARecordedFolderThatIsGoneGivesWayToTheFolderBesideTheHost) 
 // The host exits while a client is connected and the status thread reports:
 // every thread of the plugin ends, the files are saved, the host ends cleanly.
 TEST_F(PluginInHost, ExitWhileAClientIsConnected) {
-  SocketHandle probe = kInvalidSocket;
-  ASSERT_EQ(OpenListeningSocket(0, &probe), ListenResult::Listening);
-  int port = SocketLocalPort(probe);
-  CloseSocket(probe);
-  {
-    std::ofstream ini(JoinPath(folder_, "OrviHTTP.ini"), std::ios::binary);
-    ini << dovetab::kHeader << "FirstTime = No\r\nActive = Yes\r\nPort = " << port << "\r\n";
-  }
+  const int port = ServeOnAFreePort();
+  ASSERT_GT(port, 0);
   HostChild host;
   ASSERT_TRUE(host.Start(program_, output_));
   ASSERT_TRUE(WaitForText(output_, "tip=Orvi HTTP Server: Online", 20000)) << Output();
@@ -212,14 +218,8 @@ TEST_F(PluginInHost, ExitWhileAClientIsConnected) {
 // The host is killed while clients keep it busy: both logs hold only whole
 // lines and records, one for every response the clients saw before the kill.
 TEST_F(PluginInHost, KilledUnderLoadLeavesWholeLogs) {
-  SocketHandle probe = kInvalidSocket;
-  ASSERT_EQ(OpenListeningSocket(0, &probe), ListenResult::Listening);
-  int port = SocketLocalPort(probe);
-  CloseSocket(probe);
-  {
-    std::ofstream ini(JoinPath(folder_, "OrviHTTP.ini"), std::ios::binary);
-    ini << dovetab::kHeader << "FirstTime = No\r\nActive = Yes\r\nPort = " << port << "\r\n";
-  }
+  const int port = ServeOnAFreePort();
+  ASSERT_GT(port, 0);
   HostChild host;
   ASSERT_TRUE(host.Start(program_, output_));
   ASSERT_TRUE(WaitForText(output_, "tip=Orvi HTTP Server: Online", 20000)) << Output();
@@ -290,14 +290,8 @@ TEST_F(PluginInHost, KilledUnderLoadLeavesWholeLogs) {
 // The host is killed while a 1 GiB PUT is half sent: no file under the
 // upload's name, and the next start removes the temporary it left.
 TEST_F(PluginInHost, KilledDuringAnUploadLeavesNoFileAndTheNextStartClearsUp) {
-  SocketHandle probe = kInvalidSocket;
-  ASSERT_EQ(OpenListeningSocket(0, &probe), ListenResult::Listening);
-  int port = SocketLocalPort(probe);
-  CloseSocket(probe);
-  {
-    std::ofstream ini(JoinPath(folder_, "OrviHTTP.ini"), std::ios::binary);
-    ini << dovetab::kHeader << "FirstTime = No\r\nActive = Yes\r\nPort = " << port << "\r\n";
-  }
+  const int port = ServeOnAFreePort();
+  ASSERT_GT(port, 0);
   TempFolder inbox;
   FolderRightsTable rights;
   rights.SetUploadTo("/", inbox.path());
