@@ -32,13 +32,12 @@ class ComForThisCall {
 
 }  // namespace
 
-std::string BrowseForFolder(void* owner) {
+namespace {
+
+// Shows the folder browser `info` describes; the chosen folder's path, ""
+// when the user cancelled.
+std::string ShowFolderBrowser(BROWSEINFOA& info) {
   ComForThisCall com;
-  BROWSEINFOA info{};
-  info.hwndOwner = static_cast<HWND>(owner);
-  info.pidlRoot = nullptr;  // the desktop
-  info.lpszTitle = nullptr;
-  info.ulFlags = BIF_RETURNONLYFSDIRS;
   PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&info);
   if (!item) return "";
   char path[MAX_PATH] = {};
@@ -47,8 +46,18 @@ std::string BrowseForFolder(void* owner) {
   return converted ? std::string(path) : std::string();
 }
 
+}  // namespace
+
+std::string BrowseForFolder(void* owner) {
+  BROWSEINFOA info{};
+  info.hwndOwner = static_cast<HWND>(owner);
+  info.pidlRoot = nullptr;  // the desktop
+  info.lpszTitle = nullptr;
+  info.ulFlags = BIF_RETURNONLYFSDIRS;
+  return ShowFolderBrowser(info);
+}
+
 std::string AskFolder(void* owner, const std::string& title, const std::string& initialFolder) {
-  ComForThisCall com;
   BROWSEINFOA info{};
   info.hwndOwner = static_cast<HWND>(owner);
   info.lpszTitle = title.c_str();
@@ -62,12 +71,7 @@ std::string AskFolder(void* owner, const std::string& title, const std::string& 
     return 0;
   };
   info.lParam = reinterpret_cast<LPARAM>(&initialFolder);
-  PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&info);
-  if (!item) return "";
-  char path[MAX_PATH] = {};
-  BOOL converted = SHGetPathFromIDListA(item, path);
-  CoTaskMemFree(item);
-  return converted ? std::string(path) : std::string();
+  return ShowFolderBrowser(info);
 }
 
 std::string AskSaveFileName(const std::string& title,
