@@ -298,24 +298,6 @@ TEST(DirectoryPage, BuildsTheTreeTheServerPublishes) {
   RemoveTree(site);
 }
 
-// Answers the product's Yes/No/Cancel box with `button` and gives its text.
-std::string AnswerProductQuestion(int button) {
-  HWND box = nullptr;
-  if (!WaitUntil(
-          [&] {
-            std::vector<HWND> boxes = Dialogs(false);
-            box = boxes.empty() ? nullptr : boxes[0];
-            return box != nullptr;
-          },
-          10000)) {
-    return "(no question)";
-  }
-  std::string text = Text(box, 0xFFFF);
-  PostMessageA(box, WM_COMMAND, button, 0);
-  WaitUntil([&] { return !IsWindow(box); }, 5000);
-  return text;
-}
-
 std::string Put(int port, const std::string& path, const std::string& body) {
   HttpTestClient client(port);
   if (!client.Send("PUT " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\nContent-Length: " +
@@ -401,7 +383,7 @@ TEST(DirectoryPage, MarksAFolderForUploadsThatTheServerFillsAndCounts) {
     // Asked first; No stops the uploads, and Apply makes the server refuse.
     ASSERT_TRUE(GoToTab(window, 2));
     PostClick(page, IDC_DIRECTORY_UPLOAD_FOLDER);
-    EXPECT_EQ(AnswerProductQuestion(IDNO),
+    EXPECT_EQ(AnswerQuestion(IDNO),
               "Files uploaded to /inbox are saved in\n" + uploads +
                   "\n\nYes: choose another folder\nNo: stop uploads to /inbox\n"
                   "Cancel: keep this folder");

@@ -72,8 +72,8 @@ HWND WaitForSettingsWindow() {
   return found;
 }
 
-// Answers the next question box with OK and gives its text.
-std::string AnswerQuestion() {
+// Answers the next question box with `button` and gives its text.
+std::string AnswerQuestion(int button) {
   HWND box = nullptr;
   if (!WaitUntil(
           [&] {
@@ -84,9 +84,9 @@ std::string AnswerQuestion() {
           10000)) {
     return "(no question)";
   }
-  char text[512] = {};
+  char text[1024] = {};
   GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  PostMessageA(box, WM_COMMAND, button, 0);
   WaitUntil([&] { return !IsWindow(box); }, 5000);
   return text;
 }

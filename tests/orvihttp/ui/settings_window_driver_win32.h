@@ -30,8 +30,9 @@ class InstalledServer {
 // holds the tab control) or message boxes.
 std::vector<HWND> Dialogs(bool settingsWindow);
 HWND WaitForSettingsWindow();
-// Answers the next question box with OK and gives its text.
-std::string AnswerQuestion();
+// Answers the next question box with `button` (OK unless given) and gives
+// its text.
+std::string AnswerQuestion(int button = IDOK);
 // The host's window on the test desktop, once the host has made it; null
 // after 20 s without one.
 HWND WaitForHostWindow();
