@@ -46,3 +46,9 @@ inline constexpr BoolKey kRedirectToHttps{"RedirectToHTTPS", false, true};
 // no limit), and `MinFreeMB` of the disk stay free whatever arrives.
 inline constexpr IntKey kMaxUploadMB{"MaxUploadMB", 0, true};
 inline constexpr IntKey kMinFreeMB{"MinFreeMB", 100, true};
+// How PHP scripts run: "CGI" starts the PHP program for each request;
+// "FastCGI" keeps a few of them running and hands each request to an idle
+// one, which spares the start of a program per page.
+inline constexpr StringKey kPhpMode{"PHPMode", "CGI", true};
+inline constexpr char kPhpModeCgi[] = "CGI";
+inline constexpr char kPhpModeFastCgi[] = "FastCGI";

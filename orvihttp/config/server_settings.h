@@ -13,6 +13,7 @@ struct ServerSettings {
   int32_t maxDown = 0;
   bool phpEnable = false;
   std::string phpPath;
+  bool phpFastCgi = false;  // PHPMode is FastCGI (any case); anything else runs CGI
   bool autoLoadIndex = false;
   bool dirView = false;
   bool advertiseRanges = false;
