@@ -13,11 +13,10 @@
 #include <mutex>
 #include <vector>
 
+#include "foundation/child_environment.h"
 #include "foundation/child_process.h"
 #include "foundation/command_line.h"
 #include "foundation/thread.h"
-
-extern char** environ;
 
 // MAX_ARG_STRLEN is 32 pages: one argument of 131072 bytes including its 0.
 const std::size_t kMaxCommandLineLength = 131071;
@@ -261,17 +260,9 @@ bool MakePipe(int ends[2]) {
 // Starts the program; the pid, or -1.
 pid_t Spawn(const std::vector<std::string>& arguments, int input, int output,
             bool captureStandardError, const std::vector<std::string>& extra) {
-  // The parent's environment with the extra entries in place of any of the
-  // same name.
+  const std::vector<std::string> environment = ChildEnvironment(extra);
   std::vector<char*> envp;
-  for (char** entry = environ; *entry; ++entry) {
-    const std::string text = *entry;
-    const std::string name = text.substr(0, text.find('='));
-    bool replaced = false;
-    for (const std::string& added : extra) replaced = replaced || added.rfind(name + "=", 0) == 0;
-    if (!replaced) envp.push_back(*entry);
-  }
-  for (const std::string& added : extra) envp.push_back(const_cast<char*>(added.c_str()));
+  for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
   envp.push_back(nullptr);
 
   std::vector<char*> argv;

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
-#include <cstring>
 #include <mutex>
 #include <vector>
 
+#include "foundation/child_environment.h"
 #include "foundation/child_process.h"
 #include "foundation/thread.h"
 
@@ -168,33 +167,11 @@ class Win32ChildStream : public ChildProcessStream {
   std::atomic<bool> abandoned_{false};
 };
 
-// The parent's environment block with `extra` ("NAME=value") in place of
-// entries of the same name (names compare without case, as Windows does),
-// sorted by name as CreateProcess expects.
+// The environment as CreateProcess takes it: entries ended by a 0, and a
+// 0 after the last.
 std::vector<char> EnvironmentBlockWith(const std::vector<std::string>& extra) {
-  auto nameOf = [](const std::string& entry) {
-    // Entries such as "=C:=C:\\" keep their leading "=" in the name.
-    const std::size_t equals = entry.find('=', 1);
-    std::string name = entry.substr(0, equals);
-    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return name;
-  };
-  std::vector<std::string> entries;
-  if (char* block = GetEnvironmentStringsA()) {
-    for (const char* entry = block; *entry; entry += std::strlen(entry) + 1) {
-      const std::string text = entry;
-      bool replaced = false;
-      for (const std::string& added : extra) replaced = replaced || nameOf(added) == nameOf(text);
-      if (!replaced) entries.push_back(text);
-    }
-    FreeEnvironmentStringsA(block);
-  }
-  entries.insert(entries.end(), extra.begin(), extra.end());
-  std::stable_sort(entries.begin(), entries.end(), [&](const std::string& a, const std::string& b) {
-    return nameOf(a) < nameOf(b);
-  });
   std::vector<char> result;
-  for (const std::string& entry : entries) {
+  for (const std::string& entry : ChildEnvironment(extra)) {
     result.insert(result.end(), entry.begin(), entry.end());
     result.push_back('\0');
   }

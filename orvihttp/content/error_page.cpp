@@ -51,6 +51,9 @@ Response ErrorPage(int code, int port) {
     case 501:
       response.body = "501 Not implemented";
       break;
+    case 502:
+      response.body = "502 Bad gateway";
+      break;
     case 503:
       response.body = "503 Service unavailable";
       break;

@@ -7,6 +7,8 @@
 
 #include "orvihttp/content/response.h"
 
+class PhpProcessPool;
+
 // Scripts run by the PHP CGI program: the request's query goes on its command
 // line, and whatever the program prints is the response body, unchanged.
 
@@ -40,12 +42,15 @@ bool IsPhpScriptName(const std::string& name);
 // Runs the script at `realPath` through the program at `phpPath` with the
 // request's `query` (or POST body) as arguments: 200 with the output, 400 for a query the command
 // line must not carry, 500 when the program cannot be started, 503 when no child slot came free in
-// time, 504 when the script printed too little before its time was up. Nothing when the thread is
-// being stopped meanwhile, since nobody waits for the answer then. `port` is the configured one
-// that error pages name. A request that came over HTTPS on `httpsPort` (not 0) runs the script
-// with HTTPS=on and SERVER_PORT set to it, as scripts look for them.
+// time, 504 when the script printed too little before its time was up. With `fastCgiPool` the
+// script runs in one of the pool's programs, over FastCGI, with the query as its query string;
+// the answer is the same, and 502 when the program went away before the page was complete. Nothing
+// when the thread is being stopped meanwhile, since nobody waits for the answer then. `port` is the
+// configured one that error pages name. A request that came over HTTPS on `httpsPort` (not 0) runs
+// the script with HTTPS=on and SERVER_PORT set to it, as scripts look for them.
 std::optional<Response> PhpGateway(const std::string& phpPath, const std::string& realPath,
-                                   const std::string& query, int port, int httpsPort = 0);
+                                   const std::string& query, int port, int httpsPort = 0,
+                                   PhpProcessPool* fastCgiPool = nullptr);
 
 // For tests: the time limit of a script's run (0: the default again).
 void SetPhpTimeLimitForTesting(uint32_t milliseconds);

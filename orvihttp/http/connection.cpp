@@ -279,8 +279,11 @@ bool Connection::ServeSignInPage() {
 }
 
 RouteContext Connection::Context() const {
-  RouteContext context{
-      *settings_, server_.directory(), tls_ ? server_.listener().HttpsPort() : 0, {}};
+  RouteContext context{*settings_,
+                       server_.directory(),
+                       tls_ ? server_.listener().HttpsPort() : 0,
+                       {},
+                       settings_->phpFastCgi ? &server_.phpPrograms() : nullptr};
   if (server_.access().Active()) {
     context.viewer.mayShow = [this](const std::string& folderPath) {
       return server_.access().MaySee(folderPath, access_.account);

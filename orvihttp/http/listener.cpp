@@ -198,6 +198,8 @@ void Listener::Stop() {
   if (httpsLoop_) httpsLoop_->StopServing();
   httpsPort_ = 0;
   if (loop_) loop_->StopServing();
+  // PHP programs kept running serve only while the server does.
+  server_.phpPrograms().EndAll();
 }
 
 bool Listener::IsListening() {

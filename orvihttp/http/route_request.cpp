@@ -155,7 +155,7 @@ std::optional<Response> RouteRequest(const Request& request, const RouteContext&
   if (serving) serving(file->name);
   if (RunsAsScript(*file, settings)) {
     return PhpGateway(settings.phpPath, file->realPath, request.query, settings.port,
-                      context.httpsPort);
+                      context.httpsPort, context.phpPrograms);
   }
   return FileResponse(*file, request, settings);
 }

@@ -12,6 +12,8 @@
 
 // What a request is answered from: the settings it is served under and the
 // tree of the server it came to.
+class PhpProcessPool;
+
 struct RouteContext {
   const ServerSettings& settings;
   const VirtualDirectory& directory;
@@ -19,6 +21,8 @@ struct RouteContext {
   int httpsPort = 0;
   // Set while access rules are in force: what a listing may show the client.
   ListingViewer viewer = {};
+  // Set when PHP runs in programs kept running: the server's pool of them.
+  PhpProcessPool* phpPrograms = nullptr;
 };
 
 // What answers a request, decided from the request and its context, without

@@ -10,4 +10,5 @@ Server::~Server() {
 void Server::StopServing() {
   listener_.Stop();
   clients_.EndAll();
+  phpPrograms_.EndAll();
 }

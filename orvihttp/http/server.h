@@ -5,6 +5,7 @@
 
 #include "orvihttp/access/access_gate.h"
 #include "orvihttp/config/server_settings.h"
+#include "orvihttp/content/php_process_pool.h"
 #include "orvihttp/content/virtual_directory.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/http/download_shares.h"
@@ -41,10 +42,13 @@ class Server {
   IpBlacklist& blacklist() { return blacklist_; }
   AccessGate& access() { return access_; }
   DownloadShares& downloads() { return downloads_; }
+  // The PHP programs kept running while PHPMode is FastCGI.
+  PhpProcessPool& phpPrograms() { return phpPrograms_; }
   ClientRegistry& clients() { return clients_; }
   Listener& listener() { return listener_; }
 
-  // Stops the listener and ends every connection; the server can start again.
+  // Stops the listener, ends every connection and the PHP programs kept
+  // running; the server can start again.
   void StopServing();
 
  private:
@@ -56,6 +60,7 @@ class Server {
   IpBlacklist blacklist_;
   AccessGate access_;
   DownloadShares downloads_;
+  PhpProcessPool phpPrograms_;
   ClientRegistry clients_;
   Listener listener_;
 };

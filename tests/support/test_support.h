@@ -50,3 +50,7 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
 // there as a PNG.
 std::string ArtifactsFolder();
 bool TakeScreenshot(const std::string& file);
+
+// Ends the process with this id at once, as a crash or a kill from outside
+// would; false when there is no such process.
+bool KillProcess(long processId);

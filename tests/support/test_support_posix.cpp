@@ -1,3 +1,5 @@
+#include <signal.h>
+
 #include <cstdlib>
 
 #include "tests/support/test_support.h"
@@ -12,4 +14,8 @@ void SetEnvironment(const std::string& name, const std::string& value) {
 
 std::string LibraryFileName(const std::string& base) {
   return base + ".so";
+}
+
+bool KillProcess(long processId) {
+  return processId > 0 && kill(static_cast<pid_t>(processId), SIGKILL) == 0;
 }

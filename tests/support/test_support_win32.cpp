@@ -12,3 +12,11 @@ void SetEnvironment(const std::string& name, const std::string& value) {
 std::string LibraryFileName(const std::string& base) {
   return base + ".dll";
 }
+
+bool KillProcess(long processId) {
+  HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(processId));
+  if (!process) return false;
+  const bool ended = TerminateProcess(process, 9) != 0;
+  CloseHandle(process);
+  return ended;
+}

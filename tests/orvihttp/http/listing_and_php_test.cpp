@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/server_fixture.h"
 #include "tests/support/child_program.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -107,13 +109,14 @@ TEST_F(Listing, EveryLinkLeadsToItsEntry) {
 namespace {
 
 // Scripts run by the fake CGI program, which prints its arguments and then
-// the script file.
-class Php : public ServerTest {
+// the script file; started per request, or kept running (the parameter).
+class Php : public ServerTest, public ::testing::WithParamInterface<bool> {
  protected:
   void SetUp() override {
     ServerTest::SetUp();
     SetBool("PHPEnable", true, true);
     SetString("PHPPath", TestProgramPath("fixture_fake_cgi"), true);
+    SetString("PHPMode", GetParam() ? "FastCGI" : "CGI", true);
   }
 
   // What the fake program prints for a script and its query words.
@@ -129,7 +132,12 @@ class Php : public ServerTest {
 
 }  // namespace
 
-TEST_F(Php, QueryAndBodyBecomeArguments) {
+INSTANTIATE_TEST_SUITE_P(Modes, Php, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "FastCgi" : "Cgi");
+                         });
+
+TEST_P(Php, QueryAndBodyBecomeArguments) {
   const std::string content = "<?php echo 1; ?>";
   const std::string script = Publish("/a.php", content);
   StartServer();
@@ -142,14 +150,14 @@ TEST_F(Php, QueryAndBodyBecomeArguments) {
             PageResponse(Output(script, {"a=1&b=2", "c"}, content)));
 }
 
-TEST_F(Php, OutputIsSentByteForByte) {
+TEST_P(Php, OutputIsSentByteForByte) {
   const std::string content("a\r\nb\x1a\r\n\0end\n", 11);
   const std::string script = Publish("/bytes.php3", content);
   StartServer();
   EXPECT_EQ(WithoutDate(Get(port_, "/bytes.php3")), PageResponse(Output(script, {}, content)));
 }
 
-TEST_F(Php, HeadRunsTheScriptAndSendsTheHeadersOnly) {
+TEST_P(Php, HeadRunsTheScriptAndSendsTheHeadersOnly) {
   const std::string script = Publish("/a.php", "12345");
   StartServer();
   HttpTestClient client(port_);
@@ -160,7 +168,7 @@ TEST_F(Php, HeadRunsTheScriptAndSendsTheHeadersOnly) {
   EXPECT_EQ(client.ReadToEnd(300, &closed), "");
 }
 
-TEST_F(Php, OnlyPhpExtensionsAreScripts) {
+TEST_P(Php, OnlyPhpExtensionsAreScripts) {
   Publish("/notes.phpinfo.txt", "plain");
   Publish("/a.PHP", "upper");
   StartServer();
@@ -168,7 +176,7 @@ TEST_F(Php, OnlyPhpExtensionsAreScripts) {
   EXPECT_EQ(BodyOf(Get(port_, "/a.PHP")), "upper");
 }
 
-TEST_F(Php, MissingProgramGives500) {
+TEST_P(Php, MissingProgramGives500) {
   Publish("/a.php", "x");
   SetString("PHPPath", TestProgramPath("no_such_php_cgi"), true);
   StartServer();
@@ -177,7 +185,7 @@ TEST_F(Php, MissingProgramGives500) {
   EXPECT_EQ(BodyOf(response), "500 Internal server error");
 }
 
-TEST_F(Php, QueriesTheCommandLineMustNotCarryGive400) {
+TEST_P(Php, QueriesTheCommandLineMustNotCarryGive400) {
   Publish("/a.php", "x");
   StartServer();
   EXPECT_EQ(StatusOf(Post(port_, "/a.php", "name=caf\xE9")), "HTTP/1.1 400");
@@ -186,7 +194,7 @@ TEST_F(Php, QueriesTheCommandLineMustNotCarryGive400) {
   EXPECT_EQ(StatusOf(Get(port_, "/a.php?ok=1")), "HTTP/1.1 200");
 }
 
-TEST_F(Php, ResponseIsLoggedAsADownloadOfTheScript) {
+TEST_P(Php, ResponseIsLoggedAsADownloadOfTheScript) {
   TempFolder logs;
   SetString("BinLogPath", logs.File("OrviHTTP.binlog"), false);
   const std::string script = Publish("/a.php", "abc");
@@ -213,7 +221,7 @@ TEST_F(Php, ResponseIsLoggedAsADownloadOfTheScript) {
   EXPECT_EQ(records[2].value, body.size());
 }
 
-TEST_F(Php, DebiansPhpCgi) {
+TEST_P(Php, DebiansPhpCgi) {
   const std::string php = "/usr/bin/php-cgi";
   if (kPathSeparator != '/' || !IsFile(php)) GTEST_SKIP() << "no " << php;
   SetString("PHPPath", php, true);
@@ -223,7 +231,7 @@ TEST_F(Php, DebiansPhpCgi) {
   EXPECT_EQ(WithoutDate(Post(port_, "/t.php", "x=posted")), PageResponse("x=posted\r\n\x1a"));
 }
 
-TEST_F(Php, StoppingTheServerEndsARunningScript) {
+TEST_P(Php, StoppingTheServerEndsARunningScript) {
   Publish("/slow.php", "sleep:60000\nlate");
   StartServer();
   HttpTestClient client(port_);
@@ -234,4 +242,59 @@ TEST_F(Php, StoppingTheServerEndsARunningScript) {
   StopEngine();
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(30));
   EXPECT_TRUE(client.ClosedWithoutData(5000));
+}
+
+namespace {
+
+// The id of the program running a "pidsleep" script, once it has written it.
+long ProgramOf(const std::string& script) {
+  std::string text;
+  WaitFor([&] { return !(text = ReadFileBytes(script + ".pid")).empty(); }, 10000);
+  RemoveFile(script + ".pid");
+  return std::atol(text.c_str());
+}
+
+}  // namespace
+
+TEST_P(Php, ProgramsKeptRunningServeRequestAfterRequestAndEndAtStop) {
+  if (!GetParam()) GTEST_SKIP() << "one program per request";
+  const std::string script = Publish("/pid.php", "pidsleep:0\n");
+  StartServer();
+  ASSERT_EQ(StatusOf(Get(port_, "/pid.php")), "HTTP/1.1 200");
+  const long first = ProgramOf(script);
+  ASSERT_EQ(StatusOf(Get(port_, "/pid.php")), "HTTP/1.1 200");
+  EXPECT_EQ(ProgramOf(script), first) << "a program kept running serves the next page";
+  StopEngine();
+  EXPECT_FALSE(KillProcess(first)) << "the server's stop ends its PHP programs";
+}
+
+TEST_P(Php, AProgramKilledDuringARequestGives502AndTheNextRequestAFreshOne) {
+  if (!GetParam()) GTEST_SKIP() << "a program that ends ends the page";
+  const std::string slow = Publish("/slow.php", "pidsleep:60000\n");
+  const std::string script = Publish("/a.php", "abc");
+  StartServer();
+  HttpTestClient client(port_);
+  client.Send("GET /slow.php HTTP/1.1\r\nHost: test\r\n\r\n");
+  const long program = ProgramOf(slow);
+  ASSERT_TRUE(KillProcess(program));
+  const std::string response = client.ReadResponse();
+  EXPECT_EQ(StatusOf(response), "HTTP/1.1 502");
+  EXPECT_EQ(BodyOf(response), "502 Bad gateway");
+  EXPECT_EQ(WithoutDate(Get(port_, "/a.php")), PageResponse(Output(script, {}, "abc")));
+}
+
+TEST_P(Php, DebiansPhpCgiKilledDuringARequest) {
+  const std::string php = "/usr/bin/php-cgi";
+  if (!GetParam()) GTEST_SKIP() << "one program per request";
+  if (kPathSeparator != '/' || !IsFile(php)) GTEST_SKIP() << "no " << php;
+  SetString("PHPPath", php, true);
+  const std::string slow = Publish(
+      "/slow.php", "<?php file_put_contents(__FILE__ . '.pid', getmypid()); echo 1; sleep(60);");
+  Publish("/t.php", "<?php echo 'x=', $_GET['x'];");
+  StartServer();
+  HttpTestClient client(port_);
+  client.Send("GET /slow.php HTTP/1.1\r\nHost: test\r\n\r\n");
+  ASSERT_TRUE(KillProcess(ProgramOf(slow)));
+  EXPECT_EQ(StatusOf(client.ReadResponse()), "HTTP/1.1 502");
+  EXPECT_EQ(WithoutDate(Get(port_, "/t.php?x=2")), PageResponse("x=2"));
 }
