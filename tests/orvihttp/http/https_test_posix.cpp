@@ -101,11 +101,16 @@ TEST_F(Https, MadeCertificateServesRangesAndKeepsPlainHttp) {
   SetBool("PHPEnable", true, true);
   SetString("PHPPath", TestProgramPath("fixture_fake_cgi"), true);
   Publish("/env.php", "env\n");
-  const std::string overTls = Curl(Url("/env.php"));
-  EXPECT_NE(overTls.find("HTTPS=on\nSERVER_PORT=" + std::to_string(httpsPort_) + "\n"),
-            std::string::npos)
-      << overTls;
-  EXPECT_NE(BodyOf(Get(port_, "/env.php")).find("HTTPS=\nSERVER_PORT=\n"), std::string::npos);
+  // The same whether PHP is started per request or kept running.
+  for (const char* mode : {"CGI", "FastCGI"}) {
+    SetString("PHPMode", mode, true);
+    const std::string overTls = Curl(Url("/env.php"));
+    EXPECT_NE(overTls.find("HTTPS=on\nSERVER_PORT=" + std::to_string(httpsPort_) + "\n"),
+              std::string::npos)
+        << mode << overTls;
+    EXPECT_NE(BodyOf(Get(port_, "/env.php")).find("HTTPS=\nSERVER_PORT=\n"), std::string::npos)
+        << mode;
+  }
 
   // Plain HTTP bytes on the HTTPS port: closed, no hang.
   HttpTestClient plain(httpsPort_);
