@@ -3,7 +3,7 @@
 #include <atomic>
 
 #include "foundation/setting_key.h"
-#include "foundation/text_basics.h"
+#include "orvihttp/config/php_mode.h"
 #include "orvihttp/config/server_keys.h"
 
 namespace {
@@ -22,7 +22,7 @@ std::shared_ptr<const ServerSettings> ReadStore() {
   settings->maxDown = GetSetting(kMaxDown);
   settings->phpEnable = GetSetting(kPhpEnable);
   settings->phpPath = GetSetting(kPhpPath);
-  settings->phpFastCgi = AsciiLowerCase(GetSetting(kPhpMode)) == AsciiLowerCase(kPhpModeFastCgi);
+  settings->phpFastCgi = PhpModeIsFastCgi(GetSetting(kPhpMode));
   settings->autoLoadIndex = GetSetting(kAutoLoadIndex);
   settings->dirView = GetSetting(kDirView);
   settings->advertiseRanges = GetSetting(kAdvertiseRanges);

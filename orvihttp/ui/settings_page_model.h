@@ -25,6 +25,12 @@ inline bool FolderArchivesBoxEnabled(bool dirView) {
   return dirView;
 }
 
+// "Keep PHP running (faster)" can be ticked only while PHP is enabled: with
+// PHP off no program runs, kept or not.
+inline bool PhpModeBoxEnabled(bool phpEnable) {
+  return phpEnable;
+}
+
 // The question asked before an address is taken off the blacklist.
 std::string UnbanQuestion(const std::string& address);
 

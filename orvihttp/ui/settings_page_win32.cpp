@@ -6,6 +6,7 @@
 #include "desktop/dialog_helpers.h"
 #include "foundation/setting_key.h"
 #include "foundation/thread.h"
+#include "orvihttp/config/php_mode.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/config/server_keys.h"
 #include "orvihttp/http/ip_blacklist.h"
@@ -44,6 +45,9 @@ void SettingsPage::OnCreate() {
   SetDlgItemTextA(window_, IDC_MAX_DOWN, std::to_string(working_.Get(kMaxDown)).c_str());
   CheckDlgButton(window_, IDC_LOG, working_.Get(kLog) ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(window_, IDC_PHP_ENABLE, working_.Get(kPhpEnable) ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(window_, IDC_PHP_MODE,
+                 PhpModeIsFastCgi(working_.Get(kPhpMode)) ? BST_CHECKED : BST_UNCHECKED);
+  EnableWindow(GetDlgItem(window_, IDC_PHP_MODE), PhpModeBoxEnabled(working_.Get(kPhpEnable)));
   CheckDlgButton(window_, IDC_AUTO_LOAD_INDEX,
                  working_.Get(kAutoLoadIndex) ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(window_, IDC_DIR_VIEW, working_.Get(kDirView) ? BST_CHECKED : BST_UNCHECKED);
@@ -96,7 +100,19 @@ void SettingsPage::OnCommand(int id, int code) {
       if (code == BN_CLICKED) CheckClicked(id, kAdvertiseRanges);
       break;
     case IDC_PHP_ENABLE:
-      if (code == BN_CLICKED) CheckClicked(id, kPhpEnable);
+      if (code == BN_CLICKED) {
+        CheckClicked(id, kPhpEnable);
+        EnableWindow(GetDlgItem(window_, IDC_PHP_MODE),
+                     PhpModeBoxEnabled(working_.Get(kPhpEnable)));
+      }
+      break;
+    case IDC_PHP_MODE:
+      // Written only once clicked, so an OrviHTTP.ini without PHPMode keeps
+      // going without one.
+      if (code == BN_CLICKED) {
+        markChanged_(true);
+        working_.Set(kPhpMode, Checked(window_, id) ? kPhpModeFastCgi : kPhpModeCgi);
+      }
       break;
     case IDC_LOG_PATH:
       if (code == EN_CHANGE) PathChanged(id, kLogPath);

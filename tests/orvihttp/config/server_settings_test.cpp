@@ -41,6 +41,16 @@ TEST(ServerSettingsSnapshot, FollowsTheStoreAndIsSharedWhileUnchanged) {
   EXPECT_EQ(CurrentServerSettings()->port, 0) << "a destroyed store is an empty one";
 }
 
+TEST(ServerSettingsSnapshot, PhpModeFastCgiInAnyCaseKeepsProgramsRunning) {
+  DestroySettings();
+  EXPECT_FALSE(CurrentServerSettings()->phpFastCgi) << "no PHPMode: one program per request";
+  SetSetting(kPhpMode, "fastCGI");
+  EXPECT_TRUE(CurrentServerSettings()->phpFastCgi);
+  SetSetting(kPhpMode, kPhpModeCgi);
+  EXPECT_FALSE(CurrentServerSettings()->phpFastCgi);
+  DestroySettings();
+}
+
 TEST(ServerSettingsSnapshot, ReadersNeverGoBackWhileTheStoreChanges) {
   DestroySettings();
   SetSetting(kMaxUsers, 0);

@@ -46,3 +46,8 @@ TEST(SettingsPageModel, FolderArchivesCanBeTickedOnlyWhileListingsAreServed) {
   EXPECT_TRUE(FolderArchivesBoxEnabled(true));
   EXPECT_FALSE(FolderArchivesBoxEnabled(false));
 }
+
+TEST(SettingsPageModel, KeepPhpRunningCanBeTickedOnlyWhilePhpIsEnabled) {
+  EXPECT_TRUE(PhpModeBoxEnabled(true));
+  EXPECT_FALSE(PhpModeBoxEnabled(false));
+}
