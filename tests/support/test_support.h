@@ -54,3 +54,5 @@ bool TakeScreenshot(const std::string& file);
 // Ends the process with this id at once, as a crash or a kill from outside
 // would; false when there is no such process.
 bool KillProcess(long processId);
+// True while the process with this id runs.
+bool ProcessRunning(long processId);

@@ -19,3 +19,7 @@ std::string LibraryFileName(const std::string& base) {
 bool KillProcess(long processId) {
   return processId > 0 && kill(static_cast<pid_t>(processId), SIGKILL) == 0;
 }
+
+bool ProcessRunning(long processId) {
+  return processId > 0 && kill(static_cast<pid_t>(processId), 0) == 0;
+}

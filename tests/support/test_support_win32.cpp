@@ -20,3 +20,11 @@ bool KillProcess(long processId) {
   CloseHandle(process);
   return ended;
 }
+
+bool ProcessRunning(long processId) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(processId));
+  if (!process) return false;
+  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
+}

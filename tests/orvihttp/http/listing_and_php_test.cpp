@@ -264,8 +264,10 @@ TEST_P(Php, ProgramsKeptRunningServeRequestAfterRequestAndEndAtStop) {
   const long first = ProgramOf(script);
   ASSERT_EQ(StatusOf(Get(port_, "/pid.php")), "HTTP/1.1 200");
   EXPECT_EQ(ProgramOf(script), first) << "a program kept running serves the next page";
+  EXPECT_TRUE(ProcessRunning(first));
   StopEngine();
-  EXPECT_FALSE(KillProcess(first)) << "the server's stop ends its PHP programs";
+  EXPECT_TRUE(WaitFor([&] { return !ProcessRunning(first); }, 5000))
+      << "the server's stop ends its PHP programs";
 }
 
 TEST_P(Php, AProgramKilledDuringARequestGives502AndTheNextRequestAFreshOne) {
