@@ -10,6 +10,7 @@
 #include "orvihttp/http/connection.h"
 #include "orvihttp/http/server.h"
 #include "orvihttp/logging/binary_log.h"
+#include "orvihttp/logging/log_file.h"
 
 struct ClientRegistry::Entry {
   uint32_t connectionId = 0;
@@ -46,7 +47,8 @@ void ReturnMemoryAfterBurst(std::size_t ended) {
 
 }  // namespace
 
-ClientRegistry::ClientRegistry(Server& server) : server_(server) {}
+ClientRegistry::ClientRegistry(Server& server)
+    : server_(server), pool_([&server] { FlushLogs(server.logs()); }) {}
 
 ClientRegistry::~ClientRegistry() {
   EndAll();

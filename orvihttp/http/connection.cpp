@@ -11,6 +11,7 @@
 #include "orvihttp/http/sign_in_exchange.h"
 #include "orvihttp/logging/access_log.h"
 #include "orvihttp/logging/log_escaping.h"
+#include "orvihttp/logging/log_file.h"
 
 Connection::Connection(Server& server, SocketHandle socket, uint32_t connectionId,
                        std::string peerAddress, std::shared_ptr<DownloadSlot> share,
@@ -159,6 +160,8 @@ bool Connection::ContinueClosing() {
   if (wakeup_.IsWoken()) return false;
   if (closingSinceMs_ < 0) {
     if (!closeGracefully_) return false;
+    // Whoever sees the connection end finds its lines in the logs.
+    FlushLogs(server_.logs());
     socket_.BeginClosing();
     closingSinceMs_ = NowMs();
   }
@@ -167,6 +170,7 @@ bool Connection::ContinueClosing() {
 
 void Connection::EndServing() {
   idleSince_.store(-1, std::memory_order_relaxed);
+  FlushLogs(server_.logs());
   if (closingSinceMs_ >= 0) {
     socket_.FinishClosing();
   } else if (closeGracefully_ && !wakeup_.IsWoken()) {

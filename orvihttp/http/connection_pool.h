@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 class Connection;
@@ -14,7 +15,10 @@ class Connection;
 // hold up the rest. One pool per client registry.
 class ConnectionPool {
  public:
-  ConnectionPool();
+  // `beforeWaiting` runs on a pool thread that found no work and is about to
+  // wait for some: it writes out the log lines the pool's threads held back
+  // while they were busy (log_file.h).
+  explicit ConnectionPool(std::function<void()> beforeWaiting);
   // Ends the pool's threads (see End).
   ~ConnectionPool();
   ConnectionPool(const ConnectionPool&) = delete;

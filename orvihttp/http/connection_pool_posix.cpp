@@ -19,11 +19,15 @@
 #include "foundation/thread.h"
 #include "orvihttp/http/connection.h"
 #include "orvihttp/http/connection_pool.h"
+#include "orvihttp/logging/log_file.h"
 
 namespace {
 
 // The queue's number for the pool's own stop signal; connections count from 1.
 constexpr uint64_t kStopKey = 0;
+// How many ready connections a polling thread takes from the queue at once:
+// one wait of the queue then serves several requests.
+constexpr int kReadyAtOnce = 8;
 // How often a polling thread looks for waiting connections past their idle time.
 constexpr int64_t kSweepEveryMs = 250;
 // A thread that found no place to poll after its long turn waits this long
@@ -32,7 +36,7 @@ constexpr auto kSpareLifetime = std::chrono::seconds(10);
 
 class EpollPool {
  public:
-  EpollPool();
+  explicit EpollPool(std::function<void()> beforeWaiting);
   ~EpollPool();
   EpollPool(const EpollPool&) = delete;
   EpollPool& operator=(const EpollPool&) = delete;
@@ -64,6 +68,11 @@ class EpollPool {
     std::atomic<bool> handedOff{false};  // its place at the queue went to another
     bool retiring = false;               // its connection is being deleted: it ends after the turn
     bool done = false;                   // ended; reaped by the next spawn
+    // The ready connections taken from the queue at once, those from
+    // `next` on not served yet.
+    epoll_event ready[kReadyAtOnce] = {};
+    int next = 0;
+    int taken = 0;
 
    protected:
     void Run() override { pool->Work(this); }
@@ -78,6 +87,9 @@ class EpollPool {
   bool Serve(uint64_t key, Connection* connection, bool begin);
   bool End(uint64_t key, Connection* connection);
   void Sweep();
+  // Puts the ready connections the thread took but has not served back into
+  // the queue, for another thread.
+  void GiveBackUnserved(Worker* worker);
   static void HandOff(void* worker);
   void SpawnLocked();
 
@@ -93,13 +105,15 @@ class EpollPool {
   std::unordered_map<uint64_t, Entry> entries_;
   uint64_t nextKey_ = kStopKey + 1;
   std::list<std::unique_ptr<Worker>> workers_;
+  const std::function<void()> beforeWaiting_;
   std::size_t target_ = 2;      // threads that poll the queue
   std::size_t polling_ = 0;     // threads at the queue or on their way to it
   std::size_t spares_ = 0;      // threads waiting for a place
   std::size_t freePlaces_ = 0;  // places handed to spares and not yet taken
 };
 
-EpollPool::EpollPool() {
+EpollPool::EpollPool(std::function<void()> beforeWaiting)
+    : beforeWaiting_(std::move(beforeWaiting)) {
   queue_ = epoll_create1(EPOLL_CLOEXEC);
   stopSignal_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (queue_ < 0 || stopSignal_ < 0) return;
@@ -287,6 +301,8 @@ void EpollPool::HandOff(void* context) {
   if (worker->handedOff) return;
   worker->handedOff = true;
   EpollPool* pool = worker->pool;
+  // The rest of what it took must not wait for its long turn.
+  pool->GiveBackUnserved(worker);
   std::lock_guard<std::mutex> lock(pool->mutex_);
   --pool->polling_;
   if (pool->stopping_ || pool->polling_ >= pool->target_) return;
@@ -320,19 +336,52 @@ bool EpollPool::ReturnToQueue(Worker* worker) {
 
 void EpollPool::Work(Worker* worker) {
   SetBlockingWaitHook(&EpollPool::HandOff, worker);
+  // Log lines wait while there is work, and go out before a wait for more.
+  HoldBackLogLines holdBack;
   while (!stopping_ && !worker->StopRequested()) {
     if (worker->handedOff && !ReturnToQueue(worker)) return;
-    epoll_event event{};
-    const int ready = epoll_wait(queue_, &event, 1, static_cast<int>(kSweepEveryMs));
+    int ready = epoll_wait(queue_, worker->ready, kReadyAtOnce, 0);
+    if (ready == 0) {
+      beforeWaiting_();
+      ready = epoll_wait(queue_, worker->ready, kReadyAtOnce, static_cast<int>(kSweepEveryMs));
+    }
     if (stopping_) break;
     Sweep();
-    if (ready <= 0 || event.data.u64 == kStopKey) continue;
-    bool begin = false;
-    if (Connection* connection = Claim(event.data.u64, worker, &begin)) {
-      if (!Serve(event.data.u64, connection, begin)) break;
+    worker->next = 0;
+    worker->taken = ready > 0 ? ready : 0;
+    bool ending = false;
+    while (worker->next < worker->taken && !ending) {
+      const uint64_t key = worker->ready[worker->next++].data.u64;
+      if (key == kStopKey) continue;
+      bool begin = false;
+      if (Connection* connection = Claim(key, worker, &begin)) {
+        ending = !Serve(key, connection, begin);
+      }
+    }
+    if (ending) {
+      GiveBackUnserved(worker);
+      break;
     }
   }
   SetBlockingWaitHook(nullptr, nullptr);
+}
+
+void EpollPool::GiveBackUnserved(Worker* worker) {
+  if (worker->next >= worker->taken) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (; worker->next < worker->taken; ++worker->next) {
+    const uint64_t key = worker->ready[worker->next].data.u64;
+    auto found = entries_.find(key);
+    if (key == kStopKey || found == entries_.end()) continue;
+    const Entry& entry = found->second;
+    if (entry.state != State::Parked || entry.leaving) continue;
+    // Armed again as it was when it was reported: a connection not begun
+    // yet is begun once it can be written to.
+    epoll_event event{};
+    event.events = (entry.begun ? EPOLLIN | EPOLLRDHUP : EPOLLIN | EPOLLOUT) | EPOLLONESHOT;
+    event.data.u64 = key;
+    epoll_ctl(queue_, EPOLL_CTL_MOD, static_cast<int>(entry.connection->Socket()), &event);
+  }
 }
 
 }  // namespace
@@ -341,6 +390,8 @@ void EpollPool::Work(Worker* worker) {
 // leaves another one's connections served. Made when its first connection
 // comes.
 struct ConnectionPool::Queue {
+  explicit Queue(std::function<void()> beforeWaiting) : beforeWaiting(std::move(beforeWaiting)) {}
+  const std::function<void()> beforeWaiting;
   std::mutex mutex;
   std::shared_ptr<EpollPool> pool;
 
@@ -348,7 +399,7 @@ struct ConnectionPool::Queue {
     std::lock_guard<std::mutex> lock(mutex);
     if (!pool && create) {
       try {
-        auto made = std::make_shared<EpollPool>();
+        auto made = std::make_shared<EpollPool>(beforeWaiting);
         if (made->Usable()) pool = std::move(made);
       } catch (const std::exception&) {
         return nullptr;
@@ -358,7 +409,8 @@ struct ConnectionPool::Queue {
   }
 };
 
-ConnectionPool::ConnectionPool() : queue_(std::make_unique<Queue>()) {}
+ConnectionPool::ConnectionPool(std::function<void()> beforeWaiting)
+    : queue_(std::make_unique<Queue>(std::move(beforeWaiting))) {}
 
 ConnectionPool::~ConnectionPool() {
   End();

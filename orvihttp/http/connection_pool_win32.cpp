@@ -5,7 +5,7 @@
 
 struct ConnectionPool::Queue {};
 
-ConnectionPool::ConnectionPool() = default;
+ConnectionPool::ConnectionPool(std::function<void()>) {}
 
 ConnectionPool::~ConnectionPool() = default;
 

@@ -34,7 +34,16 @@ std::string LogTimestampAt(std::time_t now, int32_t biasMinutes) {
 }
 
 std::string LogTimestamp() {
-  return LogTimestampAt(std::time(nullptr), StandardTimeBiasMinutes());
+  // Formatted once a second per thread: at thousands of lines a second the
+  // calendar conversion was a noticeable share of a request.
+  thread_local std::time_t formattedAt = -1;
+  thread_local std::string formatted;
+  const std::time_t now = std::time(nullptr);
+  if (now != formattedAt) {
+    formatted = LogTimestampAt(now, StandardTimeBiasMinutes());
+    formattedAt = now;
+  }
+  return formatted;
 }
 
 std::string LocalTimestampAt(std::time_t now) {
@@ -42,7 +51,14 @@ std::string LocalTimestampAt(std::time_t now) {
 }
 
 std::string LocalTimestamp() {
-  return LocalTimestampAt(std::time(nullptr));
+  thread_local std::time_t formattedAt = -1;
+  thread_local std::string formatted;
+  const std::time_t now = std::time(nullptr);
+  if (now != formattedAt) {
+    formatted = LocalTimestampAt(now);
+    formattedAt = now;
+  }
+  return formatted;
 }
 
 void AppendAccessLog(ServerLogs& logs, const ServerSettings& settings, const std::string& text) {

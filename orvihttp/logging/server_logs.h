@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +15,13 @@ class AppendFile;
 struct OpenLog {
   std::string path;
   std::shared_ptr<AppendFile> file;
+  // Lines held back to go out with later ones in one write (see
+  // HoldBackLogLines), for `heldPath`, since `heldSinceMs`.
+  std::string held;
+  std::string heldPath;
+  int64_t heldSinceMs = 0;
+  // Taken by the one writer at a time, so lines leave in the order they came.
+  std::mutex writing;
 };
 
 struct OpenLogs {

@@ -11,6 +11,7 @@
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"
+#include "orvihttp/logging/log_file.h"
 #include "orvihttp/logging/server_logs.h"
 #include "tests/support/test_support.h"
 
@@ -29,7 +30,7 @@ class AccessLogTest : public testing::Test {
   }
   void TearDown() override {
     DestroySettings();
-    logs_.files = {};  // closed, so the folder can go
+    CloseLogFiles(logs_);  // so the folder can go
   }
 
   // The logging calls with the settings as the store holds them now.

@@ -12,6 +12,7 @@
 #include "foundation/paths.h"
 #include "foundation/settings.h"
 #include "orvihttp/logging/binary_log_reader.h"
+#include "orvihttp/logging/log_file.h"
 #include "orvihttp/logging/server_logs.h"
 #include "tests/support/test_support.h"
 
@@ -40,7 +41,7 @@ class BinaryLogTest : public testing::Test {
   }
   void TearDown() override {
     DestroySettings();
-    logs_.files = {};  // closed, so the folder can go
+    CloseLogFiles(logs_);  // so the folder can go
   }
 
   // The writing calls with the settings as the store holds them now.
