@@ -55,6 +55,8 @@ class EpollPool {
     State state = State::Parked;
     bool begun = false;
     bool readyWhileBusy = false;  // the queue reported it while a thread ran it
+    // In the queue for good, reported at each arrival: after its first turn.
+    bool persistent = false;
     bool leaving = false;
     Worker* worker = nullptr;  // the thread of a busy entry
   };
@@ -239,16 +241,28 @@ bool EpollPool::Serve(uint64_t key, Connection* connection, bool begin) {
     return connection->ServeTurn(true, true) || connection->ContinueClosing();
   };
   while (turn()) {
-    epoll_event event{};
-    event.events = EPOLLIN | EPOLLRDHUP | EPOLLONESHOT;
-    event.data.u64 = key;
-    // Armed while still busy, so no arriving byte goes unnoticed; a report
-    // in between finds it busy and is taken up here.
-    if (epoll_ctl(queue_, EPOLL_CTL_MOD, static_cast<int>(connection->Socket()), &event) != 0) {
-      break;
+    bool persistent = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      persistent = entries_.at(key).persistent;
+    }
+    // After its first turn a connection stays in the queue, which reports
+    // each arrival of bytes. When the last receive took everything the
+    // socket held, the next byte to come is such an arrival: nothing to ask
+    // of the system. Otherwise the queue is asked to look again, so bytes
+    // already there are reported too. Either way it happens while the
+    // connection is still busy, and a report in between is taken up here.
+    if (!persistent || !connection->TookAllThatArrived()) {
+      epoll_event event{};
+      event.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
+      event.data.u64 = key;
+      if (epoll_ctl(queue_, EPOLL_CTL_MOD, static_cast<int>(connection->Socket()), &event) != 0) {
+        break;
+      }
     }
     std::lock_guard<std::mutex> lock(mutex_);
     Entry& entry = entries_.at(key);
+    entry.persistent = true;
     if (entry.readyWhileBusy && !entry.leaving) {
       entry.readyWhileBusy = false;
       continue;
@@ -378,7 +392,9 @@ void EpollPool::GiveBackUnserved(Worker* worker) {
     // Armed again as it was when it was reported: a connection not begun
     // yet is begun once it can be written to.
     epoll_event event{};
-    event.events = (entry.begun ? EPOLLIN | EPOLLRDHUP : EPOLLIN | EPOLLOUT) | EPOLLONESHOT;
+    event.events = entry.persistent
+                       ? EPOLLIN | EPOLLRDHUP | EPOLLET
+                       : (entry.begun ? EPOLLIN | EPOLLRDHUP : EPOLLIN | EPOLLOUT) | EPOLLONESHOT;
     event.data.u64 = key;
     epoll_ctl(queue_, EPOLL_CTL_MOD, static_cast<int>(entry.connection->Socket()), &event);
   }
