@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <vector>
 
-std::string FormatHttpDate(int64_t secondsSince1970) {
+namespace {
+
+std::string FormatHttpDateNow(int64_t secondsSince1970) {
   static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -23,9 +25,30 @@ std::string FormatHttpDate(int64_t secondsSince1970) {
   return text;
 }
 
+}  // namespace
+
+std::string FormatHttpDate(int64_t secondsSince1970) {
+  // Each answer names the time twice (its date and its file's), mostly the
+  // same seconds as the answer before on the same thread.
+  thread_local int64_t formattedFor = -1;
+  thread_local std::string formatted;
+  if (secondsSince1970 != formattedFor) {
+    formatted = FormatHttpDateNow(secondsSince1970);
+    formattedFor = secondsSince1970;
+  }
+  return formatted;
+}
+
 std::string CurrentHttpDate() {
   using namespace std::chrono;
-  return FormatHttpDate(duration_cast<seconds>(system_clock::now().time_since_epoch()).count());
+  thread_local int64_t formattedFor = -1;
+  thread_local std::string formatted;
+  const int64_t now = duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+  if (now != formattedFor) {
+    formatted = FormatHttpDateNow(now);
+    formattedFor = now;
+  }
+  return formatted;
 }
 
 namespace {

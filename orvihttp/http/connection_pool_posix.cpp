@@ -84,9 +84,10 @@ class EpollPool {
   // After a turn that handed its place on: polls again, or waits as a
   // spare; false when the thread is to end.
   bool ReturnToQueue(Worker* worker);
-  Connection* Claim(uint64_t key, Worker* worker, bool* begin);
+  // `*persistent`: the connection stays in the queue between turns.
+  Connection* Claim(uint64_t key, Worker* worker, bool* begin, bool* persistent);
   // Both false when the thread is to end after it.
-  bool Serve(uint64_t key, Connection* connection, bool begin);
+  bool Serve(uint64_t key, Connection* connection, bool begin, bool persistent);
   bool End(uint64_t key, Connection* connection);
   void Sweep();
   // Puts the ready connections the thread took but has not served back into
@@ -214,7 +215,7 @@ void EpollPool::Leave(Connection* connection) {
   connection->poolKey = 0;
 }
 
-Connection* EpollPool::Claim(uint64_t key, Worker* worker, bool* begin) {
+Connection* EpollPool::Claim(uint64_t key, Worker* worker, bool* begin, bool* persistent) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto found = entries_.find(key);
   if (found == entries_.end()) return nullptr;
@@ -228,11 +229,12 @@ Connection* EpollPool::Claim(uint64_t key, Worker* worker, bool* begin) {
   entry.state = State::Busy;
   entry.worker = worker;
   *begin = !entry.begun;
+  *persistent = entry.persistent;
   entry.begun = true;
   return entry.connection;
 }
 
-bool EpollPool::Serve(uint64_t key, Connection* connection, bool begin) {
+bool EpollPool::Serve(uint64_t key, Connection* connection, bool begin, bool persistent) {
   if (begin) connection->BeginServing();
   // A connection that ended in a graceful close stays parked until the
   // peer's end comes too.
@@ -241,11 +243,6 @@ bool EpollPool::Serve(uint64_t key, Connection* connection, bool begin) {
     return connection->ServeTurn(true, true) || connection->ContinueClosing();
   };
   while (turn()) {
-    bool persistent = false;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      persistent = entries_.at(key).persistent;
-    }
     // After its first turn a connection stays in the queue, which reports
     // each arrival of bytes. When the last receive took everything the
     // socket held, the next byte to come is such an arrival: nothing to ask
@@ -262,7 +259,7 @@ bool EpollPool::Serve(uint64_t key, Connection* connection, bool begin) {
     }
     std::lock_guard<std::mutex> lock(mutex_);
     Entry& entry = entries_.at(key);
-    entry.persistent = true;
+    entry.persistent = persistent = true;
     if (entry.readyWhileBusy && !entry.leaving) {
       entry.readyWhileBusy = false;
       continue;
@@ -368,8 +365,9 @@ void EpollPool::Work(Worker* worker) {
       const uint64_t key = worker->ready[worker->next++].data.u64;
       if (key == kStopKey) continue;
       bool begin = false;
-      if (Connection* connection = Claim(key, worker, &begin)) {
-        ending = !Serve(key, connection, begin);
+      bool persistent = false;
+      if (Connection* connection = Claim(key, worker, &begin, &persistent)) {
+        ending = !Serve(key, connection, begin, persistent);
       }
     }
     if (ending) {
