@@ -20,7 +20,6 @@ void ClientSocket::StartTls(const TlsServerConfig& config) {
 }
 
 SocketResult ClientSocket::ReceiveIntoBuffer() {
-  tookAll_ = false;
   if (handle_ == kInvalidSocket) return SocketResult::Failed;
   if (tls_) return ReceiveTls();
   char chunk[kReceiveSize];
@@ -28,8 +27,6 @@ SocketResult ClientSocket::ReceiveIntoBuffer() {
   if (received.result == SocketResult::Done) {
     buffer_.append(chunk, static_cast<std::size_t>(received.bytes));
   }
-  tookAll_ = received.result == SocketResult::WouldBlock ||
-             (received.result == SocketResult::Done && received.bytes < kReceiveSize);
   return received.result;
 }
 
@@ -195,7 +192,6 @@ SocketTransfer ClientSocket::Receive(char* buffer, int length, uint32_t millisec
     SocketWait wait = WaitReadable(milliseconds - spent);
     if (wait == SocketWait::TimedOut) return {SocketResult::TimedOut, 0};
     if (wait != SocketWait::Ready) return {SocketResult::Failed, 0};
-    tookAll_ = false;
     const SocketTransfer received = ReceiveSome(handle_, buffer, length);
     if (received.result != SocketResult::WouldBlock) return received;
   }
@@ -270,7 +266,6 @@ bool ClientSocket::DrainWhileClosing() {
   if (handle_ == kInvalidSocket) return false;
   char scratch[4096];
   while (closingDrained_ < kMaxDrained) {
-    tookAll_ = false;
     const SocketTransfer received = ReceiveSome(handle_, scratch, sizeof scratch);
     if (received.result == SocketResult::WouldBlock) return true;
     if (received.result != SocketResult::Done) return false;

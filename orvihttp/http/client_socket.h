@@ -51,10 +51,6 @@ class ClientSocket {
   // Takes into the buffer what has already arrived, without waiting: true
   // when bytes came or the connection ended, false when there was nothing.
   bool ReceiveArrived();
-  // True when the last receive took everything the socket held (it gave
-  // less than it could have, or nothing): a byte arriving later makes the
-  // socket readable anew. False after any other receive, or over TLS.
-  bool TookAllThatArrived() const { return tookAll_; }
   // Takes up to `length` bytes from the front of the receive buffer.
   std::size_t TakeBuffered(char* buffer, std::size_t length);
   // Waits up to `milliseconds` for readable data, then one recv: Done with
@@ -105,7 +101,6 @@ class ClientSocket {
   SocketHandle handle_ = kInvalidSocket;
   std::atomic<bool> connected_{false};
   std::string buffer_;
-  bool tookAll_ = false;
   SocketWakeup* wakeup_ = nullptr;
   std::size_t closingDrained_ = 0;
   std::unique_ptr<SocketTransport> transport_;

@@ -86,8 +86,6 @@ class Connection : public Thread {
   // ended by the pool.
   bool IdleTooLong(int64_t nowMs) const;
   SocketHandle Socket() const { return socket_.Handle(); }
-  // The last receive took all the socket held (see ClientSocket).
-  bool TookAllThatArrived() const { return socket_.TookAllThatArrived(); }
   // The pool's number for this connection, 0 while it has none.
   uint64_t poolKey = 0;
 

@@ -55,8 +55,6 @@ class EpollPool {
     State state = State::Parked;
     bool begun = false;
     bool readyWhileBusy = false;  // the queue reported it while a thread ran it
-    // In the queue for good, reported at each arrival: after its first turn.
-    bool persistent = false;
     bool leaving = false;
     Worker* worker = nullptr;  // the thread of a busy entry
   };
@@ -84,10 +82,9 @@ class EpollPool {
   // After a turn that handed its place on: polls again, or waits as a
   // spare; false when the thread is to end.
   bool ReturnToQueue(Worker* worker);
-  // `*persistent`: the connection stays in the queue between turns.
-  Connection* Claim(uint64_t key, Worker* worker, bool* begin, bool* persistent);
+  Connection* Claim(uint64_t key, Worker* worker, bool* begin);
   // Both false when the thread is to end after it.
-  bool Serve(uint64_t key, Connection* connection, bool begin, bool persistent);
+  bool Serve(uint64_t key, Connection* connection, bool begin);
   bool End(uint64_t key, Connection* connection);
   void Sweep();
   // Puts the ready connections the thread took but has not served back into
@@ -215,7 +212,7 @@ void EpollPool::Leave(Connection* connection) {
   connection->poolKey = 0;
 }
 
-Connection* EpollPool::Claim(uint64_t key, Worker* worker, bool* begin, bool* persistent) {
+Connection* EpollPool::Claim(uint64_t key, Worker* worker, bool* begin) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto found = entries_.find(key);
   if (found == entries_.end()) return nullptr;
@@ -229,12 +226,11 @@ Connection* EpollPool::Claim(uint64_t key, Worker* worker, bool* begin, bool* pe
   entry.state = State::Busy;
   entry.worker = worker;
   *begin = !entry.begun;
-  *persistent = entry.persistent;
   entry.begun = true;
   return entry.connection;
 }
 
-bool EpollPool::Serve(uint64_t key, Connection* connection, bool begin, bool persistent) {
+bool EpollPool::Serve(uint64_t key, Connection* connection, bool begin) {
   if (begin) connection->BeginServing();
   // A connection that ended in a graceful close stays parked until the
   // peer's end comes too.
@@ -243,23 +239,16 @@ bool EpollPool::Serve(uint64_t key, Connection* connection, bool begin, bool per
     return connection->ServeTurn(true, true) || connection->ContinueClosing();
   };
   while (turn()) {
-    // After its first turn a connection stays in the queue, which reports
-    // each arrival of bytes. When the last receive took everything the
-    // socket held, the next byte to come is such an arrival: nothing to ask
-    // of the system. Otherwise the queue is asked to look again, so bytes
-    // already there are reported too. Either way it happens while the
-    // connection is still busy, and a report in between is taken up here.
-    if (!persistent || !connection->TookAllThatArrived()) {
-      epoll_event event{};
-      event.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
-      event.data.u64 = key;
-      if (epoll_ctl(queue_, EPOLL_CTL_MOD, static_cast<int>(connection->Socket()), &event) != 0) {
-        break;
-      }
+    epoll_event event{};
+    event.events = EPOLLIN | EPOLLRDHUP | EPOLLONESHOT;
+    event.data.u64 = key;
+    // Armed while still busy, so no arriving byte goes unnoticed; a report
+    // in between finds it busy and is taken up here.
+    if (epoll_ctl(queue_, EPOLL_CTL_MOD, static_cast<int>(connection->Socket()), &event) != 0) {
+      break;
     }
     std::lock_guard<std::mutex> lock(mutex_);
     Entry& entry = entries_.at(key);
-    entry.persistent = persistent = true;
     if (entry.readyWhileBusy && !entry.leaving) {
       entry.readyWhileBusy = false;
       continue;
@@ -365,9 +354,8 @@ void EpollPool::Work(Worker* worker) {
       const uint64_t key = worker->ready[worker->next++].data.u64;
       if (key == kStopKey) continue;
       bool begin = false;
-      bool persistent = false;
-      if (Connection* connection = Claim(key, worker, &begin, &persistent)) {
-        ending = !Serve(key, connection, begin, persistent);
+      if (Connection* connection = Claim(key, worker, &begin)) {
+        ending = !Serve(key, connection, begin);
       }
     }
     if (ending) {
@@ -390,9 +378,7 @@ void EpollPool::GiveBackUnserved(Worker* worker) {
     // Armed again as it was when it was reported: a connection not begun
     // yet is begun once it can be written to.
     epoll_event event{};
-    event.events = entry.persistent
-                       ? EPOLLIN | EPOLLRDHUP | EPOLLET
-                       : (entry.begun ? EPOLLIN | EPOLLRDHUP : EPOLLIN | EPOLLOUT) | EPOLLONESHOT;
+    event.events = (entry.begun ? EPOLLIN | EPOLLRDHUP : EPOLLIN | EPOLLOUT) | EPOLLONESHOT;
     event.data.u64 = key;
     epoll_ctl(queue_, EPOLL_CTL_MOD, static_cast<int>(entry.connection->Socket()), &event);
   }
