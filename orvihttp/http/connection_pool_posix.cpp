@@ -25,9 +25,6 @@ namespace {
 
 // The queue's number for the pool's own stop signal; connections count from 1.
 constexpr uint64_t kStopKey = 0;
-// How many ready connections a polling thread takes from the queue at once:
-// one wait of the queue then serves several requests.
-constexpr int kReadyAtOnce = 8;
 // How often a polling thread looks for waiting connections past their idle time.
 constexpr int64_t kSweepEveryMs = 250;
 // A thread that found no place to poll after its long turn waits this long
@@ -68,11 +65,6 @@ class EpollPool {
     std::atomic<bool> handedOff{false};  // its place at the queue went to another
     bool retiring = false;               // its connection is being deleted: it ends after the turn
     bool done = false;                   // ended; reaped by the next spawn
-    // The ready connections taken from the queue at once, those from
-    // `next` on not served yet.
-    epoll_event ready[kReadyAtOnce] = {};
-    int next = 0;
-    int taken = 0;
 
    protected:
     void Run() override { pool->Work(this); }
@@ -87,9 +79,6 @@ class EpollPool {
   bool Serve(uint64_t key, Connection* connection, bool begin);
   bool End(uint64_t key, Connection* connection);
   void Sweep();
-  // Puts the ready connections the thread took but has not served back into
-  // the queue, for another thread.
-  void GiveBackUnserved(Worker* worker);
   static void HandOff(void* worker);
   void SpawnLocked();
 
@@ -301,8 +290,6 @@ void EpollPool::HandOff(void* context) {
   if (worker->handedOff) return;
   worker->handedOff = true;
   EpollPool* pool = worker->pool;
-  // The rest of what it took must not wait for its long turn.
-  pool->GiveBackUnserved(worker);
   std::lock_guard<std::mutex> lock(pool->mutex_);
   --pool->polling_;
   if (pool->stopping_ || pool->polling_ >= pool->target_) return;
@@ -340,48 +327,21 @@ void EpollPool::Work(Worker* worker) {
   HoldBackLogLines holdBack;
   while (!stopping_ && !worker->StopRequested()) {
     if (worker->handedOff && !ReturnToQueue(worker)) return;
-    int ready = epoll_wait(queue_, worker->ready, kReadyAtOnce, 0);
+    epoll_event event{};
+    int ready = epoll_wait(queue_, &event, 1, 0);
     if (ready == 0) {
       beforeWaiting_();
-      ready = epoll_wait(queue_, worker->ready, kReadyAtOnce, static_cast<int>(kSweepEveryMs));
+      ready = epoll_wait(queue_, &event, 1, static_cast<int>(kSweepEveryMs));
     }
     if (stopping_) break;
     Sweep();
-    worker->next = 0;
-    worker->taken = ready > 0 ? ready : 0;
-    bool ending = false;
-    while (worker->next < worker->taken && !ending) {
-      const uint64_t key = worker->ready[worker->next++].data.u64;
-      if (key == kStopKey) continue;
-      bool begin = false;
-      if (Connection* connection = Claim(key, worker, &begin)) {
-        ending = !Serve(key, connection, begin);
-      }
-    }
-    if (ending) {
-      GiveBackUnserved(worker);
-      break;
+    if (ready <= 0 || event.data.u64 == kStopKey) continue;
+    bool begin = false;
+    if (Connection* connection = Claim(event.data.u64, worker, &begin)) {
+      if (!Serve(event.data.u64, connection, begin)) break;
     }
   }
   SetBlockingWaitHook(nullptr, nullptr);
-}
-
-void EpollPool::GiveBackUnserved(Worker* worker) {
-  if (worker->next >= worker->taken) return;
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (; worker->next < worker->taken; ++worker->next) {
-    const uint64_t key = worker->ready[worker->next].data.u64;
-    auto found = entries_.find(key);
-    if (key == kStopKey || found == entries_.end()) continue;
-    const Entry& entry = found->second;
-    if (entry.state != State::Parked || entry.leaving) continue;
-    // Armed again as it was when it was reported: a connection not begun
-    // yet is begun once it can be written to.
-    epoll_event event{};
-    event.events = (entry.begun ? EPOLLIN | EPOLLRDHUP : EPOLLIN | EPOLLOUT) | EPOLLONESHOT;
-    event.data.u64 = key;
-    epoll_ctl(queue_, EPOLL_CTL_MOD, static_cast<int>(entry.connection->Socket()), &event);
-  }
 }
 
 }  // namespace
