@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "foundation/second_text.h"
+
 namespace {
 
 std::string FormatHttpDateNow(int64_t secondsSince1970) {
@@ -30,25 +32,15 @@ std::string FormatHttpDateNow(int64_t secondsSince1970) {
 std::string FormatHttpDate(int64_t secondsSince1970) {
   // Each answer names the time twice (its date and its file's), mostly the
   // same seconds as the answer before on the same thread.
-  thread_local int64_t formattedFor = -1;
-  thread_local std::string formatted;
-  if (secondsSince1970 != formattedFor) {
-    formatted = FormatHttpDateNow(secondsSince1970);
-    formattedFor = secondsSince1970;
-  }
-  return formatted;
+  thread_local SecondText formatted;
+  return formatted.For(secondsSince1970, [&] { return FormatHttpDateNow(secondsSince1970); });
 }
 
 std::string CurrentHttpDate() {
   using namespace std::chrono;
-  thread_local int64_t formattedFor = -1;
-  thread_local std::string formatted;
+  thread_local SecondText formatted;
   const int64_t now = duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
-  if (now != formattedFor) {
-    formatted = FormatHttpDateNow(now);
-    formattedFor = now;
-  }
-  return formatted;
+  return formatted.For(now, [&] { return FormatHttpDateNow(now); });
 }
 
 namespace {

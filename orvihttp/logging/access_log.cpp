@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "foundation/second_text.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/logging/display_queue.h"
 #include "orvihttp/logging/local_time.h"
@@ -36,14 +37,9 @@ std::string LogTimestampAt(std::time_t now, int32_t biasMinutes) {
 std::string LogTimestamp() {
   // Formatted once a second per thread: at thousands of lines a second the
   // calendar conversion was a noticeable share of a request.
-  thread_local std::time_t formattedAt = -1;
-  thread_local std::string formatted;
+  thread_local SecondText formatted;
   const std::time_t now = std::time(nullptr);
-  if (now != formattedAt) {
-    formatted = LogTimestampAt(now, StandardTimeBiasMinutes());
-    formattedAt = now;
-  }
-  return formatted;
+  return formatted.For(now, [&] { return LogTimestampAt(now, StandardTimeBiasMinutes()); });
 }
 
 std::string LocalTimestampAt(std::time_t now) {
@@ -51,14 +47,9 @@ std::string LocalTimestampAt(std::time_t now) {
 }
 
 std::string LocalTimestamp() {
-  thread_local std::time_t formattedAt = -1;
-  thread_local std::string formatted;
+  thread_local SecondText formatted;
   const std::time_t now = std::time(nullptr);
-  if (now != formattedAt) {
-    formatted = LocalTimestampAt(now);
-    formattedAt = now;
-  }
-  return formatted;
+  return formatted.For(now, [&] { return LocalTimestampAt(now); });
 }
 
 void AppendAccessLog(ServerLogs& logs, const ServerSettings& settings, const std::string& text) {

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+// A text made from a time in whole seconds (a date line, a log stamp), kept
+// by a thread for as long as its second lasts: made again only when the
+// second changes. Declare it thread_local. Plain storage only: with
+// mingw-w64's emulated TLS a thread_local with a destructor can be destroyed
+// after its storage is gone when many threads end.
+struct SecondText {
+  int64_t second = -1;
+  std::size_t size = 0;
+  char text[64] = {};
+
+  template <typename Make>
+  std::string For(int64_t now, Make make) {
+    if (now != second) {
+      const std::string made = make();
+      if (made.size() > sizeof text) return made;  // too long to keep
+      std::memcpy(text, made.data(), made.size());
+      size = made.size();
+      second = now;
+    }
+    return std::string(text, size);
+  }
+};
