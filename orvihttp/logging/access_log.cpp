@@ -39,7 +39,10 @@ std::string LogTimestamp() {
   // calendar conversion was a noticeable share of a request.
   thread_local SecondText formatted;
   const std::time_t now = std::time(nullptr);
-  return formatted.For(now, [&] { return LogTimestampAt(now, StandardTimeBiasMinutes()); });
+  // Keyed by the zone too: a change of zone shows in the next line.
+  const int32_t bias = StandardTimeBiasMinutes();
+  const int64_t key = static_cast<int64_t>(now) * 4096 + (bias + 2048);
+  return formatted.For(key, [&] { return LogTimestampAt(now, bias); });
 }
 
 std::string LocalTimestampAt(std::time_t now) {
