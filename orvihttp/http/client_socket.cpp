@@ -19,11 +19,16 @@ void ClientSocket::StartTls(const TlsServerConfig& config) {
   handshakeDone_ = false;
 }
 
+void ClientSocket::NoteRead(const SocketTransfer& received, int asked) {
+  drained_ = received.result != SocketResult::Done || received.bytes < asked;
+}
+
 SocketResult ClientSocket::ReceiveIntoBuffer() {
   if (handle_ == kInvalidSocket) return SocketResult::Failed;
   if (tls_) return ReceiveTls();
   char chunk[kReceiveSize];
   const SocketTransfer received = ReceiveSome(handle_, chunk, kReceiveSize);
+  NoteRead(received, kReceiveSize);
   if (received.result == SocketResult::Done) {
     buffer_.append(chunk, static_cast<std::size_t>(received.bytes));
   }
@@ -159,6 +164,7 @@ SocketWait ClientSocket::WaitAndReceive(uint32_t milliseconds) {
   const SocketWait wait =
       ReceiveWithin(handle_, chunk, kReceiveSize, milliseconds, wakeup_, &received);
   if (wait != SocketWait::Ready) return wait;
+  NoteRead(received, kReceiveSize);
   if (received.result == SocketResult::Done) {
     buffer_.append(chunk, static_cast<std::size_t>(received.bytes));
   } else if (received.result != SocketResult::WouldBlock) {
@@ -193,6 +199,7 @@ SocketTransfer ClientSocket::Receive(char* buffer, int length, uint32_t millisec
     if (wait == SocketWait::TimedOut) return {SocketResult::TimedOut, 0};
     if (wait != SocketWait::Ready) return {SocketResult::Failed, 0};
     const SocketTransfer received = ReceiveSome(handle_, buffer, length);
+    NoteRead(received, length);
     if (received.result != SocketResult::WouldBlock) return received;
   }
 }
@@ -267,6 +274,7 @@ bool ClientSocket::DrainWhileClosing() {
   char scratch[4096];
   while (closingDrained_ < kMaxDrained) {
     const SocketTransfer received = ReceiveSome(handle_, scratch, sizeof scratch);
+    NoteRead(received, sizeof scratch);
     if (received.result == SocketResult::WouldBlock) return true;
     if (received.result != SocketResult::Done) return false;
     closingDrained_ += static_cast<std::size_t>(received.bytes);

@@ -38,6 +38,10 @@ class ClientSocket {
   // every read and send goes through the session. Right after Attach.
   void StartTls(const TlsServerConfig& config);
   bool IsTls() const { return tls_ != nullptr; }
+  // True when the last read of the plain socket found it empty afterwards
+  // (it would block, or it returned less than asked for): a queue that
+  // reports only new arrivals may then be left to report the next one.
+  bool Drained() const { return drained_; }
   // Waits in this socket's waits end early once it fires.
   void SetWakeup(SocketWakeup* wakeup) { wakeup_ = wakeup; }
 
@@ -93,6 +97,7 @@ class ClientSocket {
   SocketResult ReceiveIntoBuffer();
   SocketResult ReceiveTls();
   bool SendTls(const char* bytes, std::size_t length);
+  void NoteRead(const SocketTransfer& received, int asked);
   // Waits for the socket to take more bytes; false on a stall, a wake or an
   // error.
   bool WaitWritable();
@@ -106,4 +111,5 @@ class ClientSocket {
   std::unique_ptr<SocketTransport> transport_;
   std::unique_ptr<TlsSession> tls_;
   bool handshakeDone_ = false;
+  bool drained_ = false;
 };

@@ -86,6 +86,11 @@ class Connection : public Thread {
   // ended by the pool.
   bool IdleTooLong(int64_t nowMs) const;
   SocketHandle Socket() const { return socket_.Handle(); }
+  // Plain sockets may wait in a queue that reports only new arrivals; a TLS
+  // session may hold decrypted bytes that no arrival would report.
+  bool ReportsOnlyArrivals() const { return !tls_; }
+  // The last read left the socket empty (see ClientSocket::Drained).
+  bool SocketDrained() const { return socket_.Drained(); }
   // The pool's number for this connection, 0 while it has none.
   uint64_t poolKey = 0;
 
