@@ -2,19 +2,17 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/eventfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <mutex>
 #include <vector>
 
-#include "foundation/child_environment.h"
 #include "foundation/child_process.h"
+#include "foundation/child_spawn_posix.h"
 #include "foundation/command_line.h"
 #include "foundation/thread.h"
 
@@ -104,7 +102,7 @@ class PosixChildStream : public ChildProcessStream {
   }
 
   std::ptrdiff_t Read(char* buffer, std::size_t length) override {
-    return ReadWithin(buffer, length, kForever);
+    return ReadWithin(buffer, length, kWaitForever);
   }
 
   std::ptrdiff_t ReadWithin(char* buffer, std::size_t length, uint32_t milliseconds) override {
@@ -113,11 +111,11 @@ class PosixChildStream : public ChildProcessStream {
     StopWaker waker([this] { Wake(); });
     for (;;) {
       switch (WaitFor(streamFd_, POLLIN, milliseconds)) {
-        case Ready::Yes:
+        case DescriptorReady::Yes:
           break;
-        case Ready::TimedOut:
+        case DescriptorReady::TimedOut:
           return kTimedOut;
-        case Ready::Stopped:
+        case DescriptorReady::Stopped:
           return -1;
       }
       ssize_t got = read(streamFd_, buffer, length);
@@ -143,7 +141,7 @@ class PosixChildStream : public ChildProcessStream {
     pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
     bool ok = true;
     while (length > 0) {
-      if (WaitFor(streamFd_, POLLOUT, kForever) != Ready::Yes) {
+      if (WaitFor(streamFd_, POLLOUT, kWaitForever) != DescriptorReady::Yes) {
         ok = false;
         break;
       }
@@ -183,40 +181,14 @@ class PosixChildStream : public ChildProcessStream {
   }
 
  private:
-  void Wake() {
-    uint64_t one = 1;
-    ssize_t ignored = write(wakeFd_, &one, sizeof one);
-    (void)ignored;
-  }
+  void Wake() { SignalWake(wakeFd_); }
 
-  static constexpr uint32_t kForever = 0xFFFFFFFFu;
-  enum class Ready { Yes, TimedOut, Stopped };
-
-  // Waits until `fd` is ready for `events`, a stop wakes the wait, or
-  // `milliseconds` pass (kForever: no limit).
-  Ready WaitFor(int fd, short events, uint32_t milliseconds) {
-    pollfd fds[2] = {{fd, events, 0}, {wakeFd_, POLLIN, 0}};
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    for (;;) {
-      int timeout = -1;
-      if (milliseconds != kForever) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        timeout = static_cast<int>(std::max<int64_t>(0, left.count()));
-      }
-      int ready = poll(fds, 2, timeout);
-      if (ready < 0) {
-        if (errno == EINTR) continue;
-        return Ready::Stopped;
-      }
-      if (ready == 0) return Ready::TimedOut;
-      if (fds[1].revents != 0) {
-        abandoned_ = true;
-        return Ready::Stopped;
-      }
-      if (fds[0].revents != 0) return Ready::Yes;
-    }
+  // A stop that ends a wait leaves the child to be killed when the stream
+  // closes.
+  DescriptorReady WaitFor(int fd, short events, uint32_t milliseconds) {
+    const DescriptorReady ready = WaitForDescriptor(fd, events, wakeFd_, milliseconds);
+    if (ready == DescriptorReady::Stopped) abandoned_ = true;
+    return ready;
   }
 
   bool TryReap() {
@@ -257,49 +229,6 @@ bool MakePipe(int ends[2]) {
   return true;
 }
 
-// Starts the program; the pid, or -1.
-pid_t Spawn(const std::vector<std::string>& arguments, int input, int output,
-            bool captureStandardError, const std::vector<std::string>& extra) {
-  const std::vector<std::string> environment = ChildEnvironment(extra);
-  std::vector<char*> envp;
-  for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
-  envp.push_back(nullptr);
-
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  if (posix_spawn_file_actions_init(&actions) != 0) return -1;
-  if (posix_spawnattr_init(&attributes) != 0) {
-    posix_spawn_file_actions_destroy(&actions);
-    return -1;
-  }
-  posix_spawn_file_actions_adddup2(&actions, input, 0);
-  posix_spawn_file_actions_adddup2(&actions, output, 1);
-  if (captureStandardError) {
-    posix_spawn_file_actions_adddup2(&actions, output, 2);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  }
-  // The server ignores SIGPIPE and its threads may block signals; the child
-  // starts with the defaults.
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-  pid_t pid = -1;
-  int error = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  return error == 0 ? pid : -1;
-}
-
 }  // namespace
 
 std::unique_ptr<ChildProcessStream> OpenChildProcess(const std::string& commandLine,
@@ -321,7 +250,8 @@ std::unique_ptr<ChildProcessStream> OpenChildProcess(const std::string& commandL
   int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   pid_t pid = -1;
   if (wakeFd >= 0)
-    pid = Spawn(arguments, input[0], output[1], options.captureStandardError, options.environment);
+    pid = SpawnChild(arguments, options.environment, input[0], output[1],
+                     options.captureStandardError ? output[1] : -1);
   CloseFd(input[0]);
   CloseFd(output[1]);
   if (pid < 0) {

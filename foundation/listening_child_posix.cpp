@@ -1,8 +1,6 @@
 #include <errno.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -10,54 +8,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstring>
 
-#include "foundation/child_environment.h"
 #include "foundation/child_process.h"
+#include "foundation/child_spawn_posix.h"
 #include "foundation/command_line.h"
 #include "foundation/listening_child.h"
 #include "foundation/thread.h"
 
 namespace {
 
-constexpr uint32_t kForever = 0xFFFFFFFFu;
-
 void CloseFd(int& fd) {
   if (fd >= 0) close(fd);
   fd = -1;
-}
-
-enum class Ready { Yes, TimedOut, Stopped };
-
-// Waits until `fd` is ready for `events`, `wakeFd` is signalled, or
-// `milliseconds` pass (kForever: no limit).
-Ready WaitFor(int fd, short events, int wakeFd, uint32_t milliseconds) {
-  pollfd fds[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  for (;;) {
-    int timeout = -1;
-    if (milliseconds != kForever) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
-      timeout = static_cast<int>(std::max<int64_t>(0, left.count()));
-    }
-    int ready = poll(fds, 2, timeout);
-    if (ready < 0) {
-      if (errno == EINTR) continue;
-      return Ready::Stopped;
-    }
-    if (ready == 0) return Ready::TimedOut;
-    if (fds[1].revents != 0) return Ready::Stopped;
-    if (fds[0].revents != 0) return Ready::Yes;
-  }
-}
-
-void Wake(int wakeFd) {
-  uint64_t one = 1;
-  ssize_t ignored = write(wakeFd, &one, sizeof one);
-  (void)ignored;
 }
 
 class SocketConnection : public LocalConnection {
@@ -69,9 +32,10 @@ class SocketConnection : public LocalConnection {
   }
 
   bool Write(const char* bytes, std::size_t length) override {
-    StopWaker waker([this] { Wake(wakeFd_); });
+    StopWaker waker([this] { SignalWake(wakeFd_); });
     while (length > 0) {
-      if (WaitFor(fd_, POLLOUT, wakeFd_, kForever) != Ready::Yes) return false;
+      if (WaitForDescriptor(fd_, POLLOUT, wakeFd_, kWaitForever) != DescriptorReady::Yes)
+        return false;
       ssize_t written = send(fd_, bytes, length, MSG_NOSIGNAL | MSG_DONTWAIT);
       if (written < 0) {
         if (errno == EINTR || errno == EAGAIN) continue;
@@ -85,14 +49,14 @@ class SocketConnection : public LocalConnection {
 
   std::ptrdiff_t ReadWithin(char* buffer, std::size_t length, uint32_t milliseconds) override {
     if (length == 0) return 0;
-    StopWaker waker([this] { Wake(wakeFd_); });
+    StopWaker waker([this] { SignalWake(wakeFd_); });
     for (;;) {
-      switch (WaitFor(fd_, POLLIN, wakeFd_, milliseconds)) {
-        case Ready::Yes:
+      switch (WaitForDescriptor(fd_, POLLIN, wakeFd_, milliseconds)) {
+        case DescriptorReady::Yes:
           break;
-        case Ready::TimedOut:
+        case DescriptorReady::TimedOut:
           return kTimedOut;
-        case Ready::Stopped:
+        case DescriptorReady::Stopped:
           return -1;
       }
       ssize_t got = recv(fd_, buffer, length, MSG_DONTWAIT);
@@ -148,8 +112,8 @@ class SocketChild : public ListeningChild {
     int result = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     if (result != 0 && (errno == EINPROGRESS || errno == EAGAIN)) {
       // A full backlog: wait for room.
-      StopWaker waker([wakeFd] { Wake(wakeFd); });
-      if (WaitFor(fd, POLLOUT, wakeFd, milliseconds) == Ready::Yes) {
+      StopWaker waker([wakeFd] { SignalWake(wakeFd); });
+      if (WaitForDescriptor(fd, POLLOUT, wakeFd, milliseconds) == DescriptorReady::Yes) {
         int error = 0;
         socklen_t size = sizeof error;
         getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
@@ -206,37 +170,7 @@ std::unique_ptr<ListeningChild> StartListeningChild(const std::string& commandLi
     return nullptr;
   }
 
-  const std::vector<std::string> environment = ChildEnvironment(extra);
-  std::vector<char*> envp;
-  for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
-  envp.push_back(nullptr);
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-
-  pid_t pid = -1;
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  if (posix_spawn_file_actions_init(&actions) == 0) {
-    if (posix_spawnattr_init(&attributes) == 0) {
-      posix_spawn_file_actions_adddup2(&actions, listening, 0);
-      posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-      posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-      // The server ignores SIGPIPE and its threads may block signals; the
-      // child starts with the defaults.
-      sigset_t none, defaults;
-      sigemptyset(&none);
-      sigemptyset(&defaults);
-      sigaddset(&defaults, SIGPIPE);
-      posix_spawnattr_setsigmask(&attributes, &none);
-      posix_spawnattr_setsigdefault(&attributes, &defaults);
-      posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-      if (posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), envp.data()) != 0)
-        pid = -1;
-      posix_spawnattr_destroy(&attributes);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-  }
+  const pid_t pid = SpawnChild(arguments, extra, listening, -1, -1);
   // The child has its copy; the server only ever connects.
   CloseFd(listening);
   if (pid < 0) {
