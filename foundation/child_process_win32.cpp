@@ -5,8 +5,8 @@
 #include <mutex>
 #include <vector>
 
-#include "foundation/child_environment.h"
 #include "foundation/child_process.h"
+#include "foundation/child_spawn_win32.h"
 #include "foundation/thread.h"
 
 // CreateProcess takes at most 32767 characters including the closing 0.
@@ -29,39 +29,6 @@ void CloseIfOpen(HANDLE& handle) {
   if (handle) CloseHandle(handle);
   handle = nullptr;
 }
-
-// A process attribute list naming the only handles a child may inherit.
-class HandleListAttribute {
- public:
-  HandleListAttribute(HANDLE* handles, std::size_t count) {
-    SIZE_T size = 0;
-    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-    storage_.resize(size);
-    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
-    if (size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
-    initialised_ = true;
-    if (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles,
-                                  count * sizeof(HANDLE), nullptr, nullptr)) {
-      list_ = list;
-    }
-  }
-  ~HandleListAttribute() {
-    if (initialised_) {
-      DeleteProcThreadAttributeList(
-          reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data()));
-    }
-  }
-  HandleListAttribute(const HandleListAttribute&) = delete;
-  HandleListAttribute& operator=(const HandleListAttribute&) = delete;
-
-  // Nothing when the list could not be made.
-  LPPROC_THREAD_ATTRIBUTE_LIST List() const { return list_; }
-
- private:
-  std::vector<char> storage_;
-  bool initialised_ = false;
-  LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
-};
 
 class Win32ChildStream : public ChildProcessStream {
  public:
@@ -167,18 +134,6 @@ class Win32ChildStream : public ChildProcessStream {
   std::atomic<bool> abandoned_{false};
 };
 
-// The environment as CreateProcess takes it: entries ended by a 0, and a
-// 0 after the last.
-std::vector<char> EnvironmentBlockWith(const std::vector<std::string>& extra) {
-  std::vector<char> result;
-  for (const std::string& entry : ChildEnvironment(extra)) {
-    result.insert(result.end(), entry.begin(), entry.end());
-    result.push_back('\0');
-  }
-  result.push_back('\0');
-  return result;
-}
-
 }  // namespace
 
 std::unique_ptr<ChildProcessStream> OpenChildProcess(const std::string& commandLine,
@@ -203,26 +158,11 @@ std::unique_ptr<ChildProcessStream> OpenChildProcess(const std::string& commandL
         // The parent's ends stay behind.
         SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0) &&
         SetHandleInformation(outputRead, HANDLE_FLAG_INHERIT, 0)) {
-      STARTUPINFOEXA startup{};
-      startup.StartupInfo.cb = sizeof startup;
-      startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-      startup.StartupInfo.hStdInput = inputRead;
-      startup.StartupInfo.hStdOutput = outputWrite;
-      startup.StartupInfo.hStdError = options.captureStandardError ? outputWrite : nullptr;
-      // The child inherits its two pipe ends and nothing else: not the
-      // sockets, logs or files other connections have open at this moment.
+      // The child inherits its two pipe ends and nothing else.
       HANDLE inherited[2] = {inputRead, outputWrite};
-      HandleListAttribute attribute(inherited, 2);
-      startup.lpAttributeList = attribute.List();
-      std::vector<char> line(commandLine.begin(), commandLine.end());
-      line.push_back('\0');
-      std::vector<char> environment;
-      if (!options.environment.empty()) environment = EnvironmentBlockWith(options.environment);
-      started = startup.lpAttributeList &&
-                CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
-                               DETACHED_PROCESS | EXTENDED_STARTUPINFO_PRESENT,
-                               environment.empty() ? nullptr : environment.data(), nullptr,
-                               &startup.StartupInfo, &process) != 0;
+      started = StartChildProcess(commandLine, options.environment, inputRead, outputWrite,
+                                  options.captureStandardError ? outputWrite : nullptr, inherited,
+                                  2, &process);
     }
     // The child's ends belong to the child now (or to nobody).
     CloseIfOpen(inputRead);

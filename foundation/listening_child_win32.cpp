@@ -3,8 +3,8 @@
 #include <atomic>
 #include <string>
 
-#include "foundation/child_environment.h"
 #include "foundation/child_process.h"
+#include "foundation/child_spawn_win32.h"
 #include "foundation/command_line.h"
 #include "foundation/listening_child.h"
 #include "foundation/thread.h"
@@ -167,38 +167,11 @@ std::unique_ptr<ListeningChild> StartListeningChild(const std::string& commandLi
                        1, 65536, 65536, 0, &inheritable);
   if (listening == INVALID_HANDLE_VALUE) return nullptr;
 
-  STARTUPINFOEXA startup{};
-  startup.StartupInfo.cb = sizeof startup;
-  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-  startup.StartupInfo.hStdInput = listening;
   // No output or error handle: that is how the child tells it runs FastCGI.
-  startup.StartupInfo.hStdOutput = INVALID_HANDLE_VALUE;
-  startup.StartupInfo.hStdError = INVALID_HANDLE_VALUE;
-  // The child inherits its pipe and nothing else.
-  SIZE_T size = 0;
-  InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-  std::vector<char> storage(size);
-  auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+  // It inherits its pipe and nothing else.
   PROCESS_INFORMATION process{};
-  bool started = false;
-  if (size > 0 && InitializeProcThreadAttributeList(list, 1, 0, &size)) {
-    if (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &listening,
-                                  sizeof listening, nullptr, nullptr)) {
-      startup.lpAttributeList = list;
-      std::vector<char> line(commandLine.begin(), commandLine.end());
-      line.push_back('\0');
-      std::vector<char> environment;
-      for (const std::string& entry : ChildEnvironment(extra)) {
-        environment.insert(environment.end(), entry.begin(), entry.end());
-        environment.push_back('\0');
-      }
-      environment.push_back('\0');
-      started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
-                               DETACHED_PROCESS | EXTENDED_STARTUPINFO_PRESENT, environment.data(),
-                               nullptr, &startup.StartupInfo, &process) != 0;
-    }
-    DeleteProcThreadAttributeList(list);
-  }
+  const bool started = StartChildProcess(commandLine, extra, listening, INVALID_HANDLE_VALUE,
+                                         INVALID_HANDLE_VALUE, &listening, 1, &process);
   // The child has its copy; the server only ever connects.
   CloseHandle(listening);
   if (!started) return nullptr;
