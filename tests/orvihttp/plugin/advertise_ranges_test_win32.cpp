@@ -18,16 +18,6 @@
 
 namespace {
 
-bool Checked(HWND page, int id) {
-  return SendDlgItemMessageA(page, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-std::string ControlCaption(HWND page, int id) {
-  char text[128] = {};
-  GetWindowTextA(GetDlgItem(page, id), text, sizeof text);
-  return text;
-}
-
 TEST(AdvertiseRanges, TheCheckBoxIsSavedAndTakesEffectAtApply) {
   LoadedServerPlugin server;
   ASSERT_TRUE(server.loaded());
@@ -53,8 +43,7 @@ TEST(AdvertiseRanges, TheCheckBoxIsSavedAndTakesEffectAtApply) {
   HWND settings = PageWith(window, IDC_ADVERTISE_RANGES);
   ASSERT_NE(settings, nullptr);
   ASSERT_TRUE(GoToTab(window, 3));
-  EXPECT_EQ(ControlCaption(settings, IDC_ADVERTISE_RANGES),
-            "Tell browsers that downloads can be resumed");
+  EXPECT_EQ(Text(settings, IDC_ADVERTISE_RANGES), "Tell browsers that downloads can be resumed");
   EXPECT_FALSE(Checked(settings, IDC_ADVERTISE_RANGES));
   Click(settings, IDC_ADVERTISE_RANGES);
   EXPECT_TRUE(Checked(settings, IDC_ADVERTISE_RANGES));

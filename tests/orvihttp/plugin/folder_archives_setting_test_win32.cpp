@@ -18,16 +18,6 @@
 
 namespace {
 
-bool Checked(HWND page, int id) {
-  return SendDlgItemMessageA(page, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-std::string ControlCaption(HWND page, int id) {
-  char text[128] = {};
-  GetWindowTextA(GetDlgItem(page, id), text, sizeof text);
-  return text;
-}
-
 TEST(FolderArchivesSetting, TheCheckBoxIsSavedAndTakesEffectAtApply) {
   LoadedServerPlugin server;
   ASSERT_TRUE(server.loaded());
@@ -53,7 +43,7 @@ TEST(FolderArchivesSetting, TheCheckBoxIsSavedAndTakesEffectAtApply) {
   HWND settings = PageWith(window, IDC_FOLDER_ARCHIVES);
   ASSERT_NE(settings, nullptr);
   ASSERT_TRUE(GoToTab(window, 3));
-  EXPECT_EQ(ControlCaption(settings, IDC_FOLDER_ARCHIVES), "Offer folders as .zip");
+  EXPECT_EQ(Text(settings, IDC_FOLDER_ARCHIVES), "Offer folders as .zip");
   EXPECT_FALSE(Checked(settings, IDC_FOLDER_ARCHIVES));
   EXPECT_TRUE(Enabled(settings, IDC_FOLDER_ARCHIVES));
   // Without listings there is nothing to offer.

@@ -29,10 +29,6 @@ HWND WaitForHttpsDialog() {
   return found;
 }
 
-bool Checked(HWND dialog, int id) {
-  return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
 TEST(HttpsSettings, TheDialogTurnsHttpsOnAndShowsTheMadeCertificate) {
   LoadedServerPlugin server;
   ASSERT_TRUE(server.loaded());

@@ -15,16 +15,6 @@
 
 namespace {
 
-bool Checked(HWND page, int id) {
-  return SendDlgItemMessageA(page, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-std::string ControlCaption(HWND page, int id) {
-  char text[128] = {};
-  GetWindowTextA(GetDlgItem(page, id), text, sizeof text);
-  return text;
-}
-
 // The saved PHPMode entry as "PHPMode = value", "" when the file has none.
 std::string SavedPhpMode(const LoadedServerPlugin& server) {
   for (const std::string& entry : server.IniEntries()) {
@@ -45,7 +35,7 @@ TEST(PhpModeSetting, TheCheckBoxFollowsPhpAndIsSavedAtApply) {
   HWND settings = PageWith(window, IDC_PHP_MODE);
   ASSERT_NE(settings, nullptr);
   ASSERT_TRUE(GoToTab(window, 3));
-  EXPECT_EQ(ControlCaption(settings, IDC_PHP_MODE), "Keep PHP running (faster)");
+  EXPECT_EQ(Text(settings, IDC_PHP_MODE), "Keep PHP running (faster)");
   EXPECT_FALSE(Checked(settings, IDC_PHP_MODE));
   EXPECT_FALSE(Enabled(settings, IDC_PHP_MODE)) << "PHP is off";
   Click(settings, IDC_PHP_ENABLE);

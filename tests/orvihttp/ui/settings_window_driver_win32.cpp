@@ -140,6 +140,10 @@ bool Enabled(HWND dialog, int id) {
   return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
 }
 
+bool Checked(HWND dialog, int id) {
+  return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
 // List lines, wide because Wine hands list texts across processes as Unicode.
 std::vector<std::string> Lines(HWND dialog, int id) {
   std::vector<std::string> lines;

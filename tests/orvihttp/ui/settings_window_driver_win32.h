@@ -46,6 +46,7 @@ HWND OpenPage(HWND host, int tab, int control, HWND* window);
 HWND PageWith(HWND window, int id);
 std::string Text(HWND dialog, int id);
 bool Enabled(HWND dialog, int id);
+bool Checked(HWND dialog, int id);
 // The lines of a list box.
 std::vector<std::string> Lines(HWND dialog, int id);
 // What a click on a button does, without waiting for what it opens.
