@@ -19,6 +19,8 @@
 set -eu
 
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=bench/nginx-config.sh
+source "$source_dir/bench/nginx-config.sh"
 seconds="${1:-8}"
 build="${ORVI_BENCH_LINUX_BUILD:-$source_dir/build/linux}"
 connections=8
@@ -138,33 +140,15 @@ nginx_port="$(free_port)"
 mkdir -p "$work/nginx"
 nginx_user=""
 [ "$(id -u)" -ne 0 ] || nginx_user="user $user $group;"
-cat > "$work/nginx/nginx.conf" << CONF
-daemon off;
-master_process on;
-worker_processes auto;
-$nginx_user
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 4096; }
-http {
-  access_log $work/nginx/access.log;
-  keepalive_requests 1000000;
-  client_body_temp_path $work/nginx;
-  proxy_temp_path $work/nginx;
-  fastcgi_temp_path $work/nginx;
-  uwsgi_temp_path $work/nginx;
-  scgi_temp_path $work/nginx;
-  server {
+write_nginx_conf "$work/nginx" "$nginx_user" "  server {
     listen 127.0.0.1:$nginx_port backlog=4096;
     root $site;
-    location ~ \.php\$ {
+    location ~ \\.php\$ {
       include /etc/nginx/fastcgi_params;
       fastcgi_param SCRIPT_FILENAME \$document_root\$fastcgi_script_name;
       fastcgi_pass unix:$work/php-fpm/php.sock;
     }
-  }
-}
-CONF
+  }"
 "$nginx_bin" -c "$work/nginx/nginx.conf" -p "$work/nginx" &
 pids+=($!)
 nginx_pid=$!

@@ -17,6 +17,8 @@
 set -eu
 
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=bench/nginx-config.sh
+source "$source_dir/bench/nginx-config.sh"
 seconds="${1:-5}"
 with_wine=1
 [ "${2:-}" = "--no-wine" ] && with_wine=0
@@ -131,28 +133,11 @@ pids+=($!)
 
 # --- nginx and lighttpd, access logs on ---
 mkdir -p "$work/nginx"
-cat > "$work/nginx/nginx.conf" << CONF
-daemon off;
-master_process on;
-worker_processes auto;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 4096; }
-http {
-  access_log $work/nginx/access.log;
-  sendfile on;
-  keepalive_requests 1000000;
-  client_body_temp_path $work/nginx;
-  proxy_temp_path $work/nginx;
-  fastcgi_temp_path $work/nginx;
-  uwsgi_temp_path $work/nginx;
-  scgi_temp_path $work/nginx;
+write_nginx_conf "$work/nginx" "" "  sendfile on;
   server {
     listen 127.0.0.1:$nginx_port backlog=4096;
     root $site;
-  }
-}
-CONF
+  }"
 "$nginx_bin" -c "$work/nginx/nginx.conf" -p "$work/nginx" &
 pids+=($!)
 

@@ -15,6 +15,8 @@
 set -eu
 
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=bench/nginx-config.sh
+source "$source_dir/bench/nginx-config.sh"
 seconds="${1:-5}"
 build="${ORVI_BENCH_LINUX_BUILD:-$source_dir/build/linux}"
 nginx_bin="$(command -v nginx || echo /usr/sbin/nginx)"
@@ -72,22 +74,7 @@ done
 # --- nginx with the certificate our server made ---
 mkdir -p "$work/nginx"
 cp "$plugin/OrviHTTP.crt" "$plugin/OrviHTTP.key" "$work/nginx/"
-cat > "$work/nginx/nginx.conf" << CONF
-daemon off;
-master_process on;
-worker_processes auto;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 4096; }
-http {
-  access_log $work/nginx/access.log;
-  sendfile on;
-  keepalive_requests 1000000;
-  client_body_temp_path $work/nginx;
-  proxy_temp_path $work/nginx;
-  fastcgi_temp_path $work/nginx;
-  uwsgi_temp_path $work/nginx;
-  scgi_temp_path $work/nginx;
+write_nginx_conf "$work/nginx" "" "  sendfile on;
   ssl_protocols TLSv1.2 TLSv1.3;
   ssl_session_tickets on;
   server {
@@ -95,9 +82,7 @@ http {
     ssl_certificate $work/nginx/OrviHTTP.crt;
     ssl_certificate_key $work/nginx/OrviHTTP.key;
     root $site;
-  }
-}
-CONF
+  }"
 "$nginx_bin" -c "$work/nginx/nginx.conf" -p "$work/nginx" &
 pids+=($!)
 for _ in $(seq 1 100); do
