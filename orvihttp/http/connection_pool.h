@@ -15,9 +15,10 @@ class Connection;
 // hold up the rest. One pool per client registry.
 class ConnectionPool {
  public:
-  // `beforeWaiting` runs on a pool thread that found no work and is about to
-  // wait for some: it writes out the log lines the pool's threads held back
-  // while they were busy (log_file.h).
+  // `beforeWaiting` runs on the pool thread that stops work last, about to
+  // wait for more or to wait long for a connection (a script, a paced
+  // send): it writes out the log lines the pool's threads held back while
+  // they were busy (log_file.h).
   explicit ConnectionPool(std::function<void()> beforeWaiting);
   // Ends the pool's threads (see End).
   ~ConnectionPool();

@@ -65,6 +65,7 @@ class EpollPool {
     std::atomic<bool> handedOff{false};  // its place at the queue went to another
     bool retiring = false;               // its connection is being deleted: it ends after the turn
     bool done = false;                   // ended; reaped by the next spawn
+    bool awake = false;                  // counted in awake_; only its own thread touches it
 
    protected:
     void Run() override { pool->Work(this); }
@@ -81,12 +82,18 @@ class EpollPool {
   void Sweep();
   static void HandOff(void* worker);
   void SpawnLocked();
+  // A thread begins or ends a stretch of work. Held-back log lines go out
+  // when the last thread at work stops: while any other still works, that
+  // one will write them, so a busy server writes its logs in few calls.
+  void Awake(Worker* worker);
+  void Asleep(Worker* worker);
 
   bool usable_ = false;
   int queue_ = -1;
   int stopSignal_ = -1;
   std::atomic<bool> stopping_{false};
   std::atomic<int64_t> nextSweepMs_{0};
+  std::atomic<int> awake_{0};
 
   std::mutex mutex_;
   std::condition_variable turnEnded_;
@@ -295,8 +302,23 @@ void EpollPool::Sweep() {
   for (auto& [key, connection] : expired) End(key, connection);
 }
 
+void EpollPool::Awake(Worker* worker) {
+  if (worker->awake) return;
+  worker->awake = true;
+  awake_.fetch_add(1);
+}
+
+void EpollPool::Asleep(Worker* worker) {
+  if (!worker->awake) return;
+  worker->awake = false;
+  if (awake_.fetch_sub(1) == 1) beforeWaiting_();
+}
+
 void EpollPool::HandOff(void* context) {
   auto* worker = static_cast<Worker*>(context);
+  // A long wait (a script, a paced send) counts as not at work, or lines
+  // would wait for the end of a download.
+  worker->pool->Asleep(worker);
   if (worker->handedOff) return;
   worker->handedOff = true;
   EpollPool* pool = worker->pool;
@@ -336,12 +358,14 @@ void EpollPool::Work(Worker* worker) {
   // Log lines wait while there is work, and go out before a wait for more.
   HoldBackLogLines holdBack;
   while (!stopping_ && !worker->StopRequested()) {
-    if (worker->handedOff && !ReturnToQueue(worker)) return;
+    if (worker->handedOff && !ReturnToQueue(worker)) break;
+    Awake(worker);
     epoll_event event{};
     int ready = epoll_wait(queue_, &event, 1, 0);
     if (ready == 0) {
-      beforeWaiting_();
+      Asleep(worker);
       ready = epoll_wait(queue_, &event, 1, static_cast<int>(kSweepEveryMs));
+      Awake(worker);
     }
     if (stopping_) break;
     Sweep();
@@ -351,6 +375,7 @@ void EpollPool::Work(Worker* worker) {
       if (!Serve(event.data.u64, connection, begin)) break;
     }
   }
+  Asleep(worker);
   SetBlockingWaitHook(nullptr, nullptr);
 }
 
