@@ -142,7 +142,7 @@ bool Connection::ServeTurn(bool mayPark, bool readable) {
         alive_ = false;
         break;
       }
-      more = ProcessLine(line);
+      more = ProcessLine(std::move(line));
       if (!more) {
         requestBytes_ = 0;
         headStartMs_ = -1;
@@ -329,8 +329,8 @@ void Connection::SendMalformedResponse(int code) {
   }
 }
 
-bool Connection::ProcessLine(const std::string& received) {
-  const std::string line = StripLineEnd(received);
+bool Connection::ProcessLine(std::string received) {
+  const std::string line = StripLineEnd(std::move(received));
   const bool complete = line.empty() ? request_.EndOfHeaders() : request_.FeedLine(line);
   if (!complete) return true;
   settings_ = server_.Settings();

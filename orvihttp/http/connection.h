@@ -100,7 +100,7 @@ class Connection : public Thread {
 
  private:
   // One received line; true while the request is not complete yet.
-  bool ProcessLine(const std::string& line);
+  bool ProcessLine(std::string line);
   // Takes what already arrived, unless recent tries found nothing.
   bool ReadWithoutWait();
   // Reads the body into the request's query, or drops it when `keep` is

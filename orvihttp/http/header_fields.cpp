@@ -1,6 +1,7 @@
 #include "orvihttp/http/header_fields.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 
 #include "orvihttp/config/product_identity.h"
@@ -160,38 +161,59 @@ std::string HeaderFields::BuildHeaderBlock() {
   return BuildHeaderBlockWithDate(CurrentHttpDate());
 }
 
+namespace {
+const std::string kDefaultContentType = "text/plain";
+}  // namespace
+
 std::string HeaderFields::BuildHeaderBlockWithDate(const std::string& dateText) {
   date = dateText;
   if (contentType.empty()) contentType = "text/plain";
   std::string block;
-  block.reserve(256);
-  block += "Connection: ";
-  block += connectionMode == kClose ? "close\r\n" : "Keep-Alive\r\n";
-  block += "Date: " + date + "\r\n";
-  block += "Server: ";
-  block += kServerBanner;
-  block += "\r\n";
-  block += "Content-Type: " + contentType;
-  // A page that names its own character set (the UTF-8 sign-in form) keeps it.
-  if (contentType.compare(0, 4, "text") == 0 && contentType.find("charset=") == std::string::npos) {
-    block += "; charset=ISO-8859-1";
-  }
-  block += "\r\n";
-  if (chunked) {
-    block += "Transfer-Encoding: chunked\r\n";
-  } else if (contentLength >= 0) {
-    block += "Content-Length: " + std::to_string(contentLength) + "\r\n";
-  }
-  if (!lastModified.empty()) block += "Last-Modified: " + lastModified + "\r\n";
-  if (acceptRanges) block += "Accept-Ranges: bytes\r\n";
-  if (noRanges) block += "Accept-Ranges: none\r\n";
-  if (!contentDisposition.empty()) block += "Content-Disposition: " + contentDisposition + "\r\n";
-  if (!contentRange.empty()) block += "Content-Range: " + contentRange + "\r\n";
-  if (!location.empty()) block += "Location: " + location + "\r\n";
-  if (!wwwAuthenticate.empty()) block += "WWW-Authenticate: " + wwwAuthenticate + "\r\n";
-  if (!setCookie.empty()) block += "Set-Cookie: " + setCookie + "\r\n";
-  block += "\r\n";
+  AppendHeaderBlock(dateText, block);
   return block;
+}
+
+void HeaderFields::AppendHeaderBlock(const std::string& dateText, std::string& out) {
+  auto field = [&out](const char* name, const std::string& value) {
+    out += name;
+    out += value;
+    out += "\r\n";
+  };
+  out.reserve(out.size() + 192 + dateText.size() + contentType.size() + lastModified.size() +
+              contentDisposition.size() + contentRange.size() + location.size() +
+              wwwAuthenticate.size() + setCookie.size());
+  out += "Connection: ";
+  out += connectionMode == kClose ? "close\r\n" : "Keep-Alive\r\n";
+  field("Date: ", dateText);
+  out += "Server: ";
+  out += kServerBanner;
+  out += "\r\n";
+  const std::string& type = contentType.empty() ? kDefaultContentType : contentType;
+  out += "Content-Type: ";
+  out += type;
+  // A page that names its own character set (the UTF-8 sign-in form) keeps it.
+  if (type.compare(0, 4, "text") == 0 && type.find("charset=") == std::string::npos) {
+    out += "; charset=ISO-8859-1";
+  }
+  out += "\r\n";
+  if (chunked) {
+    out += "Transfer-Encoding: chunked\r\n";
+  } else if (contentLength >= 0) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, contentLength).ptr;
+    out += "Content-Length: ";
+    out.append(digits, end);
+    out += "\r\n";
+  }
+  if (!lastModified.empty()) field("Last-Modified: ", lastModified);
+  if (acceptRanges) out += "Accept-Ranges: bytes\r\n";
+  if (noRanges) out += "Accept-Ranges: none\r\n";
+  if (!contentDisposition.empty()) field("Content-Disposition: ", contentDisposition);
+  if (!contentRange.empty()) field("Content-Range: ", contentRange);
+  if (!location.empty()) field("Location: ", location);
+  if (!wwwAuthenticate.empty()) field("WWW-Authenticate: ", wwwAuthenticate);
+  if (!setCookie.empty()) field("Set-Cookie: ", setCookie);
+  out += "\r\n";
 }
 
 void HeaderFields::SetContentTypeForName(const std::string& name) {

@@ -28,6 +28,9 @@ class HeaderFields {
   std::string BuildHeaderBlock();
   // The same with a given date text (for tests).
   std::string BuildHeaderBlockWithDate(const std::string& dateText);
+  // Appends the block for `dateText` to `out`, as BuildHeaderBlockWithDate
+  // makes it, without a copy of each field: every answer pays for it.
+  void AppendHeaderBlock(const std::string& dateText, std::string& out);
   // Content type from the text after a name's last "."; a name without "."
   // leaves it as it is.
   void SetContentTypeForName(const std::string& name);

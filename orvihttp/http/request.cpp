@@ -2,11 +2,12 @@
 
 #include "orvihttp/http/uri_decoding.h"
 
-std::string StripLineEnd(const std::string& line) {
+std::string StripLineEnd(std::string line) {
   std::size_t end = line.find('\n');
   if (end == std::string::npos) return line;
   while (end > 0 && line[end - 1] == '\r') --end;
-  return line.substr(0, end);
+  line.resize(end);
+  return line;
 }
 
 void Request::Reset() {

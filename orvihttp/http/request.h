@@ -33,4 +33,4 @@ class Request {
 
 // A received line without its line end: everything from the first "\n" on
 // and the "\r"s right before it are removed.
-std::string StripLineEnd(const std::string& line);
+std::string StripLineEnd(std::string line);

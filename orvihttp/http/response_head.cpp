@@ -27,7 +27,8 @@ std::string ResponseHead(const Response& response, const std::string& dateText, 
     fields.contentLength = -1;
     fields.connectionMode = HeaderFields::kClose;
   }
-  std::string head = StatusLine(response.status) + fields.BuildHeaderBlockWithDate(dateText);
+  std::string head = StatusLine(response.status);
+  fields.AppendHeaderBlock(dateText, head);
   if (!response.range.empty()) head.insert(head.size() - 2, "Range: " + response.range + "\r\n");
   return head;
 }

@@ -1,5 +1,6 @@
 #include "orvihttp/logging/access_log.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 
@@ -63,17 +64,28 @@ void AppendAccessLog(ServerLogs& logs, const ServerSettings& settings, const std
 std::string AccessLogLine(const std::string& peerAddress, const std::string& requestLine,
                           int status, int64_t bodyBytes, const std::string& timestamp,
                           const std::string& account) {
-  std::string line = peerAddress;
+  std::string line;
+  line.reserve(peerAddress.size() + account.size() + timestamp.size() + requestLine.size() + 48);
+  line += peerAddress;
   line += " - ";
-  line += account.empty() ? "-" : EscapeForLog(account);
+  if (account.empty()) {
+    line += "-";
+  } else {
+    AppendEscapedForLog(account, line);
+  }
   line += " ";
   line += timestamp;
   line += " \"";
-  line += requestLine.empty() ? "Faulty request" : EscapeForLog(requestLine);
+  if (requestLine.empty()) {
+    line += "Faulty request";
+  } else {
+    AppendEscapedForLog(requestLine, line);
+  }
   line += "\" ";
-  line += std::to_string(status);
+  char digits[24];
+  line.append(digits, std::to_chars(digits, digits + sizeof digits, status).ptr);
   line += " ";
-  line += std::to_string(bodyBytes);
+  line.append(digits, std::to_chars(digits, digits + sizeof digits, bodyBytes).ptr);
   line += "\r\n";
   return line;
 }
@@ -86,8 +98,13 @@ void LogResponse(ServerLogs& logs, const ServerSettings& settings, const std::st
         logs, settings,
         AccessLogLine(peerAddress, requestLine, status, bodyBytes, LogTimestamp(), account));
   }
-  logs.display.Post(status > 399 ? LogLineKind::Failed : LogLineKind::Answered,
-                    LocalTimestamp() + " - " + peerAddress + " - " + EscapeForLog(requestLine));
+  std::string shown = LocalTimestamp();
+  shown.reserve(shown.size() + peerAddress.size() + requestLine.size() + 8);
+  shown += " - ";
+  shown += peerAddress;
+  shown += " - ";
+  AppendEscapedForLog(requestLine, shown);
+  logs.display.Post(status > 399 ? LogLineKind::Failed : LogLineKind::Answered, shown);
 }
 
 void LogServerStarted(ServerLogs& logs, const ServerSettings& settings) {

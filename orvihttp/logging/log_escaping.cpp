@@ -9,9 +9,14 @@ bool NeedsEscape(unsigned char byte) {
 }  // namespace
 
 std::string EscapeForLog(const std::string& text) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
-  out.reserve(text.size());
+  AppendEscapedForLog(text, out);
+  return out;
+}
+
+void AppendEscapedForLog(const std::string& text, std::string& out) {
+  static const char kHex[] = "0123456789ABCDEF";
+  out.reserve(out.size() + text.size());
   for (char c : text) {
     const unsigned char byte = static_cast<unsigned char>(c);
     if (!NeedsEscape(byte)) {
@@ -22,5 +27,4 @@ std::string EscapeForLog(const std::string& text) {
     out += kHex[byte >> 4];
     out += kHex[byte & 0x0F];
   }
-  return out;
 }

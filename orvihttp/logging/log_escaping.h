@@ -8,3 +8,5 @@
 // closes the log's field early or a terminal escape sequence then stays
 // visible text. Every other byte is kept as it is.
 std::string EscapeForLog(const std::string& text);
+// The same, appended to `out`.
+void AppendEscapedForLog(const std::string& text, std::string& out);
