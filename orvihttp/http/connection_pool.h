@@ -6,13 +6,14 @@
 class Connection;
 
 // Where the system offers a readiness queue (epoll on Linux), connections
-// are served by a few threads, two per processor, instead of a thread each:
+// are served by a few threads, one per processor, instead of a thread each:
 // a connection waiting for its next request holds no thread, and a busy
 // thread goes from one ready connection to the next without the switch to
 // another thread that each request costs otherwise. A thread whose
 // connection is about to block for long (a paced or stalled send, a slow
 // request body, a script) first hands its place to another, so those never
-// hold up the rest. One pool per client registry.
+// hold up the rest, along with the ready connections it took from the
+// queue at the same time. One pool per client registry.
 class ConnectionPool {
  public:
   // `beforeWaiting` runs on the pool thread that stops work last, about to

@@ -23,8 +23,12 @@
 
 namespace {
 
-// The queue's number for the pool's own stop signal; connections count from 1.
+// The queue's numbers for the pool's own signals; connections count from 2.
 constexpr uint64_t kStopKey = 0;
+constexpr uint64_t kPassedOnKey = 1;
+// Ready connections taken from the queue at once: one wait serves several
+// requests, and a thread goes from one to the next without a system call.
+constexpr int kBatch = 8;
 // How often a polling thread looks for waiting connections past their idle time.
 constexpr int64_t kSweepEveryMs = 250;
 // A thread that found no place to poll after its long turn waits this long
@@ -66,12 +70,21 @@ class EpollPool {
     bool retiring = false;               // its connection is being deleted: it ends after the turn
     bool done = false;                   // ended; reaped by the next spawn
     bool awake = false;                  // counted in awake_; only its own thread touches it
+    // Ready connections taken from the queue and not yet served; only its
+    // own thread touches them.
+    std::vector<uint64_t> batch;
+    std::size_t next = 0;
 
    protected:
     void Run() override { pool->Work(this); }
   };
 
   void Work(Worker* worker);
+  // Fills the worker's batch from the queue, waiting when it is empty; false
+  // when there is nothing to serve yet.
+  bool Fetch(Worker* worker);
+  // Hands the worker's unserved connections to the other threads.
+  void PassOn(Worker* worker);
   // After a turn that handed its place on: polls again, or waits as a
   // spare; false when the thread is to end.
   bool ReturnToQueue(Worker* worker);
@@ -91,6 +104,7 @@ class EpollPool {
   bool usable_ = false;
   int queue_ = -1;
   int stopSignal_ = -1;
+  int passedOnSignal_ = -1;  // raised while passedOn_ holds connections
   std::atomic<bool> stopping_{false};
   std::atomic<int64_t> nextSweepMs_{0};
   std::atomic<int> awake_{0};
@@ -99,7 +113,8 @@ class EpollPool {
   std::condition_variable turnEnded_;
   std::condition_variable placeFree_;
   std::unordered_map<uint64_t, Entry> entries_;
-  uint64_t nextKey_ = kStopKey + 1;
+  uint64_t nextKey_ = kPassedOnKey + 1;
+  std::vector<uint64_t> passedOn_;  // ready connections a thread gave up
   std::list<std::unique_ptr<Worker>> workers_;
   const std::function<void()> beforeWaiting_;
   std::size_t target_ = 2;      // threads that poll the queue
@@ -112,16 +127,19 @@ EpollPool::EpollPool(std::function<void()> beforeWaiting)
     : beforeWaiting_(std::move(beforeWaiting)) {
   queue_ = epoll_create1(EPOLL_CLOEXEC);
   stopSignal_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (queue_ < 0 || stopSignal_ < 0) return;
+  passedOnSignal_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (queue_ < 0 || stopSignal_ < 0 || passedOnSignal_ < 0) return;
   epoll_event event{};
   event.events = EPOLLIN;  // level-triggered: every polling thread sees it
   event.data.u64 = kStopKey;
   if (epoll_ctl(queue_, EPOLL_CTL_ADD, stopSignal_, &event) != 0) return;
+  event.data.u64 = kPassedOnKey;
+  if (epoll_ctl(queue_, EPOLL_CTL_ADD, passedOnSignal_, &event) != 0) return;
   const unsigned processors = std::thread::hardware_concurrency();
-  // Two per processor: a thread held up by the disk (a file read, a log
-  // write), or put aside by the system for another program, leaves another
-  // at the queue.
-  target_ = 2 * (processors > 1 ? processors : 1);
+  // One per processor, and never fewer than two: a thread held up by the
+  // disk (a file read, a log write) leaves another at the queue. More
+  // threads than processors only took turns on them, a switch each time.
+  target_ = processors > 2 ? processors : 2;
   std::lock_guard<std::mutex> lock(mutex_);
   for (std::size_t i = 0; i < target_; ++i) SpawnLocked();
   usable_ = polling_ > 0;
@@ -142,6 +160,7 @@ EpollPool::~EpollPool() {
   }
   for (auto& worker : workers) worker->Stop();
   if (stopSignal_ >= 0) close(stopSignal_);
+  if (passedOnSignal_ >= 0) close(passedOnSignal_);
   if (queue_ >= 0) close(queue_);
 }
 
@@ -322,6 +341,8 @@ void EpollPool::HandOff(void* context) {
   if (worker->handedOff) return;
   worker->handedOff = true;
   EpollPool* pool = worker->pool;
+  // The connections it took with this one must not wait for its turn.
+  pool->PassOn(worker);
   std::lock_guard<std::mutex> lock(pool->mutex_);
   --pool->polling_;
   if (pool->stopping_ || pool->polling_ >= pool->target_) return;
@@ -353,28 +374,62 @@ bool EpollPool::ReturnToQueue(Worker* worker) {
   return true;
 }
 
+void EpollPool::PassOn(Worker* worker) {
+  if (worker->next >= worker->batch.size()) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  passedOn_.insert(passedOn_.end(), worker->batch.begin() + worker->next, worker->batch.end());
+  worker->batch.resize(worker->next);
+  uint64_t one = 1;
+  ssize_t written = write(passedOnSignal_, &one, sizeof one);
+  (void)written;
+}
+
+bool EpollPool::Fetch(Worker* worker) {
+  epoll_event events[kBatch];
+  int ready = epoll_wait(queue_, events, kBatch, 0);
+  if (ready == 0) {
+    Asleep(worker);
+    ready = epoll_wait(queue_, events, kBatch, static_cast<int>(kSweepEveryMs));
+    Awake(worker);
+  }
+  if (stopping_) return false;
+  Sweep();
+  worker->batch.clear();
+  worker->next = 0;
+  for (int i = 0; i < ready; ++i) {
+    const uint64_t key = events[i].data.u64;
+    if (key == kStopKey) continue;
+    if (key != kPassedOnKey) {
+      worker->batch.push_back(key);
+      continue;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    uint64_t count = 0;
+    ssize_t got = read(passedOnSignal_, &count, sizeof count);
+    (void)got;
+    worker->batch.insert(worker->batch.end(), passedOn_.begin(), passedOn_.end());
+    passedOn_.clear();
+  }
+  return !worker->batch.empty();
+}
+
 void EpollPool::Work(Worker* worker) {
   SetBlockingWaitHook(&EpollPool::HandOff, worker);
   // Log lines wait while there is work, and go out before a wait for more.
   HoldBackLogLines holdBack;
+  worker->batch.reserve(kBatch);
   while (!stopping_ && !worker->StopRequested()) {
     if (worker->handedOff && !ReturnToQueue(worker)) break;
     Awake(worker);
-    epoll_event event{};
-    int ready = epoll_wait(queue_, &event, 1, 0);
-    if (ready == 0) {
-      Asleep(worker);
-      ready = epoll_wait(queue_, &event, 1, static_cast<int>(kSweepEveryMs));
-      Awake(worker);
-    }
-    if (stopping_) break;
-    Sweep();
-    if (ready <= 0 || event.data.u64 == kStopKey) continue;
+    if (worker->next >= worker->batch.size() && !Fetch(worker)) continue;
+    const uint64_t key = worker->batch[worker->next++];
     bool begin = false;
-    if (Connection* connection = Claim(event.data.u64, worker, &begin)) {
-      if (!Serve(event.data.u64, connection, begin)) break;
+    if (Connection* connection = Claim(key, worker, &begin)) {
+      if (!Serve(key, connection, begin)) break;
     }
   }
+  // A thread that ends leaves no connection behind unserved.
+  PassOn(worker);
   Asleep(worker);
   SetBlockingWaitHook(nullptr, nullptr);
 }
