@@ -267,6 +267,26 @@ TEST_F(Server, PipelinedRequestsAreAllAnswered) {
   EXPECT_EQ(WithoutDate(client.ReadResponse()), FileResponse(kTextType, "bb"));
 }
 
+// Bursts far larger than one read, the second after the connection went
+// back to waiting: a connection must not wait for news of bytes it was
+// already sent.
+TEST_F(Server, PipelinedBurstsBeyondOneReadAreAllAnswered) {
+  Publish("/a.txt", "a");
+  StartServer();
+  HttpTestClient client(port_);
+  constexpr int kRequests = 150;
+  std::string burst;
+  for (int i = 0; i < kRequests; ++i) burst += "GET /a.txt HTTP/1.1\r\nHost: t\r\n\r\n";
+  for (int wave = 0; wave < 2; ++wave) {
+    client.Send(burst);
+    for (int i = 0; i < kRequests; ++i) {
+      const std::string response = WithoutDate(client.ReadResponse());
+      ASSERT_EQ(response, FileResponse(kTextType, "a")) << "wave " << wave << ", answer " << i;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
+
 TEST_F(Server, PostBodiesAreReadByContentLength) {
   Publish("/form", "ok");
   StartServer();
