@@ -171,6 +171,26 @@ TEST_F(HostilePhp, SlowScriptsHoldUpNoOtherClient) {
   }
 }
 
+// Requests that come at the same moment as a script's may be taken up
+// together with it; none may wait for the script to end.
+TEST_F(HostilePhp, RequestsArrivingWithAScriptAreNotHeldUpByIt) {
+  Publish("/slow.php", "sleep:3000\ndone");
+  Publish("/a.txt", "abc");
+  StartServer();
+  HttpTestClient slow(port_);
+  std::vector<std::unique_ptr<HttpTestClient>> quick;
+  for (int i = 0; i < 6; ++i) quick.push_back(std::make_unique<HttpTestClient>(port_));
+  // Every connection waits for its first request by then.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  slow.Send("GET /slow.php HTTP/1.1\r\nHost: t\r\n\r\n");
+  for (auto& client : quick) client->Send("GET /a.txt HTTP/1.1\r\nHost: t\r\n\r\n");
+  const auto start = std::chrono::steady_clock::now();
+  for (auto& client : quick) EXPECT_EQ(BodyOf(client->ReadResponse(false, 10000)), "abc");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500))
+      << "the answers waited for the script";
+  EXPECT_EQ(StatusOf(slow.ReadResponse(false, 20000)), "HTTP/1.1 200");
+}
+
 TEST_F(HostilePhp, LongOutputIsStreamedAndLoggedAsSent) {
   std::string content(3 * 1024 * 1024 + 5, '\0');
   for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>('a' + i % 23);
