@@ -97,7 +97,10 @@ bool Connection::ServeTurn(bool mayPark, bool readable) {
     bool arrived = socket_.HasBufferedLine();
     if (!arrived && readable) arrived = socket_.ReceiveArrived();
     readable = false;
-    if (!arrived && !ReadWithoutWait()) {
+    // In the pool, a plain socket read empty is reported again when bytes
+    // arrive: looking once more would only cost a call.
+    const bool reported = mayPark && ReportsOnlyArrivals() && socket_.Drained();
+    if (!arrived && (reported || !ReadWithoutWait())) {
       if (mayPark) {
         // The pool waits for the rest, with no thread; a head sent slowly
         // holds none either.
