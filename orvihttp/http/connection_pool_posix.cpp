@@ -419,7 +419,12 @@ void EpollPool::Work(Worker* worker) {
   HoldBackLogLines holdBack;
   worker->batch.reserve(kBatch);
   while (!stopping_ && !worker->StopRequested()) {
-    if (worker->handedOff && !ReturnToQueue(worker)) break;
+    if (worker->handedOff) {
+      // Handed off while it fetched (an idle connection's close may wait):
+      // what it took must not wait with it for a place.
+      PassOn(worker);
+      if (!ReturnToQueue(worker)) break;
+    }
     Awake(worker);
     if (worker->next >= worker->batch.size() && !Fetch(worker)) continue;
     const uint64_t key = worker->batch[worker->next++];
