@@ -184,6 +184,16 @@ bool ClientRegistry::KickOldestIdle() {
   return true;
 }
 
+std::size_t ClientRegistry::IdleCount() {
+  Purge();
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  std::size_t idle = 0;
+  for (const Entry& entry : entries_) {
+    if (entry.connectionId != kFinishedConnection && entry.connection->IdleSinceMs() >= 0) ++idle;
+  }
+  return idle;
+}
+
 std::string ClientRegistry::PeerAddressOf(uint32_t connectionId) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (Entry* entry = Find(connectionId)) return entry->peerAddress;

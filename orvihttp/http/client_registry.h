@@ -61,6 +61,8 @@ class ClientRegistry {
   // Kicks the connection that has waited longest for its next request between
   // two requests; false when none is idle. Makes room for a new client.
   bool KickOldestIdle();
+  // Purges, then counts the connections that KickOldestIdle may choose from.
+  std::size_t IdleCount();
   // "" when no entry has that number.
   std::string PeerAddressOf(uint32_t connectionId);
   // Ends every connection and waits for their threads; the next connection

@@ -145,6 +145,9 @@ TEST_F(HostileClients, PastTheCeilingANewcomerGets503AndIdleConnectionsGiveWay) 
   const int threadsBefore = ThreadCount();
   auto slow = OpenSlowHeads(12);
   ASSERT_TRUE(WaitFor([this] { return server().clients().LiveCount() >= 12; }, 2000));
+  // On a busy machine the server may look at a connection before its head
+  // arrives, and a connection that has sent nothing may give way.
+  ASSERT_TRUE(WaitFor([this] { return server().clients().IdleCount() == 0; }, 2000));
 
   for (int i = 0; i < 3; ++i) {
     HttpTestClient refused(port_);
@@ -163,6 +166,9 @@ TEST_F(HostileClients, PastTheCeilingANewcomerGets503AndIdleConnectionsGiveWay) 
   ASSERT_TRUE(WaitFor([this] { return server().clients().LiveCount() == 0; }, 3000));
   std::vector<std::unique_ptr<HttpTestClient>> idle;
   ASSERT_NO_FATAL_FAILURE(OpenAnswered(12, "", &idle));
+  // A client reads its answer a moment before the server notes that the
+  // connection waits for the next request.
+  ASSERT_TRUE(WaitFor([this] { return server().clients().IdleCount() == 12; }, 2000));
   ExpectNormalClientServed();
   EXPECT_TRUE(idle.front()->ClosedWithoutData(1000));
 }
