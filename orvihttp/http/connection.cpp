@@ -39,6 +39,8 @@ std::string Connection::CurrentActivity() const {
 }
 
 void Connection::SetActivity(const std::string& activity) {
+  if (activity == activity_) return;
+  activity_ = activity;
   std::lock_guard<std::mutex> lock(activityMutex_);
   currentActivity_ = activity;
 }
@@ -314,10 +316,12 @@ void Connection::SendErrorResponse(int code) {
   SendResponse(ErrorPage(code, settings_->port));
 }
 
-void Connection::SendResponse(Response response) {
+void Connection::SendResponse(Response&& response) {
   if (!response.activity.empty()) SetActivity(response.activity);
-  if (!sender_.Send(std::move(response), request_, *settings_, CurrentActivity(),
-                    access_.account)) {
+  // A copy: a streamed archive shows each file it adds as the activity, and
+  // is recorded under its own name.
+  const std::string name = activity_;
+  if (!sender_.Send(std::move(response), request_, *settings_, name, access_.account)) {
     closeAfterResponse_ = true;
   }
 }

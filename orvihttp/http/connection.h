@@ -131,7 +131,7 @@ class Connection : public Thread {
   // A complete status-only response, logged (400, 403, 404, 500, 501, 505).
   void SendErrorResponse(int code);
   // Every response leaves through the sender.
-  void SendResponse(Response response);
+  void SendResponse(Response&& response);
 
   Server& server_;
   const uint32_t connectionId_;
@@ -172,6 +172,9 @@ class Connection : public Thread {
   int malformedInARow_ = 0;
   std::atomic<int64_t> idleSince_{-1};
 
+  // The serving thread's own copy, read without the lock; the shared one is
+  // for the Info page and written only when it changes.
+  std::string activity_;
   mutable std::mutex activityMutex_;
   std::string currentActivity_;
   const std::shared_ptr<DownloadSlot> share_;

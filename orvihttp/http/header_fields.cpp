@@ -1,8 +1,8 @@
 #include "orvihttp/http/header_fields.h"
 
-#include <cctype>
 #include <charconv>
 #include <cstdlib>
+#include <string_view>
 
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/content/http_date.h"
@@ -29,15 +29,18 @@ int64_t LeadingInteger(const std::string& text) {
   return negative ? -value : value;
 }
 
-bool SameNameIgnoringCase(const std::string& name, const char* known) {
-  std::size_t i = 0;
-  for (; i < name.size() && known[i] != '\0'; ++i) {
-    if (std::tolower(static_cast<unsigned char>(name[i])) !=
-        std::tolower(static_cast<unsigned char>(known[i]))) {
-      return false;
-    }
+// ASCII only: header names are ASCII, and the C library's tolower asks the
+// locale for every byte.
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameNameIgnoringCase(std::string_view name, std::string_view known) {
+  if (name.size() != known.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (LowerAscii(name[i]) != LowerAscii(known[i])) return false;
   }
-  return i == name.size() && known[i] == '\0';
+  return true;
 }
 
 // The value of a "Name: value" line without the blanks around it.
@@ -95,7 +98,7 @@ void HeaderFields::Clear() {
 void HeaderFields::ParseHeaderLine(const std::string& line) {
   const std::size_t colon = line.find(':');
   if (colon != std::string::npos) {
-    const std::string name = line.substr(0, colon);
+    const std::string_view name(line.data(), colon);
     if (SameNameIgnoringCase(name, "Range")) {
       range = FieldValue(line, colon);
       return;

@@ -18,8 +18,9 @@ ResponseSender::ResponseSender(Server& server, ClientSocket& socket, SocketWakeu
                                const std::string& peerAddress, DownloadSlot& share)
     : server_(server), socket_(socket), wakeup_(wakeup), peerAddress_(peerAddress), share_(share) {}
 
-bool ResponseSender::Send(Response response, const Request& request, const ServerSettings& settings,
-                          const std::string& name, const std::string& account) {
+bool ResponseSender::Send(Response&& response, const Request& request,
+                          const ServerSettings& settings, const std::string& name,
+                          const std::string& account) {
   const bool headOnly = request.method == Request::Method::Head;
   // A body of unknown length keeps the connection open for an HTTP/1.1
   // client when it may go out in chunks; HTTP/1.0 has no chunks.

@@ -32,7 +32,7 @@ class ResponseSender {
   // under `name`, and the access log names `account` ("" for nobody). False
   // when the connection must close after it: the body ends with the
   // connection, or fewer bytes went out than the head announced.
-  bool Send(Response response, const Request& request, const ServerSettings& settings,
+  bool Send(Response&& response, const Request& request, const ServerSettings& settings,
             const std::string& name, const std::string& account = "");
 
  private:

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -13,27 +14,64 @@ std::tm LocalCalendarTime(std::time_t when) {
   return result;
 }
 
+namespace {
+
+int64_t SteadySecond() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+bool SameZone(const std::string& zone, const char* variable) {
+  return variable ? zone == variable : zone.empty();
+}
+
+// What each thread last learnt, so that most log lines take no lock. Plain
+// storage: the zone's name is kept only when it fits.
+struct KnownBias {
+  int64_t second = -1;
+  bool hasVariable = false;
+  char variable[128] = {};
+  int32_t bias = 0;
+
+  bool Holds(int64_t now, const char* current) const {
+    if (second != now || hasVariable != (current != nullptr)) return false;
+    return !current || std::strcmp(variable, current) == 0;
+  }
+};
+
+}  // namespace
+
 int32_t StandardTimeBiasMinutes() {
   // tzset() looks at the zone file each time, which made a stat for every
   // access-log line. The file is looked at once a second at most; a changed
   // TZ variable is taken at once.
+  const int64_t second = SteadySecond();
+  const char* variable = std::getenv("TZ");
+  thread_local KnownBias known;
+  if (known.Holds(second, variable)) return known.bias;
+
   static std::mutex mutex;
-  static bool known = false;
+  static bool asked = false;
   static std::string zone;
   static int64_t askedAt = 0;
   static int32_t bias = 0;
-  const int64_t second = std::chrono::duration_cast<std::chrono::seconds>(
-                             std::chrono::steady_clock::now().time_since_epoch())
-                             .count();
-  std::lock_guard<std::mutex> lock(mutex);
-  const char* variable = std::getenv("TZ");
-  const bool sameZone = variable ? zone == variable : zone.empty();
-  if (!known || !sameZone || askedAt != second) {
-    tzset();
-    bias = static_cast<int32_t>(timezone / 60);  // seconds west of UTC, standard time
-    zone = variable ? variable : "";
-    askedAt = second;
-    known = true;
+  int32_t result;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!asked || !SameZone(zone, variable) || askedAt != second) {
+      tzset();
+      bias = static_cast<int32_t>(timezone / 60);  // seconds west of UTC, standard time
+      zone = variable ? variable : "";
+      askedAt = second;
+      asked = true;
+    }
+    result = bias;
   }
-  return bias;
+  const bool fits = !variable || std::strlen(variable) < sizeof known.variable;
+  known.second = fits ? second : -1;
+  known.hasVariable = variable != nullptr;
+  if (variable && fits) std::strcpy(known.variable, variable);
+  known.bias = result;
+  return result;
 }

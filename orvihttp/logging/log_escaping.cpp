@@ -17,14 +17,15 @@ std::string EscapeForLog(const std::string& text) {
 void AppendEscapedForLog(const std::string& text, std::string& out) {
   static const char kHex[] = "0123456789ABCDEF";
   out.reserve(out.size() + text.size());
-  for (char c : text) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (!NeedsEscape(byte)) {
-      out += c;
-      continue;
-    }
-    out += "\\x";
-    out += kHex[byte >> 4];
-    out += kHex[byte & 0x0F];
+  // Runs of plain bytes go in at once: a line is escaped for every request.
+  std::size_t plainFrom = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
+    if (!NeedsEscape(byte)) continue;
+    out.append(text, plainFrom, i - plainFrom);
+    const char escape[4] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0x0F]};
+    out.append(escape, sizeof escape);
+    plainFrom = i + 1;
   }
+  out.append(text, plainFrom, std::string::npos);
 }
