@@ -10,7 +10,9 @@
 #include <string>
 
 inline void PutWord(std::string& out, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>(value >> shift));
+  const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8),
+                         static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
+  out.append(bytes, sizeof bytes);
 }
 
 // The bytes before a stray NUL only (what follows one could not be read

@@ -1,9 +1,25 @@
 #include "orvihttp/http/response_head.h"
 
+#include <charconv>
+
 #include "orvihttp/http/header_fields.h"
 
+namespace {
+
+void AppendStatusLine(int code, std::string& out) {
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, code).ptr;
+  out += "HTTP/1.1 ";
+  out.append(digits, end);
+  out += "\r\n";
+}
+
+}  // namespace
+
 std::string StatusLine(int code) {
-  return "HTTP/1.1 " + std::to_string(code) + "\r\n";
+  std::string line;
+  AppendStatusLine(code, line);
+  return line;
 }
 
 std::string ResponseHead(const Response& response, const std::string& dateText, bool chunked) {
@@ -27,7 +43,10 @@ std::string ResponseHead(const Response& response, const std::string& dateText, 
     fields.contentLength = -1;
     fields.connectionMode = HeaderFields::kClose;
   }
-  std::string head = StatusLine(response.status);
+  // Room for the usual head at once: one is built for every response.
+  std::string head;
+  head.reserve(256);
+  AppendStatusLine(response.status, head);
   fields.AppendHeaderBlock(dateText, head);
   if (!response.range.empty()) head.insert(head.size() - 2, "Range: " + response.range + "\r\n");
   return head;
