@@ -26,4 +26,20 @@ struct SecondText {
     }
     return std::string(text, size);
   }
+
+  // The same, appended to `out` without a copy of its own.
+  template <typename Make>
+  void AppendTo(int64_t now, Make make, std::string& out) {
+    if (now != second) {
+      const std::string made = make();
+      if (made.size() > sizeof text) {
+        out += made;
+        return;
+      }
+      std::memcpy(text, made.data(), made.size());
+      size = made.size();
+      second = now;
+    }
+    out.append(text, size);
+  }
 };

@@ -43,9 +43,9 @@ std::string ResponseHead(const Response& response, const std::string& dateText, 
     fields.contentLength = -1;
     fields.connectionMode = HeaderFields::kClose;
   }
-  // Room for the usual head at once: one is built for every response.
+  // The status line fits the string's own room; the header block then
+  // makes room for the whole head at once.
   std::string head;
-  head.reserve(256);
   AppendStatusLine(response.status, head);
   fields.AppendHeaderBlock(dateText, head);
   if (!response.range.empty()) head.insert(head.size() - 2, "Range: " + response.range + "\r\n");

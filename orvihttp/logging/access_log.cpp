@@ -50,10 +50,19 @@ std::string LocalTimestampAt(std::time_t now) {
   return Format(now, "%a, %d %b %Y %H:%M:%S");
 }
 
+namespace {
+thread_local SecondText localFormatted;
+}  // namespace
+
 std::string LocalTimestamp() {
-  thread_local SecondText formatted;
   const std::time_t now = std::time(nullptr);
-  return formatted.For(now, [&] { return LocalTimestampAt(now); });
+  return localFormatted.For(now, [&] { return LocalTimestampAt(now); });
+}
+
+void AppendLocalTimestamp(std::string& out) {
+  const std::time_t now = std::time(nullptr);
+  localFormatted.AppendTo(
+      now, [&] { return LocalTimestampAt(now); }, out);
 }
 
 void AppendAccessLog(ServerLogs& logs, const ServerSettings& settings, const std::string& text) {
@@ -98,8 +107,9 @@ void LogResponse(ServerLogs& logs, const ServerSettings& settings, const std::st
         logs, settings,
         AccessLogLine(peerAddress, requestLine, status, bodyBytes, LogTimestamp(), account));
   }
-  std::string shown = LocalTimestamp();
-  shown.reserve(shown.size() + peerAddress.size() + requestLine.size() + 8);
+  std::string shown;
+  shown.reserve(32 + peerAddress.size() + requestLine.size() + 8);
+  AppendLocalTimestamp(shown);
   shown += " - ";
   shown += peerAddress;
   shown += " - ";

@@ -20,6 +20,8 @@ std::string ZoneSuffix(int32_t biasMinutes);
 
 // "Sun, 06 Dec 2026 01:15:29": local time, as the Log page shows it.
 std::string LocalTimestamp();
+// The same, appended to `out`.
+void AppendLocalTimestamp(std::string& out);
 std::string LocalTimestampAt(std::time_t now);
 
 // Appends `text` to `LogPath` in one write when `Log` is on and the path
