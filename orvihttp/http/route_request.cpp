@@ -64,38 +64,47 @@ std::unique_ptr<BodySource> OpenFileBody(const std::string& path, FileStatus* st
 
 // A file of the tree as it is: 200 with the file streamed, 206 with the part
 // of it the client asked for, 304 when the client's copy is current, 416 for
-// a part outside the file, or 404 when it cannot be found or opened.
-Response FileResponse(const VirtualFile& file, const Request& request,
-                      const ServerSettings& settings) {
+// a part outside the file, or 404 when it cannot be found or opened. Made in
+// place, since an answer has many strings to move and one goes out for
+// every request.
+std::optional<Response> FileResponse(const VirtualFile& file, const Request& request,
+                                     const ServerSettings& settings) {
+  std::optional<Response> answer(std::in_place);
+  Response& response = *answer;
   FileStatus status;
   std::unique_ptr<BodySource> body = OpenFileBody(file.realPath, &status);
-  if (!body) return ErrorPage(404, settings.port);
-  Response response;
+  if (!body) {
+    response = ErrorPage(404, settings.port);
+    return answer;
+  }
   response.lastModified = FormatHttpDate(status.lastWrite.seconds);
   response.contentType = ContentTypeForName(file.name);
   if (ClientCopyIsCurrent(request, status)) {
     response.status = 304;
-    return response;
+    return answer;
   }
   const ByteRange range = RequestedRange(request, status);
   if (range.kind == ByteRange::Kind::Unsatisfiable) {
-    Response refusal = ErrorPage(416, settings.port);
-    refusal.contentRange = ContentRangeText(range, status.size);
-    return refusal;
+    response = ErrorPage(416, settings.port);
+    response.contentRange = ContentRangeText(range, status.size);
+    return answer;
   }
   // A client that asked for a part learns that parts are served; others only
   // when the setting says so.
   response.acceptsRanges = !request.headers.range.empty() || settings.advertiseRanges;
   response.streamSize = status.size;
   if (range.kind == ByteRange::Kind::Part) {
-    if (!body->Seek(range.first)) return ErrorPage(500, settings.port);
+    if (!body->Seek(range.first)) {
+      response = ErrorPage(500, settings.port);
+      return answer;
+    }
     response.status = 206;
     response.streamSize = range.length;
     response.contentRange = ContentRangeText(range, status.size);
   }
   response.stream = std::move(body);
   response.countsAsDownload = true;
-  return response;
+  return answer;
 }
 
 // The file a path names, or its folder's index file; none when the path
