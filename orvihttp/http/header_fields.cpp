@@ -12,7 +12,7 @@ namespace {
 
 // Leading digits after an optional sign, like atoi, but saturating instead of
 // overflowing; 0 when there are none.
-int64_t LeadingInteger(const std::string& text) {
+int64_t LeadingInteger(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
   bool negative = false;
@@ -54,7 +54,7 @@ std::string FieldValue(const std::string& line, std::size_t colon) {
 
 }  // namespace
 
-void SplitWords(const std::string& line, std::size_t maxWords, std::string* words,
+void SplitWords(std::string_view line, std::size_t maxWords, std::string_view* words,
                 std::size_t* count) {
   *count = 0;
   std::size_t i = 0;
@@ -141,7 +141,7 @@ void HeaderFields::ParseHeaderLine(const std::string& line) {
       }
     }
   }
-  std::string words[2];
+  std::string_view words[2];
   std::size_t count = 0;
   SplitWords(line, 2, words, &count);
   if (count < 2) return;
@@ -154,7 +154,7 @@ void HeaderFields::ParseHeaderLine(const std::string& line) {
       connectionMode = kNotStated;
     }
   } else if (words[0] == "Host:") {
-    host = words[1];
+    host.assign(words[1]);
   } else if (words[0] == "Content-Length:") {
     contentLength = LeadingInteger(words[1]);
   }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The header fields the server reads from a request (connection mode, host,
 // content length, and the range and date conditions of a file request) and
@@ -78,6 +79,7 @@ class HeaderFields {
 };
 
 // Splits a line into words separated by runs of spaces (tab is an ordinary
-// character); at most `maxWords` words are taken.
-void SplitWords(const std::string& line, std::size_t maxWords, std::string* words,
+// character); at most `maxWords` words are taken. The words are views into
+// `line`.
+void SplitWords(std::string_view line, std::size_t maxWords, std::string_view* words,
                 std::size_t* count);

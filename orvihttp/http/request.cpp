@@ -32,7 +32,7 @@ bool Request::FeedLine(const std::string& line) {
     headers.ParseHeaderLine(line);
     return false;
   }
-  std::string words[3];
+  std::string_view words[3];
   std::size_t count = 0;
   SplitWords(line, 3, words, &count);
   if (count == 0) {
@@ -56,7 +56,7 @@ bool Request::FeedLine(const std::string& line) {
     Reset();
     return true;
   }
-  DecodedUri uri = DecodeRequestUri(words[1]);
+  DecodedUri uri = DecodeRequestUri(std::string(words[1]));
   path = std::move(uri.path);
   query = std::move(uri.query);
   malformedUri = uri.malformed;
@@ -64,7 +64,7 @@ bool Request::FeedLine(const std::string& line) {
     Reset();
     return true;
   }
-  version = words[2];
+  version.assign(words[2]);
   requestLine = line;
   state = State::Headers;
   return false;

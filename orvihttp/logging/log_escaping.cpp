@@ -1,9 +1,22 @@
 #include "orvihttp/logging/log_escaping.h"
 
+#include <array>
+
 namespace {
 
+constexpr std::array<bool, 256> EscapedBytes() {
+  std::array<bool, 256> escaped{};
+  for (int byte = 0; byte < 256; ++byte) {
+    escaped[byte] = byte < 0x20 || byte == 0x7F || byte == '"' || byte == '\\';
+  }
+  return escaped;
+}
+
+// A table: every byte of every logged request line is looked up.
+constexpr std::array<bool, 256> kEscaped = EscapedBytes();
+
 bool NeedsEscape(unsigned char byte) {
-  return byte < 0x20 || byte == 0x7F || byte == '"' || byte == '\\';
+  return kEscaped[byte];
 }
 
 }  // namespace
