@@ -6,6 +6,9 @@
 
 namespace {
 
+// More than any head of a file's answer takes.
+constexpr std::size_t kUsualHeadRoom = 512;
+
 void AppendStatusLine(int code, std::string& out) {
   char digits[16];
   const auto end = std::to_chars(digits, digits + sizeof digits, code).ptr;
@@ -22,7 +25,8 @@ std::string StatusLine(int code) {
   return line;
 }
 
-std::string ResponseHead(const Response& response, const std::string& dateText, bool chunked) {
+std::string ResponseHead(const Response& response, const std::string& dateText, bool chunked,
+                         std::size_t bodyRoom) {
   HeaderFields fields;
   fields.contentType = response.contentType;
   fields.lastModified = response.lastModified;
@@ -43,9 +47,10 @@ std::string ResponseHead(const Response& response, const std::string& dateText, 
     fields.contentLength = -1;
     fields.connectionMode = HeaderFields::kClose;
   }
-  // The status line fits the string's own room; the header block then
-  // makes room for the whole head at once.
+  // Without a body to follow, the status line fits the string's own room
+  // and the header block then makes room for the whole head at once.
   std::string head;
+  if (bodyRoom > 0) head.reserve(kUsualHeadRoom + bodyRoom);
   AppendStatusLine(response.status, head);
   fields.AppendHeaderBlock(dateText, head);
   if (!response.range.empty()) head.insert(head.size() - 2, "Range: " + response.range + "\r\n");

@@ -10,6 +10,7 @@ std::string StatusLine(int code);
 // The status line and header block that go before a response's body; the
 // Date line carries `dateText`.
 // `chunked`: the body goes out in chunks, without a length, on a connection
-// that stays open.
+// that stays open. `bodyRoom`: bytes of body that will be appended to the
+// head, so that the string has room for them from the start.
 std::string ResponseHead(const Response& response, const std::string& dateText,
-                         bool chunked = false);
+                         bool chunked = false, std::size_t bodyRoom = 0);

@@ -26,7 +26,13 @@ bool ResponseSender::Send(Response&& response, const Request& request,
   // client when it may go out in chunks; HTTP/1.0 has no chunks.
   const bool chunked = response.stream && response.untilClose && response.chunkedForHttp11 &&
                        request.version == "HTTP/1.1";
-  std::string head = ResponseHead(response, CurrentHttpDate(), chunked);
+  // A small body goes out in one piece with the head: room for both at once.
+  constexpr uint64_t kSmallBody = 16 * 1024;
+  const std::size_t bodyRoom =
+      !headOnly && !response.untilClose && response.stream && response.streamSize <= kSmallBody
+          ? static_cast<std::size_t>(response.streamSize)
+          : 0;
+  std::string head = ResponseHead(response, CurrentHttpDate(), chunked, bodyRoom);
   bool closeAfter = false;
   uint64_t bodyBytes = 0;
   // The binary-log records of this response, written together in one write.
