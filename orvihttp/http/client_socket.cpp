@@ -108,36 +108,36 @@ bool ClientSocket::ReceiveArrived() {
   return true;
 }
 
-std::string ClientSocket::ReadLine() {
+bool ClientSocket::ReadLine(std::string& line) {
   auto refuse = [this] {
     connected_ = false;
     buffer_.clear();
-    return std::string();
+    return false;
   };
   std::size_t end = buffer_.find('\n');
   if (end == std::string::npos) {
-    if (handle_ == kInvalidSocket) return "";
+    if (handle_ == kInvalidSocket) return false;
     const std::size_t old = buffer_.size();
     const SocketResult received = ReceiveIntoBuffer();
-    if (received == SocketResult::WouldBlock) return "";
+    if (received == SocketResult::WouldBlock) return false;
     if (received != SocketResult::Done) {
       connected_ = false;
-      return "";
+      return false;
     }
     end = buffer_.find('\n', old);
     if (end == std::string::npos) {
       // A peer that never ends its line must not grow the buffer forever.
       if (buffer_.size() > kMaxLineLength) return refuse();
-      return "";
+      return false;
     }
   }
   if (end + 1 > kMaxLineLength) return refuse();
   for (std::size_t i = 0; i <= end; ++i) {
     if (static_cast<unsigned char>(buffer_[i]) >= 0x80) return refuse();
   }
-  std::string line = buffer_.substr(0, end + 1);
+  line.assign(buffer_, 0, end + 1);
   buffer_.erase(0, end + 1);
-  return line;
+  return true;
 }
 
 std::size_t ClientSocket::TakeBuffered(char* buffer, std::size_t length) {

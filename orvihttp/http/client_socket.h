@@ -46,10 +46,11 @@ class ClientSocket {
   void SetWakeup(SocketWakeup* wakeup) { wakeup_ = wakeup; }
 
   bool IsClosed() const;
-  // The next line including its "\n", or "" when no whole line is there yet
-  // or the connection ended (a read failed, the peer closed, a line held a
-  // byte of 0x80 or above, or a line grew past kMaxLineLength).
-  std::string ReadLine();
+  // The next line including its "\n" into `line` (whose room is reused), or
+  // false when no whole line is there yet or the connection ended (a read
+  // failed, the peer closed, a line held a byte of 0x80 or above, or a line
+  // grew past kMaxLineLength).
+  bool ReadLine(std::string& line);
   // True when the buffer already holds a whole line.
   bool HasBufferedLine() const;
   // Takes into the buffer what has already arrived, without waiting: true

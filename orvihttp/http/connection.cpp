@@ -136,18 +136,17 @@ bool Connection::ServeTurn(bool mayPark, bool readable) {
     bool more = true;
     bool gotLine = false;
     while (more && alive_) {
-      std::string line = socket_.ReadLine();
-      if (line.empty()) break;
+      if (!socket_.ReadLine(line_)) break;
       gotLine = true;
       lastActivity_ = NowMs();
       if (headStartMs_ < 0) headStartMs_ = lastActivity_;
-      requestBytes_ += line.size();
+      requestBytes_ += line_.size();
       if (requestBytes_ > kMaxHeaderBlock) {
         // Too big a request ends the connection unanswered, as a bad byte does.
         alive_ = false;
         break;
       }
-      more = ProcessLine(std::move(line));
+      more = ProcessLine(line_);
       if (!more) {
         requestBytes_ = 0;
         headStartMs_ = -1;
@@ -336,8 +335,9 @@ void Connection::SendMalformedResponse(int code) {
   }
 }
 
-bool Connection::ProcessLine(std::string received) {
-  const std::string line = StripLineEnd(std::move(received));
+bool Connection::ProcessLine(std::string& received) {
+  received = StripLineEnd(std::move(received));
+  const std::string& line = received;
   const bool complete = line.empty() ? request_.EndOfHeaders() : request_.FeedLine(line);
   if (!complete) return true;
   settings_ = server_.Settings();

@@ -99,8 +99,9 @@ class Connection : public Thread {
   void OnThreadStop() override;
 
  private:
-  // One received line; true while the request is not complete yet.
-  bool ProcessLine(std::string line);
+  // One received line, its end stripped in place; true while the request is
+  // not complete yet.
+  bool ProcessLine(std::string& line);
   // Takes what already arrived, unless recent tries found nothing.
   bool ReadWithoutWait();
   // Reads the body into the request's query, or drops it when `keep` is
@@ -172,6 +173,8 @@ class Connection : public Thread {
   int malformedInARow_ = 0;
   std::atomic<int64_t> idleSince_{-1};
 
+  // The line being read; its room is kept for the next one.
+  std::string line_;
   // The serving thread's own copy, read without the lock; the shared one is
   // for the Info page and written only when it changes.
   std::string activity_;

@@ -36,7 +36,10 @@ bool ResponseSender::Send(Response&& response, const Request& request,
   bool closeAfter = false;
   uint64_t bodyBytes = 0;
   // The binary-log records of this response, written together in one write.
-  std::string records = RequestOutcomeRecord(response.status > 399, peerAddress_);
+  std::string records;
+  // Room for both records of a download at once.
+  records.reserve(64 + 2 * peerAddress_.size() + name.size());
+  AppendRequestOutcomeRecord(records, response.status > 399, peerAddress_);
   if (response.stream) {
     // The head of a streamed body travels with its first piece, which may be
     // long in coming under the cap, so the record is written before it. An
@@ -73,7 +76,7 @@ bool ResponseSender::Send(Response&& response, const Request& request,
   LogResponse(server_.logs(), settings, peerAddress_, request.requestLine, response.status,
               static_cast<int64_t>(bodyBytes), account);
   if (response.countsAsDownload && !headOnly) {
-    records += FileDownloadedRecord(peerAddress_, name, bodyBytes);
+    AppendFileDownloadedRecord(records, peerAddress_, name, bodyBytes);
   }
   AppendBinaryLogRecords(server_.logs(), settings, records);
   return !closeAfter;

@@ -75,9 +75,15 @@ bool IsWritableBinLogType(int32_t type) {
 std::string EncodeBinLogRecord(int32_t time, int32_t type, const std::string& first,
                                const std::string& second, uint32_t value) {
   std::string out;
-  if (!IsWritableBinLogType(type)) return out;
+  AppendBinLogRecord(out, time, type, first, second, value);
+  return out;
+}
+
+void AppendBinLogRecord(std::string& out, int32_t time, int32_t type, const std::string& first,
+                        const std::string& second, uint32_t value) {
+  if (!IsWritableBinLogType(type)) return;
   // One allocation: a record is written for every request.
-  out.reserve(8 + first.size() + 5 + second.size() + 5 + 4);
+  out.reserve(out.size() + 8 + first.size() + 5 + second.size() + 5 + 4);
   PutWord(out, static_cast<uint32_t>(time));
   PutWord(out, static_cast<uint32_t>(type));
   int strings = TailStrings(type);
@@ -86,7 +92,6 @@ std::string EncodeBinLogRecord(int32_t time, int32_t type, const std::string& fi
     PutLengthString(out, second);
     PutWord(out, value);
   }
-  return out;
 }
 
 void AppendBinaryLog(ServerLogs& logs, const ServerSettings& settings, int32_t type,
@@ -104,17 +109,29 @@ void AppendBinaryLogRecords(ServerLogs& logs, const ServerSettings& settings,
 }
 
 std::string RequestOutcomeRecord(bool failed, const std::string& peerAddress) {
+  std::string out;
+  AppendRequestOutcomeRecord(out, failed, peerAddress);
+  return out;
+}
+
+void AppendRequestOutcomeRecord(std::string& out, bool failed, const std::string& peerAddress) {
   const BinLogType type = failed ? BinLogType::RequestFailed : BinLogType::RequestSucceeded;
-  return EncodeBinLogRecord(static_cast<int32_t>(std::time(nullptr)), static_cast<int32_t>(type),
-                            peerAddress, "", 0);
+  AppendBinLogRecord(out, static_cast<int32_t>(std::time(nullptr)), static_cast<int32_t>(type),
+                     peerAddress, "", 0);
 }
 
 std::string FileDownloadedRecord(const std::string& peerAddress, const std::string& name,
                                  uint64_t bytes) {
+  std::string out;
+  AppendFileDownloadedRecord(out, peerAddress, name, bytes);
+  return out;
+}
+
+void AppendFileDownloadedRecord(std::string& out, const std::string& peerAddress,
+                                const std::string& name, uint64_t bytes) {
   uint32_t size = bytes > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes);
-  return EncodeBinLogRecord(static_cast<int32_t>(std::time(nullptr)),
-                            static_cast<int32_t>(BinLogType::FileDownloaded), peerAddress, name,
-                            size);
+  AppendBinLogRecord(out, static_cast<int32_t>(std::time(nullptr)),
+                     static_cast<int32_t>(BinLogType::FileDownloaded), peerAddress, name, size);
 }
 
 std::string FileUploadedRecord(const std::string& peerAddress, const std::string& name,

@@ -36,6 +36,9 @@ bool IsWritableBinLogType(int32_t type);
 // The bytes of one record; "" for a type outside 0 to 4, 8 and 9.
 std::string EncodeBinLogRecord(int32_t time, int32_t type, const std::string& first,
                                const std::string& second, uint32_t value);
+// The same, appended to `out`.
+void AppendBinLogRecord(std::string& out, int32_t time, int32_t type, const std::string& first,
+                        const std::string& second, uint32_t value);
 
 // Appends one record with the current time in one write, when `BinLogPath`
 // is not empty. A type outside 0 to 4, 8 and 9 opens (creates) the file
@@ -51,6 +54,10 @@ std::string RequestOutcomeRecord(bool failed, const std::string& peerAddress);
 // `bytes` is 64-bit; the record's 32-bit field saturates at 0xFFFFFFFF.
 std::string FileDownloadedRecord(const std::string& peerAddress, const std::string& name,
                                  uint64_t bytes);
+// The same two, appended to `out`: one string for all of a response's.
+void AppendRequestOutcomeRecord(std::string& out, bool failed, const std::string& peerAddress);
+void AppendFileDownloadedRecord(std::string& out, const std::string& peerAddress,
+                                const std::string& name, uint64_t bytes);
 // A finished upload: the client, the file's name as the tree shows it, and
 // its size, like a download.
 std::string FileUploadedRecord(const std::string& peerAddress, const std::string& name,
