@@ -164,11 +164,14 @@ TEST_F(HostileClients, PastTheCeilingANewcomerGets503AndIdleConnectionsGiveWay) 
   // Keep-alive connections waiting for their next request make room.
   slow.clear();
   ASSERT_TRUE(WaitFor([this] { return server().clients().LiveCount() == 0; }, 3000));
+  // A client reads its answer before the server has written the answer's
+  // log lines and noted that the connection waits for the next request: the
+  // next client comes only once it has, so that the first is the oldest.
   std::vector<std::unique_ptr<HttpTestClient>> idle;
-  ASSERT_NO_FATAL_FAILURE(OpenAnswered(12, "", &idle));
-  // A client reads its answer a moment before the server notes that the
-  // connection waits for the next request.
-  ASSERT_TRUE(WaitFor([this] { return server().clients().IdleCount() == 12; }, 2000));
+  for (std::size_t i = 1; i <= 12; ++i) {
+    ASSERT_NO_FATAL_FAILURE(OpenAnswered(1, "", &idle));
+    ASSERT_TRUE(WaitFor([this, i] { return server().clients().IdleCount() == i; }, 2000));
+  }
   ExpectNormalClientServed();
   EXPECT_TRUE(idle.front()->ClosedWithoutData(1000));
 }
