@@ -17,6 +17,8 @@ set -eu
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-5}"
 build="${ORVI_BENCH_LINUX_BUILD:-$root/build/linux}"
+# shellcheck source=bench/lighttpd-config.sh
+source "$root/bench/lighttpd-config.sh"
 for tool in valgrind:valgrind lighttpd:lighttpd wrk:wrk; do
   command -v "${tool%%:*}" > /dev/null || PATH="$PATH:/usr/sbin" command -v "${tool%%:*}" > /dev/null ||
     apt-get install -y "${tool##*:}" > /dev/null
@@ -79,13 +81,6 @@ python3 "$root/scripts/set-ini-values.py" "$plugin/OrviHTTP.ini" FirstTime=No Ac
 measure ours "$ours_port" "$work/ours/Trellan"
 
 lighttpd_port="$(free_port)"
-cat > "$work/lighttpd.conf" << CONF
-server.modules = ("mod_accesslog")
-server.document-root = "$site"
-server.bind = "127.0.0.1"
-server.port = $lighttpd_port
-server.errorlog = "$work/lighttpd-error.log"
-accesslog.filename = "$work/lighttpd-access.log"
-server.max-keep-alive-requests = 1000000
-CONF
-measure lighttpd "$lighttpd_port" /usr/sbin/lighttpd -D -f "$work/lighttpd.conf"
+mkdir -p "$work/lighttpd"
+write_lighttpd_conf "$work/lighttpd" "$site" "$lighttpd_port"
+measure lighttpd "$lighttpd_port" /usr/sbin/lighttpd -D -f "$work/lighttpd/lighttpd.conf"

@@ -19,6 +19,8 @@ set -eu
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
 # shellcheck source=bench/nginx-config.sh
 source "$source_dir/bench/nginx-config.sh"
+# shellcheck source=bench/lighttpd-config.sh
+source "$source_dir/bench/lighttpd-config.sh"
 seconds="${1:-5}"
 with_wine=1
 [ "${2:-}" = "--no-wine" ] && with_wine=0
@@ -142,18 +144,7 @@ write_nginx_conf "$work/nginx" "" "  sendfile on;
 pids+=($!)
 
 mkdir -p "$work/lighttpd"
-cat > "$work/lighttpd/lighttpd.conf" << CONF
-server.modules = ("mod_accesslog")
-server.document-root = "$site"
-server.bind = "127.0.0.1"
-server.port = $lighttpd_port
-server.errorlog = "$work/lighttpd/error.log"
-accesslog.filename = "$work/lighttpd/access.log"
-server.max-keep-alive-requests = 1000000
-server.max-keep-alive-idle = 30
-server.max-fds = 8192
-server.max-connections = 4000
-CONF
+write_lighttpd_conf "$work/lighttpd" "$site" "$lighttpd_port"
 "$lighttpd_bin" -D -f "$work/lighttpd/lighttpd.conf" > "$work/lighttpd/out.log" 2>&1 &
 pids+=($!)
 
