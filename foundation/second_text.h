@@ -17,14 +17,9 @@ struct SecondText {
 
   template <typename Make>
   std::string For(int64_t now, Make make) {
-    if (now != second) {
-      const std::string made = make();
-      if (made.size() > sizeof text) return made;  // too long to keep
-      std::memcpy(text, made.data(), made.size());
-      size = made.size();
-      second = now;
-    }
-    return std::string(text, size);
+    std::string out;
+    AppendTo(now, make, out);
+    return out;
   }
 
   // The same, appended to `out` without a copy of its own.
