@@ -23,6 +23,8 @@ class MemoryBody : public BodySource {
     return count;
   }
 
+  std::string_view InMemory() const override { return std::string_view(*bytes_).substr(offset_); }
+
   bool Seek(uint64_t offset) override {
     if (offset > bytes_->size()) return false;
     offset_ = static_cast<std::size_t>(offset);

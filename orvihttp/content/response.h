@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 // Where a streamed body comes from. The sender pulls it piece by piece at the
 // pace the download cap allows, so a large body is never held whole in memory.
@@ -25,6 +26,9 @@ class BodySource {
   // Waits until the body is done with the buffer of the last Read; the
   // caller may then change or free it.
   virtual void ReleaseBuffer() {}
+  // The rest of the body when it is already whole in memory, so that it can
+  // be sent from where it is; empty when it is not (or nothing is left).
+  virtual std::string_view InMemory() const { return {}; }
 };
 
 // What to answer one request with. The handlers (file, listing, PHP script,

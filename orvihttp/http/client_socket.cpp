@@ -221,6 +221,39 @@ bool ClientSocket::Send(const char* bytes, std::size_t length) {
   return true;
 }
 
+bool ClientSocket::Send(std::string_view first, std::string_view second) {
+  if (handle_ == kInvalidSocket) return false;
+  if (tls_) {
+    // One record for both, as for bytes sent together.
+    std::string joined;
+    joined.reserve(first.size() + second.size());
+    joined.append(first).append(second);
+    return SendTls(joined.data(), joined.size());
+  }
+  // Each gathered piece stays below INT_MAX; whatever the gathered sends
+  // leave of the second piece goes out as before.
+  if (second.empty() || first.size() + second.size() > INT_MAX / 2) {
+    return Send(first.data(), first.size()) && Send(second.data(), second.size());
+  }
+  while (!first.empty()) {
+    const SocketTransfer sent = SendSomeOfTwo(handle_, first.data(), static_cast<int>(first.size()),
+                                              second.data(), static_cast<int>(second.size()));
+    if (sent.result == SocketResult::WouldBlock) {
+      if (WaitForSocket(handle_, true, kSendStallMs, wakeup_) != SocketWait::Ready) return false;
+      continue;
+    }
+    if (sent.result != SocketResult::Done) return false;
+    const std::size_t moved = static_cast<std::size_t>(sent.bytes);
+    if (moved < first.size()) {
+      first.remove_prefix(moved);
+    } else {
+      second.remove_prefix(moved - first.size());
+      first = {};
+    }
+  }
+  return Send(second.data(), second.size());
+}
+
 bool ClientSocket::SendTls(const char* bytes, std::size_t length) {
   if (!handshakeDone_) return false;
   while (length > 0) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "orvihttp/http/socket_io.h"
 
@@ -72,6 +73,9 @@ class ClientSocket {
   // stall. True for an empty buffer.
   bool Send(const char* bytes, std::size_t length);
   bool Send(const std::string& bytes) { return Send(bytes.data(), bytes.size()); }
+  // Sends `first` and then `second` as one run of bytes, in one call where
+  // the socket takes them at once.
+  bool Send(std::string_view first, std::string_view second);
 
   std::string PeerAddress() const;
   SocketHandle Handle() const { return handle_; }

@@ -28,10 +28,18 @@ bool ResponseSender::Send(Response&& response, const Request& request,
                        request.version == "HTTP/1.1";
   // A small body goes out in one piece with the head: room for both at once.
   constexpr uint64_t kSmallBody = 16 * 1024;
+  const bool small =
+      !headOnly && !response.untilClose && response.stream && response.streamSize <= kSmallBody;
+  // A small body already in memory, without a cap to pace it, is sent from
+  // where it lies together with the head, in one call and without a copy.
+  std::string_view inMemory;
+  if (small && settings.maxDown <= 0) {
+    inMemory = response.stream->InMemory();
+    inMemory = inMemory.size() >= response.streamSize ? inMemory.substr(0, response.streamSize)
+                                                      : std::string_view();
+  }
   const std::size_t bodyRoom =
-      !headOnly && !response.untilClose && response.stream && response.streamSize <= kSmallBody
-          ? static_cast<std::size_t>(response.streamSize)
-          : 0;
+      small && inMemory.empty() ? static_cast<std::size_t>(response.streamSize) : 0;
   std::string head = ResponseHead(response, CurrentHttpDate(), chunked, bodyRoom);
   bool closeAfter = false;
   uint64_t bodyBytes = 0;
@@ -53,6 +61,13 @@ bool ResponseSender::Send(Response&& response, const Request& request,
     const uint64_t size = response.untilClose ? UINT64_MAX : response.streamSize;
     if (headOnly) {
       socket_.Send(head);
+      response.stream.reset();
+    } else if (!inMemory.empty()) {
+      share_.rateCeiling.store(0, std::memory_order_relaxed);
+      share_.allowedRate.store(0, std::memory_order_relaxed);
+      // As for any step, the bytes count even when the send fails.
+      bodyBytes = inMemory.size();
+      if (!socket_.Send(head, inMemory)) closeAfter = true;
       response.stream.reset();
     } else if (chunked) {
       ChunkedResponseBody chunks(*response.stream);

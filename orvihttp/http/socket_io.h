@@ -91,6 +91,10 @@ struct SocketTransfer {
 };
 SocketTransfer ReceiveSome(SocketHandle socket, char* buffer, int length);
 SocketTransfer SendSome(SocketHandle socket, const char* bytes, int length);
+// Sends from `first` and then `second` in one call, as if they were one run
+// of bytes: a head and a body already in memory go out without being joined.
+SocketTransfer SendSomeOfTwo(SocketHandle socket, const char* first, int firstLength,
+                             const char* second, int secondLength);
 
 // The wait of an idle connection for its next request.
 inline constexpr uint32_t kReceiveWaitMs = 1000;

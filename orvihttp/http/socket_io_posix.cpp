@@ -6,6 +6,7 @@
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -227,6 +228,21 @@ SocketTransfer SendSome(SocketHandle socket, const char* bytes, int length) {
   while (true) {
     ssize_t result =
         send(Fd(socket), bytes, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (result >= 0) return {SocketResult::Done, static_cast<int>(result)};
+    if (errno == EINTR) continue;
+    return {WouldBlock(errno) ? SocketResult::WouldBlock : SocketResult::Failed, 0};
+  }
+}
+
+SocketTransfer SendSomeOfTwo(SocketHandle socket, const char* first, int firstLength,
+                             const char* second, int secondLength) {
+  iovec pieces[2] = {{const_cast<char*>(first), static_cast<size_t>(firstLength)},
+                     {const_cast<char*>(second), static_cast<size_t>(secondLength)}};
+  msghdr message{};
+  message.msg_iov = pieces;
+  message.msg_iovlen = 2;
+  while (true) {
+    ssize_t result = sendmsg(Fd(socket), &message, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (result >= 0) return {SocketResult::Done, static_cast<int>(result)};
     if (errno == EINTR) continue;
     return {WouldBlock(errno) ? SocketResult::WouldBlock : SocketResult::Failed, 0};

@@ -259,6 +259,17 @@ SocketTransfer SendSome(SocketHandle socket, const char* bytes, int length) {
   return Outcome(send(Sock(socket), bytes, length, 0), false);
 }
 
+SocketTransfer SendSomeOfTwo(SocketHandle socket, const char* first, int firstLength,
+                             const char* second, int secondLength) {
+  WSABUF pieces[2] = {{static_cast<ULONG>(firstLength), const_cast<char*>(first)},
+                      {static_cast<ULONG>(secondLength), const_cast<char*>(second)}};
+  DWORD sent = 0;
+  if (WSASend(Sock(socket), pieces, 2, &sent, 0, nullptr, nullptr) != 0) {
+    return Outcome(SOCKET_ERROR, false);
+  }
+  return {SocketResult::Done, static_cast<int>(sent)};
+}
+
 void ShutdownSocket(SocketHandle socket, bool sendSideOnly) {
   if (socket == kInvalidSocket) return;
   shutdown(Sock(socket), sendSideOnly ? SD_SEND : SD_BOTH);

@@ -287,6 +287,27 @@ TEST_F(Server, PipelinedBurstsBeyondOneReadAreAllAnswered) {
   }
 }
 
+// Far more answers than the socket holds, while the client does not read:
+// each head and body still arrive whole and in order when the sends that
+// take them together are cut short.
+TEST_F(Server, PipelinedAnswersBeyondWhatTheSocketHoldsArriveWhole) {
+  std::string content(16 * 1024, '\0');
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 + i / 251);
+  Publish("/s.bin", content);
+  StartServer();
+  HttpTestClient client(port_);
+  constexpr int kRequests = 400;
+  std::string burst;
+  for (int i = 0; i < kRequests; ++i) burst += "GET /s.bin HTTP/1.1\r\nHost: t\r\n\r\n";
+  client.Send(burst);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  for (int i = 0; i < kRequests; ++i) {
+    const std::string response = client.ReadResponse();
+    ASSERT_EQ(ContentLengthOf(response), static_cast<int64_t>(content.size())) << "answer " << i;
+    ASSERT_TRUE(BodyOf(response) == content) << "answer " << i;
+  }
+}
+
 TEST_F(Server, PostBodiesAreReadByContentLength) {
   Publish("/form", "ok");
   StartServer();
