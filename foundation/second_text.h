@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 // A text made from a time in whole seconds (a date line, a log stamp), kept
 // by a thread for as long as its second lasts: made again only when the
@@ -20,6 +21,19 @@ struct SecondText {
     std::string out;
     AppendTo(now, make, out);
     return out;
+  }
+
+  // The text as a view of this thread's copy, good until the thread's next
+  // call; for texts of at most 64 bytes (a longer one is cut there).
+  template <typename Make>
+  std::string_view View(int64_t now, Make make) {
+    if (now != second) {
+      const std::string made = make();
+      size = made.size() < sizeof text ? made.size() : sizeof text;
+      std::memcpy(text, made.data(), size);
+      second = now;
+    }
+    return std::string_view(text, size);
   }
 
   // The same, appended to `out` without a copy of its own.

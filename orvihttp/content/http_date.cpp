@@ -37,10 +37,14 @@ std::string FormatHttpDate(int64_t secondsSince1970) {
 }
 
 std::string CurrentHttpDate() {
+  return std::string(CurrentHttpDateView());
+}
+
+std::string_view CurrentHttpDateView() {
   using namespace std::chrono;
   thread_local SecondText formatted;
   const int64_t now = duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
-  return formatted.For(now, [&] { return FormatHttpDateNow(now); });
+  return formatted.View(now, [&] { return FormatHttpDateNow(now); });
 }
 
 namespace {

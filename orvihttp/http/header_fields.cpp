@@ -177,45 +177,67 @@ std::string HeaderFields::BuildHeaderBlockWithDate(const std::string& dateText) 
 }
 
 void HeaderFields::AppendHeaderBlock(const std::string& dateText, std::string& out) {
-  auto field = [&out](const char* name, const std::string& value) {
+  ResponseHeaderValues values;
+  values.connectionMode = connectionMode;
+  values.contentLength = contentLength;
+  values.contentType = contentType;
+  values.lastModified = lastModified;
+  values.acceptRanges = acceptRanges;
+  values.noRanges = noRanges;
+  values.chunked = chunked;
+  values.contentRange = contentRange;
+  values.contentDisposition = contentDisposition;
+  values.location = location;
+  values.wwwAuthenticate = wwwAuthenticate;
+  values.setCookie = setCookie;
+  AppendResponseHeaderBlock(values, dateText, out);
+}
+
+void AppendResponseHeaderBlock(const ResponseHeaderValues& values, std::string_view dateText,
+                               std::string& out) {
+  auto field = [&out](const char* name, std::string_view value) {
     out += name;
     out += value;
     out += "\r\n";
   };
-  out.reserve(out.size() + 192 + dateText.size() + contentType.size() + lastModified.size() +
-              contentDisposition.size() + contentRange.size() + location.size() +
-              wwwAuthenticate.size() + setCookie.size());
+  out.reserve(out.size() + 192 + dateText.size() + values.contentType.size() +
+              values.lastModified.size() + values.contentDisposition.size() +
+              values.contentRange.size() + values.location.size() + values.wwwAuthenticate.size() +
+              values.setCookie.size());
   out += "Connection: ";
-  out += connectionMode == kClose ? "close\r\n" : "Keep-Alive\r\n";
+  out += values.connectionMode == HeaderFields::kClose ? "close\r\n" : "Keep-Alive\r\n";
   field("Date: ", dateText);
   out += "Server: ";
   out += kServerBanner;
   out += "\r\n";
-  const std::string& type = contentType.empty() ? kDefaultContentType : contentType;
+  const std::string_view type =
+      values.contentType.empty() ? std::string_view(kDefaultContentType) : values.contentType;
   out += "Content-Type: ";
   out += type;
   // A page that names its own character set (the UTF-8 sign-in form) keeps it.
-  if (type.compare(0, 4, "text") == 0 && type.find("charset=") == std::string::npos) {
+  if (type.substr(0, 4) == "text" && type.find("charset=") == std::string_view::npos) {
     out += "; charset=ISO-8859-1";
   }
   out += "\r\n";
-  if (chunked) {
+  if (values.chunked) {
     out += "Transfer-Encoding: chunked\r\n";
-  } else if (contentLength >= 0) {
+  } else if (values.contentLength >= 0) {
     char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, contentLength).ptr;
+    const auto end = std::to_chars(digits, digits + sizeof digits, values.contentLength).ptr;
     out += "Content-Length: ";
     out.append(digits, end);
     out += "\r\n";
   }
-  if (!lastModified.empty()) field("Last-Modified: ", lastModified);
-  if (acceptRanges) out += "Accept-Ranges: bytes\r\n";
-  if (noRanges) out += "Accept-Ranges: none\r\n";
-  if (!contentDisposition.empty()) field("Content-Disposition: ", contentDisposition);
-  if (!contentRange.empty()) field("Content-Range: ", contentRange);
-  if (!location.empty()) field("Location: ", location);
-  if (!wwwAuthenticate.empty()) field("WWW-Authenticate: ", wwwAuthenticate);
-  if (!setCookie.empty()) field("Set-Cookie: ", setCookie);
+  if (!values.lastModified.empty()) field("Last-Modified: ", values.lastModified);
+  if (values.acceptRanges) out += "Accept-Ranges: bytes\r\n";
+  if (values.noRanges) out += "Accept-Ranges: none\r\n";
+  if (!values.contentDisposition.empty()) {
+    field("Content-Disposition: ", values.contentDisposition);
+  }
+  if (!values.contentRange.empty()) field("Content-Range: ", values.contentRange);
+  if (!values.location.empty()) field("Location: ", values.location);
+  if (!values.wwwAuthenticate.empty()) field("WWW-Authenticate: ", values.wwwAuthenticate);
+  if (!values.setCookie.empty()) field("Set-Cookie: ", values.setCookie);
   out += "\r\n";
 }
 

@@ -78,6 +78,28 @@ class HeaderFields {
   std::string setCookie;
 };
 
+// The response side of HeaderFields, read where the values lie: every
+// answer's head is made from these without a copy of each value.
+struct ResponseHeaderValues {
+  int connectionMode = HeaderFields::kNotStated;
+  int64_t contentLength = 0;  // no Content-Length line when below 0
+  std::string_view contentType;
+  std::string_view lastModified;
+  bool acceptRanges = false;
+  bool noRanges = false;
+  bool chunked = false;
+  std::string_view contentRange;
+  std::string_view contentDisposition;
+  std::string_view location;
+  std::string_view wwwAuthenticate;
+  std::string_view setCookie;
+};
+
+// Appends the header lines of `values` and the empty line that ends them,
+// with a Date line of `dateText`.
+void AppendResponseHeaderBlock(const ResponseHeaderValues& values, std::string_view dateText,
+                               std::string& out);
+
 // Splits a line into words separated by runs of spaces (tab is an ordinary
 // character); at most `maxWords` words are taken. The words are views into
 // `line`.

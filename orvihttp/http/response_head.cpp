@@ -25,9 +25,9 @@ std::string StatusLine(int code) {
   return line;
 }
 
-std::string ResponseHead(const Response& response, const std::string& dateText, bool chunked,
+std::string ResponseHead(const Response& response, std::string_view dateText, bool chunked,
                          std::size_t bodyRoom) {
-  HeaderFields fields;
+  ResponseHeaderValues fields;
   fields.contentType = response.contentType;
   fields.lastModified = response.lastModified;
   fields.contentLength = response.ContentLength();
@@ -52,7 +52,7 @@ std::string ResponseHead(const Response& response, const std::string& dateText, 
   std::string head;
   if (bodyRoom > 0) head.reserve(kUsualHeadRoom + bodyRoom);
   AppendStatusLine(response.status, head);
-  fields.AppendHeaderBlock(dateText, head);
+  AppendResponseHeaderBlock(fields, dateText, head);
   if (!response.range.empty()) head.insert(head.size() - 2, "Range: " + response.range + "\r\n");
   return head;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "orvihttp/content/response.h"
 
@@ -12,5 +13,5 @@ std::string StatusLine(int code);
 // `chunked`: the body goes out in chunks, without a length, on a connection
 // that stays open. `bodyRoom`: bytes of body that will be appended to the
 // head, so that the string has room for them from the start.
-std::string ResponseHead(const Response& response, const std::string& dateText,
-                         bool chunked = false, std::size_t bodyRoom = 0);
+std::string ResponseHead(const Response& response, std::string_view dateText, bool chunked = false,
+                         std::size_t bodyRoom = 0);

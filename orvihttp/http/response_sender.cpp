@@ -40,7 +40,7 @@ bool ResponseSender::Send(Response&& response, const Request& request,
   }
   const std::size_t bodyRoom =
       small && inMemory.empty() ? static_cast<std::size_t>(response.streamSize) : 0;
-  std::string head = ResponseHead(response, CurrentHttpDate(), chunked, bodyRoom);
+  std::string head = ResponseHead(response, CurrentHttpDateView(), chunked, bodyRoom);
   bool closeAfter = false;
   uint64_t bodyBytes = 0;
   // The binary-log records of this response, written together in one write.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 #include "orvihttp/config/server_settings.h"
 #include "orvihttp/logging/server_logs.h"
@@ -13,6 +14,8 @@
 // "[06/Dec/2026:01:15:29 +0100]": local time and the standard-time zone in
 // whole hours.
 std::string LogTimestamp();
+// The same as a view of this thread's copy, good until its next call.
+std::string_view LogTimestampView();
 // The same for a given time and bias (minutes west of UTC).
 std::string LogTimestampAt(std::time_t now, int32_t biasMinutes);
 // "+0100]" and the like: the stamp's end for a bias.
@@ -33,7 +36,7 @@ void AppendAccessLog(ServerLogs& logs, const ServerSettings& settings, const std
 // logged as "Faulty request"; any other, and the account's name, are escaped
 // (log_escaping.h) so a client cannot forge lines.
 std::string AccessLogLine(const std::string& peerAddress, const std::string& requestLine,
-                          int status, int64_t bodyBytes, const std::string& timestamp,
+                          int status, int64_t bodyBytes, std::string_view timestamp,
                           const std::string& account = "");
 
 // Logs one response after it was sent: the access-log line when `Log` is on,
