@@ -1,5 +1,6 @@
 #include "foundation/thread.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -12,7 +13,9 @@ struct Thread::SharedState {
   std::mutex mutex;
   std::condition_variable changed;
   bool running = false;
-  bool stopRequested = false;
+  // Written under `mutex` (for `changed`'s waits); read without it by the
+  // loops that ask between every piece of work.
+  std::atomic<bool> stopRequested{false};
   bool workerActive = false;  // the worker has not yet left Entry()
   std::thread worker;
   std::thread::id workerId;
@@ -168,14 +171,13 @@ bool Thread::IsRunning() const {
 }
 
 bool Thread::StopRequested() const {
-  std::lock_guard<std::mutex> lock(state_->mutex);
-  return state_->stopRequested;
+  return state_->stopRequested.load();
 }
 
 bool Thread::Pause(uint32_t milliseconds) {
   std::unique_lock<std::mutex> lock(state_->mutex);
   state_->changed.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                           [&] { return state_->stopRequested; });
+                           [&] { return state_->stopRequested.load(); });
   return !state_->stopRequested;
 }
 
@@ -185,8 +187,7 @@ Thread* Thread::Current() {
 
 bool Thread::CurrentStopRequested() {
   if (!currentState) return false;
-  std::lock_guard<std::mutex> lock((*currentState)->mutex);
-  return (*currentState)->stopRequested;
+  return (*currentState)->stopRequested.load();
 }
 
 StopWaker::StopWaker(std::function<void()> wake) : state_(currentState ? *currentState : nullptr) {

@@ -35,14 +35,24 @@ Connection::~Connection() {
 
 std::string Connection::CurrentActivity() const {
   std::lock_guard<std::mutex> lock(activityMutex_);
-  return currentActivity_;
+  return activityShown_.load() ? currentActivity_ : std::string();
 }
 
 void Connection::SetActivity(const std::string& activity) {
   if (activity == activity_) return;
   activity_ = activity;
-  std::lock_guard<std::mutex> lock(activityMutex_);
-  currentActivity_ = activity;
+  // The end of a request only hides the name, and a client that asks for
+  // the same file again only shows it again: neither takes the lock.
+  if (activity.empty()) {
+    activityShown_.store(false);
+    return;
+  }
+  // Written only by this thread, so it may be read here without the lock.
+  if (activity != currentActivity_) {
+    std::lock_guard<std::mutex> lock(activityMutex_);
+    currentActivity_ = activity;
+  }
+  activityShown_.store(true);
 }
 
 void Connection::Kick() {

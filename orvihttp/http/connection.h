@@ -180,6 +180,8 @@ class Connection : public Thread {
   std::string activity_;
   mutable std::mutex activityMutex_;
   std::string currentActivity_;
+  // Whether currentActivity_ is shown; false between requests.
+  std::atomic<bool> activityShown_{false};
   const std::shared_ptr<DownloadSlot> share_;
   ResponseSender sender_;
 };

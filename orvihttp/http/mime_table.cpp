@@ -1,5 +1,8 @@
 #include "orvihttp/http/mime_table.h"
 
+#include <string_view>
+#include <unordered_map>
+
 namespace {
 
 // Built once, on first use, and never changed: every thread reads it without
@@ -121,19 +124,37 @@ const std::vector<MimeRow>& Rows() {
 
 }  // namespace
 
+namespace {
+
+// Each extension's type, from the first row that lists it: a look-up for
+// every file served, where walking the rows compared a hundred strings.
+const std::unordered_map<std::string_view, std::string_view>& TypesByExtension() {
+  static const auto types = [] {
+    std::unordered_map<std::string_view, std::string_view> made;
+    for (const MimeRow& row : Rows()) {
+      for (const std::string& extension : row.extensions) made.emplace(extension, row.type);
+    }
+    return made;
+  }();
+  return types;
+}
+
+std::string TypeFor(std::string_view extension) {
+  const auto& types = TypesByExtension();
+  const auto found = types.find(extension);
+  return std::string(found == types.end() ? std::string_view("text/plain") : found->second);
+}
+
+}  // namespace
+
 std::string ContentTypeForName(const std::string& name) {
   std::size_t dot = name.rfind('.');
   if (dot == std::string::npos) return "";
-  return ContentTypeFor(name.substr(dot + 1));
+  return TypeFor(std::string_view(name).substr(dot + 1));
 }
 
 std::string ContentTypeFor(const std::string& extension) {
-  for (const MimeRow& row : Rows()) {
-    for (const std::string& candidate : row.extensions) {
-      if (candidate == extension) return row.type;
-    }
-  }
-  return "text/plain";
+  return TypeFor(extension);
 }
 
 std::vector<MimeRow> MimeTableRows() {

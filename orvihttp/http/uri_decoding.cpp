@@ -14,6 +14,11 @@ int HexValue(unsigned char ch) {
   return value;
 }
 
+// A byte that decodes to itself.
+bool IsPlain(unsigned char ch) {
+  return ch < 0x80 && ch != '%' && ch != '+';
+}
+
 }  // namespace
 
 DecodedUri DecodeRequestUri(const std::string& uri) {
@@ -32,7 +37,19 @@ DecodedUri DecodeRequestUri(const std::string& uri) {
 
   uint32_t accumulator = 0;
   int pending = -1;
+  result.path.reserve(end - start);
   for (std::size_t i = start; i < end; ++i) {
+    // A run of plain ASCII, with nothing pending, goes in at once: most
+    // paths are nothing else.
+    if (pending < 0) {
+      std::size_t plainEnd = i;
+      while (plainEnd < end && IsPlain(static_cast<unsigned char>(uri[plainEnd]))) ++plainEnd;
+      if (plainEnd > i) {
+        result.path.append(uri, i, plainEnd - i);
+        i = plainEnd - 1;
+        continue;
+      }
+    }
     unsigned int c = static_cast<unsigned char>(uri[i]);
     if (c == '%') {
       if (end - i < 3) {
