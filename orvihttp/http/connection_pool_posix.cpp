@@ -88,10 +88,13 @@ class EpollPool {
   // After a turn that handed its place on: polls again, or waits as a
   // spare; false when the thread is to end.
   bool ReturnToQueue(Worker* worker);
-  Connection* Claim(uint64_t key, Worker* worker, bool* begin);
+  // The entry of `key`, now busy with `worker`, or null when it is not
+  // there to serve. A busy entry stays where it is in the table until its
+  // turn ends, so the turn keeps the pointer instead of looking it up again.
+  Entry* Claim(uint64_t key, Worker* worker, bool* begin);
   // Both false when the thread is to end after it.
-  bool Serve(uint64_t key, Connection* connection, bool begin);
-  bool End(uint64_t key, Connection* connection);
+  bool Serve(uint64_t key, Entry& entry, bool begin);
+  bool End(Entry& entry);
   void Sweep();
   static void HandOff(void* worker);
   void SpawnLocked();
@@ -227,7 +230,7 @@ void EpollPool::Leave(Connection* connection) {
   connection->poolKey = 0;
 }
 
-Connection* EpollPool::Claim(uint64_t key, Worker* worker, bool* begin) {
+EpollPool::Entry* EpollPool::Claim(uint64_t key, Worker* worker, bool* begin) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto found = entries_.find(key);
   if (found == entries_.end()) return nullptr;
@@ -242,10 +245,11 @@ Connection* EpollPool::Claim(uint64_t key, Worker* worker, bool* begin) {
   entry.worker = worker;
   *begin = !entry.begun;
   entry.begun = true;
-  return entry.connection;
+  return &entry;
 }
 
-bool EpollPool::Serve(uint64_t key, Connection* connection, bool begin) {
+bool EpollPool::Serve(uint64_t key, Entry& entry, bool begin) {
+  Connection* const connection = entry.connection;
   if (begin) connection->BeginServing();
   bool settled = !begin;
   // A connection that ended in a graceful close stays parked until the
@@ -273,7 +277,6 @@ bool EpollPool::Serve(uint64_t key, Connection* connection, bool begin) {
       settled = edge;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    Entry& entry = entries_.at(key);
     if (entry.readyWhileBusy && !entry.leaving) {
       entry.readyWhileBusy = false;
       continue;
@@ -285,17 +288,17 @@ bool EpollPool::Serve(uint64_t key, Connection* connection, bool begin) {
     if (entry.leaving) turnEnded_.notify_all();
     return !retiring;
   }
-  return End(key, connection);
+  return End(entry);
 }
 
-bool EpollPool::End(uint64_t key, Connection* connection) {
+bool EpollPool::End(Entry& entry) {
+  Connection* const connection = entry.connection;
   // Out of the queue before the socket closes, so that its number cannot
   // stand for the next socket opened.
   epoll_ctl(queue_, EPOLL_CTL_DEL, static_cast<int>(connection->Socket()), nullptr);
   connection->EndServing();
   connection->MarkFinished();
   std::lock_guard<std::mutex> lock(mutex_);
-  Entry& entry = entries_.at(key);
   entry.state = State::Ended;
   const bool retiring = entry.worker && entry.worker->retiring;
   entry.worker = nullptr;
@@ -307,18 +310,18 @@ void EpollPool::Sweep() {
   const int64_t now = NowMs();
   int64_t due = nextSweepMs_.load(std::memory_order_relaxed);
   if (now < due || !nextSweepMs_.compare_exchange_strong(due, now + kSweepEveryMs)) return;
-  std::vector<std::pair<uint64_t, Connection*>> expired;
+  std::vector<Entry*> expired;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& [key, entry] : entries_) {
       if (entry.state == State::Parked && !entry.leaving && entry.connection->IdleTooLong(now)) {
         entry.state = State::Busy;
         entry.worker = nullptr;
-        expired.emplace_back(key, entry.connection);
+        expired.push_back(&entry);
       }
     }
   }
-  for (auto& [key, connection] : expired) End(key, connection);
+  for (Entry* entry : expired) End(*entry);
 }
 
 void EpollPool::Awake(Worker* worker) {
@@ -429,8 +432,8 @@ void EpollPool::Work(Worker* worker) {
     if (worker->next >= worker->batch.size() && !Fetch(worker)) continue;
     const uint64_t key = worker->batch[worker->next++];
     bool begin = false;
-    if (Connection* connection = Claim(key, worker, &begin)) {
-      if (!Serve(key, connection, begin)) break;
+    if (Entry* entry = Claim(key, worker, &begin)) {
+      if (!Serve(key, *entry, begin)) break;
     }
   }
   // A thread that ends leaves no connection behind unserved.
