@@ -29,16 +29,17 @@ std::string EscapeForLog(const std::string& text) {
 
 void AppendEscapedForLog(const std::string& text, std::string& out) {
   static const char kHex[] = "0123456789ABCDEF";
-  out.reserve(out.size() + text.size());
-  // Runs of plain bytes go in at once: a line is escaped for every request.
-  std::size_t plainFrom = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const unsigned char byte = static_cast<unsigned char>(text[i]);
+  // Runs of plain bytes go in at once: a line is escaped for every request,
+  // and most have nothing to escape.
+  const char* plainFrom = text.data();
+  const char* const end = plainFrom + text.size();
+  for (const char* at = plainFrom; at != end; ++at) {
+    const unsigned char byte = static_cast<unsigned char>(*at);
     if (!NeedsEscape(byte)) continue;
-    out.append(text, plainFrom, i - plainFrom);
+    out.append(plainFrom, static_cast<std::size_t>(at - plainFrom));
     const char escape[4] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0x0F]};
     out.append(escape, sizeof escape);
-    plainFrom = i + 1;
+    plainFrom = at + 1;
   }
-  out.append(text, plainFrom, std::string::npos);
+  out.append(plainFrom, static_cast<std::size_t>(end - plainFrom));
 }
