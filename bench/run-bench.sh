@@ -14,6 +14,11 @@
 # Markdown report on standard output. Installs nginx, lighttpd and wrk with
 # apt when missing, without starting their services. Not for CI: the figures
 # only mean something side by side in one run; note how idle the machine was.
+#
+# ROUNDS=n (default 3): each small-file figure is taken n times, the three
+# servers in turn within each round, and the median of each server's rounds
+# is reported (timeouts summed over them): on a shared machine one figure
+# of 5 s moves by a quarter from one run to the next.
 set -eu
 
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
@@ -28,6 +33,7 @@ build="${ORVI_BENCH_LINUX_BUILD:-$source_dir/build/linux}"
 win_build="${ORVI_BENCH_WINDOWS_BUILD:-$source_dir/build/windows}"
 threads=2
 small_counts=(8 64 512 2000)
+rounds="${ROUNDS:-3}"
 
 need=()
 command -v wrk > /dev/null || need+=(wrk)
@@ -231,7 +237,7 @@ rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 socket_count() { find "/proc/$1/fd" -lname 'socket:*' 2> /dev/null | wc -l; }
 
 echo "# Run of $(date '+%Y-%m-%d %H:%M'), $(uname -srm), $(nproc) cores, load before: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "# commit $(git -C "$source_dir" rev-parse --short HEAD 2> /dev/null || echo unknown); wrk -t$threads, ${seconds}s per figure"
+echo "# commit $(git -C "$source_dir" rev-parse --short HEAD 2> /dev/null || echo unknown); wrk -t$threads, ${seconds}s per figure; small files: median of $rounds rounds"
 echo
 # Memory of the Linux host before any load, with 2,000 idle keep-alive
 # connections (measured within the server's 5 s idle time), and 10 s after
@@ -257,10 +263,21 @@ echo
 
 echo "| 1 KiB file, keep-alive connections | ours req/s (timeouts) | nginx req/s (timeouts) | lighttpd req/s (timeouts) | ours / nginx | ours / lighttpd |"
 echo "|---|---|---|---|---|---|"
+# The median of the rounds' req/s and the sum of their timeouts, from lines
+# "req/s timeouts".
+median_of_rounds() {
+  sort -n | awk '{ v[NR] = $1; t += $2 } END { printf "%d %d", v[int((NR + 1) / 2)], t }'
+}
 for count in "${small_counts[@]}"; do
-  read -r o ot <<< "$(small "$ours_port" "$count")"
-  read -r n nt <<< "$(small "$nginx_port" "$count")"
-  read -r l lt <<< "$(small "$lighttpd_port" "$count")"
+  o_rounds="" n_rounds="" l_rounds=""
+  for _ in $(seq "$rounds"); do
+    o_rounds+="$(small "$ours_port" "$count")"$'\n'
+    n_rounds+="$(small "$nginx_port" "$count")"$'\n'
+    l_rounds+="$(small "$lighttpd_port" "$count")"$'\n'
+  done
+  read -r o ot <<< "$(printf '%s' "$o_rounds" | median_of_rounds)"
+  read -r n nt <<< "$(printf '%s' "$n_rounds" | median_of_rounds)"
+  read -r l lt <<< "$(printf '%s' "$l_rounds" | median_of_rounds)"
   echo "| $count | $o ($ot) | $n ($nt) | $l ($lt) | $(ratio "$o" "$n") | $(ratio "$o" "$l") |"
 done
 echo
