@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
+#include <cstring>
 
 #include "foundation/clock.h"
 #include "orvihttp/http/socket_transport.h"
@@ -108,6 +110,26 @@ bool ClientSocket::ReceiveArrived() {
   return true;
 }
 
+namespace {
+
+// Whether any of `length` bytes has its top bit set; eight at a time, as
+// every line of every request is checked.
+bool HasHighByte(const char* bytes, std::size_t length) {
+  constexpr uint64_t kTopBits = 0x8080808080808080u;
+  std::size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t eight;
+    std::memcpy(&eight, bytes + i, sizeof eight);
+    if (eight & kTopBits) return true;
+  }
+  for (; i < length; ++i) {
+    if (static_cast<unsigned char>(bytes[i]) >= 0x80) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool ClientSocket::ReadLine(std::string& line) {
   auto refuse = [this] {
     connected_ = false;
@@ -132,9 +154,7 @@ bool ClientSocket::ReadLine(std::string& line) {
     }
   }
   if (end + 1 > kMaxLineLength) return refuse();
-  for (std::size_t i = 0; i <= end; ++i) {
-    if (static_cast<unsigned char>(buffer_[i]) >= 0x80) return refuse();
-  }
+  if (HasHighByte(buffer_.data(), end + 1)) return refuse();
   line.assign(buffer_, 0, end + 1);
   buffer_.erase(0, end + 1);
   return true;
