@@ -1,8 +1,8 @@
 #include <time.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -26,30 +26,33 @@ bool SameZone(const std::string& zone, const char* variable) {
   return variable ? zone == variable : zone.empty();
 }
 
-// What each thread last learnt, so that most log lines take no lock. Plain
-// storage: the zone's name is kept only when it fits.
+// Counts the calls of TimeZoneVariableChanged().
+std::atomic<uint32_t> zoneChanges{0};
+
+// What each thread last learnt, so that most log lines take no lock and no
+// look at the environment. Plain storage.
 struct KnownBias {
   int64_t second = -1;
-  bool hasVariable = false;
-  char variable[128] = {};
+  uint32_t changes = 0;
   int32_t bias = 0;
-
-  bool Holds(int64_t now, const char* current) const {
-    if (second != now || hasVariable != (current != nullptr)) return false;
-    return !current || std::strcmp(variable, current) == 0;
-  }
 };
 
 }  // namespace
 
+void TimeZoneVariableChanged() {
+  zoneChanges.fetch_add(1);
+}
+
 int32_t StandardTimeBiasMinutes() {
   // tzset() looks at the zone file each time, which made a stat for every
-  // access-log line. The file is looked at once a second at most; a changed
-  // TZ variable is taken at once.
+  // access-log line, and the TZ variable is a walk over the environment.
+  // Both are looked at once a second at most, and at once after
+  // TimeZoneVariableChanged().
   const int64_t second = SteadySecond();
-  const char* variable = std::getenv("TZ");
+  const uint32_t changes = zoneChanges.load();
   thread_local KnownBias known;
-  if (known.Holds(second, variable)) return known.bias;
+  if (known.second == second && known.changes == changes) return known.bias;
+  const char* variable = std::getenv("TZ");
 
   static std::mutex mutex;
   static bool asked = false;
@@ -68,10 +71,8 @@ int32_t StandardTimeBiasMinutes() {
     }
     result = bias;
   }
-  const bool fits = !variable || std::strlen(variable) < sizeof known.variable;
-  known.second = fits ? second : -1;
-  known.hasVariable = variable != nullptr;
-  if (variable && fits) std::strcpy(known.variable, variable);
+  known.second = second;
+  known.changes = changes;
   known.bias = result;
   return result;
 }

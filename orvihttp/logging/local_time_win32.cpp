@@ -10,6 +10,10 @@ std::tm LocalCalendarTime(std::time_t when) {
   return result;
 }
 
+void TimeZoneVariableChanged() {
+  // The zone is asked of the system for every stamp.
+}
+
 int32_t StandardTimeBiasMinutes() {
   TIME_ZONE_INFORMATION zone;
   if (GetTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID) return 0;

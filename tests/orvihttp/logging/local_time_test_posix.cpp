@@ -24,10 +24,12 @@ class ZoneTest : public testing::Test {
       unsetenv("TZ");
     }
     tzset();
+    TimeZoneVariableChanged();
   }
   void Use(const char* zone) {
     setenv("TZ", zone, 1);
     tzset();
+    TimeZoneVariableChanged();
   }
 
   bool had_zone_ = false;

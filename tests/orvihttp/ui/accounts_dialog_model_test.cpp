@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "foundation/clock.h"
 #include "foundation/file_system.h"
 #include "foundation/file_text.h"
 #include "foundation/paths.h"
@@ -102,7 +103,7 @@ TEST_F(AccountsDialogModelTest, ANewPasswordEndsTheAccountsSessionsAndRemovalLoc
   LoadAccessRules(server(), install_.path());
 
   const AccessGate::SignInResult signedIn =
-      server().access().SignIn("alice", "old", "127.0.0.1", true, 0);
+      server().access().SignIn("alice", "old", "127.0.0.1", true, NowMs());
   ASSERT_EQ(signedIn.outcome, AccessGate::SignInResult::Outcome::SignedIn);
   const std::string cookie =
       "Cookie: " + std::string(kSessionCookieName) + "=" + signedIn.token + "\r\n";
