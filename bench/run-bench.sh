@@ -15,10 +15,13 @@
 # apt when missing, without starting their services. Not for CI: the figures
 # only mean something side by side in one run; note how idle the machine was.
 #
-# ROUNDS=n (default 3): each small-file figure is taken n times, the three
+# ROUNDS=n (default 5): each small-file figure is taken n times, the three
 # servers in turn within each round, and the median of each server's rounds
 # is reported (timeouts summed over them): on a shared machine one figure
-# of 5 s moves by a quarter from one run to the next.
+# of 5 s moves by a quarter from one run to the next. The last two columns
+# are the medians of the rounds' own ratios, each taken from figures seconds
+# apart, which a machine that speeds up or slows down over the run moves
+# least; every round's ratio to lighttpd follows the table.
 set -eu
 
 source_dir="$(cd "$(dirname "$0")/.." && pwd)"
@@ -33,7 +36,7 @@ build="${ORVI_BENCH_LINUX_BUILD:-$source_dir/build/linux}"
 win_build="${ORVI_BENCH_WINDOWS_BUILD:-$source_dir/build/windows}"
 threads=2
 small_counts=(8 64 512 2000)
-rounds="${ROUNDS:-3}"
+rounds="${ROUNDS:-5}"
 
 need=()
 command -v wrk > /dev/null || need+=(wrk)
@@ -249,6 +252,7 @@ read -r _ opened <&"${clients[0]}" || opened=0
 loaded="$(rss_kib "$linux_host")"
 # Connections the server still held when it was measured (a socket each).
 held=$(($(socket_count "$linux_host") - base_sockets))
+# shellcheck disable=SC2154 # clients_PID is set by coproc
 wait "$clients_PID" 2> /dev/null || true
 peak="$loaded"
 sleep 10
@@ -261,25 +265,38 @@ echo "| $opened idle keep-alive connections answered, $held held at the measurem
 echo "| 10 s after they closed | $after ($(ratio "$after" "$base") of idle) |"
 echo
 
-echo "| 1 KiB file, keep-alive connections | ours req/s (timeouts) | nginx req/s (timeouts) | lighttpd req/s (timeouts) | ours / nginx | ours / lighttpd |"
-echo "|---|---|---|---|---|---|"
+echo "| 1 KiB file, keep-alive connections | ours req/s (timeouts) | nginx req/s (timeouts) | lighttpd req/s (timeouts) | ours / nginx | ours / lighttpd | per round: ours / nginx | per round: ours / lighttpd |"
+echo "|---|---|---|---|---|---|---|---|"
 # The median of the rounds' req/s and the sum of their timeouts, from lines
 # "req/s timeouts".
 median_of_rounds() {
   sort -n | awk '{ v[NR] = $1; t += $2 } END { printf "%d %d", v[int((NR + 1) / 2)], t }'
 }
+# The median of the ratios in lines "ratio".
+median_ratio() { sort -n | awk '{ v[NR] = $1 } END { printf "%.2f", v[int((NR + 1) / 2)] }'; }
+round_ratios=""
 for count in "${small_counts[@]}"; do
-  o_rounds="" n_rounds="" l_rounds=""
+  o_rounds="" n_rounds="" l_rounds="" on_ratios="" ol_ratios=""
   for _ in $(seq "$rounds"); do
-    o_rounds+="$(small "$ours_port" "$count")"$'\n'
-    n_rounds+="$(small "$nginx_port" "$count")"$'\n'
-    l_rounds+="$(small "$lighttpd_port" "$count")"$'\n'
+    read -r o ot <<< "$(small "$ours_port" "$count")"
+    read -r n nt <<< "$(small "$nginx_port" "$count")"
+    read -r l lt <<< "$(small "$lighttpd_port" "$count")"
+    o_rounds+="$o $ot"$'\n'
+    n_rounds+="$n $nt"$'\n'
+    l_rounds+="$l $lt"$'\n'
+    on_ratios+="$(ratio "$o" "$n")"$'\n'
+    ol_ratios+="$(ratio "$o" "$l")"$'\n'
   done
   read -r o ot <<< "$(printf '%s' "$o_rounds" | median_of_rounds)"
   read -r n nt <<< "$(printf '%s' "$n_rounds" | median_of_rounds)"
   read -r l lt <<< "$(printf '%s' "$l_rounds" | median_of_rounds)"
-  echo "| $count | $o ($ot) | $n ($nt) | $l ($lt) | $(ratio "$o" "$n") | $(ratio "$o" "$l") |"
+  echo "| $count | $o ($ot) | $n ($nt) | $l ($lt) | $(ratio "$o" "$n") | $(ratio "$o" "$l") |" \
+    "$(printf '%s' "$on_ratios" | median_ratio) | $(printf '%s' "$ol_ratios" | median_ratio) |"
+  round_ratios+=" $count: $(printf '%s' "$ol_ratios" | tr '\n' ' ')"$'\n'
 done
+echo
+echo "Each round's ours / lighttpd, in the order taken:"
+printf '%s' "$round_ratios"
 echo
 echo "| 100 MiB file, connections | ours MB/s | nginx MB/s | lighttpd MB/s | ours / nginx | ours / lighttpd |"
 echo "|---|---|---|---|---|---|"
