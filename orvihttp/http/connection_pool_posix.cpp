@@ -6,11 +6,11 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -23,7 +23,9 @@
 
 namespace {
 
-// The queue's numbers for the pool's own signals; connections count from 2.
+// The queue's numbers for the pool's own signals. A connection's number is
+// its slot in the table and that slot's use count, which starts at 1, so
+// no connection's number is one of these.
 constexpr uint64_t kStopKey = 0;
 constexpr uint64_t kPassedOnKey = 1;
 // Ready connections taken from the queue at once: one wait serves several
@@ -52,6 +54,8 @@ class EpollPool {
   // Ended: closed, out of the queue, waiting for its destructor.
   enum class State { Parked, Busy, Ended };
   struct Entry {
+    uint32_t uses = 0;  // how often the slot was taken; a report for an earlier use misses
+    bool inUse = false;
     Connection* connection = nullptr;
     State state = State::Parked;
     bool begun = false;
@@ -92,6 +96,10 @@ class EpollPool {
   // there to serve. A busy entry stays where it is in the table until its
   // turn ends, so the turn keeps the pointer instead of looking it up again.
   Entry* Claim(uint64_t key, Worker* worker, bool* begin);
+  // The entry that `key` names, or null when its connection has left;
+  // mutex_ held.
+  Entry* FindLocked(uint64_t key);
+  void ReleaseLocked(uint64_t key);
   // Both false when the thread is to end after it.
   bool Serve(uint64_t key, Entry& entry, bool begin);
   bool End(Entry& entry);
@@ -115,8 +123,11 @@ class EpollPool {
   std::mutex mutex_;
   std::condition_variable turnEnded_;
   std::condition_variable placeFree_;
-  std::unordered_map<uint64_t, Entry> entries_;
-  uint64_t nextKey_ = kPassedOnKey + 1;
+  // Entries by slot: a report finds its entry by index, not by a search,
+  // and a slot is taken again by a later connection under a new number.
+  // A deque, so that entries keep their addresses while it grows.
+  std::deque<Entry> entries_;
+  std::vector<uint32_t> freeSlots_;
   std::vector<uint64_t> passedOn_;  // ready connections a thread gave up
   std::list<std::unique_ptr<Worker>> workers_;
   const std::function<void()> beforeWaiting_;
@@ -187,9 +198,21 @@ bool EpollPool::Add(Connection* connection) {
   const SocketHandle socket = connection->Socket();
   if (socket == kInvalidSocket) return false;
   std::lock_guard<std::mutex> lock(mutex_);
-  const uint64_t key = nextKey_++;
-  Entry& entry = entries_[key];
+  uint32_t slot;
+  if (freeSlots_.empty()) {
+    slot = static_cast<uint32_t>(entries_.size());
+    entries_.emplace_back();
+  } else {
+    slot = freeSlots_.back();
+    freeSlots_.pop_back();
+  }
+  Entry& entry = entries_[slot];
+  const uint32_t uses = entry.uses + 1;
+  entry = Entry{};
+  entry.uses = uses;
+  entry.inUse = true;
   entry.connection = connection;
+  const uint64_t key = (static_cast<uint64_t>(uses) << 32) | slot;
   connection->poolKey = key;
   // A fresh socket can be written to at once, so a polling thread begins it
   // now; after that only arriving bytes count.
@@ -197,7 +220,7 @@ bool EpollPool::Add(Connection* connection) {
   event.events = EPOLLIN | EPOLLOUT | EPOLLONESHOT;
   event.data.u64 = key;
   if (epoll_ctl(queue_, EPOLL_CTL_ADD, static_cast<int>(socket), &event) != 0) {
-    entries_.erase(key);
+    ReleaseLocked(key);
     connection->poolKey = 0;
     return false;
   }
@@ -207,9 +230,9 @@ bool EpollPool::Add(Connection* connection) {
 void EpollPool::Leave(Connection* connection) {
   const uint64_t key = connection->poolKey;
   std::unique_lock<std::mutex> lock(mutex_);
-  auto found = entries_.find(key);
-  if (found == entries_.end()) return;
-  Entry& entry = found->second;
+  Entry* found = FindLocked(key);
+  if (!found) return;
+  Entry& entry = *found;
   entry.leaving = true;
   if (entry.state == State::Busy && entry.worker && entry.worker->handedOff) {
     // Its thread is in a long wait, perhaps for a script: stopping that
@@ -226,15 +249,31 @@ void EpollPool::Leave(Connection* connection) {
     // Its socket is still open: the queue forgets it before it closes.
     epoll_ctl(queue_, EPOLL_CTL_DEL, static_cast<int>(connection->Socket()), nullptr);
   }
-  entries_.erase(key);
+  ReleaseLocked(key);
   connection->poolKey = 0;
+}
+
+EpollPool::Entry* EpollPool::FindLocked(uint64_t key) {
+  const uint32_t slot = static_cast<uint32_t>(key);
+  if (slot >= entries_.size()) return nullptr;
+  Entry& entry = entries_[slot];
+  if (!entry.inUse || entry.uses != static_cast<uint32_t>(key >> 32)) return nullptr;
+  return &entry;
+}
+
+void EpollPool::ReleaseLocked(uint64_t key) {
+  Entry* entry = FindLocked(key);
+  if (!entry) return;
+  entry->inUse = false;
+  entry->connection = nullptr;
+  freeSlots_.push_back(static_cast<uint32_t>(key));
 }
 
 EpollPool::Entry* EpollPool::Claim(uint64_t key, Worker* worker, bool* begin) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto found = entries_.find(key);
-  if (found == entries_.end()) return nullptr;
-  Entry& entry = found->second;
+  Entry* found = FindLocked(key);
+  if (!found) return nullptr;
+  Entry& entry = *found;
   if (entry.state == State::Busy) {
     // Armed again just before its thread let go of it: that thread serves on.
     entry.readyWhileBusy = true;
@@ -313,8 +352,9 @@ void EpollPool::Sweep() {
   std::vector<Entry*> expired;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (auto& [key, entry] : entries_) {
-      if (entry.state == State::Parked && !entry.leaving && entry.connection->IdleTooLong(now)) {
+    for (Entry& entry : entries_) {
+      if (entry.inUse && entry.state == State::Parked && !entry.leaving &&
+          entry.connection->IdleTooLong(now)) {
         entry.state = State::Busy;
         entry.worker = nullptr;
         expired.push_back(&entry);
