@@ -350,7 +350,7 @@ bool Connection::ProcessLine(std::string& received) {
   const std::string& line = received;
   const bool complete = line.empty() ? request_.EndOfHeaders() : request_.FeedLine(line);
   if (!complete) return true;
-  settings_ = server_.Settings();
+  server_.RefreshSettings(settings_, settingsGeneration_);
 
   const Request::Method method = request_.method;
   const std::string& version = request_.version;

@@ -148,6 +148,7 @@ class Connection : public Thread {
   // The settings the current request is served under, taken once when its
   // head is complete.
   std::shared_ptr<const ServerSettings> settings_;
+  uint64_t settingsGeneration_ = 0;
   // The access rules' answer for the current request.
   AccessGate::Decision access_;
   // The current request puts files into, or deletes one from, a folder

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -17,6 +18,8 @@
 // plugin's server follows the settings store; a test may give each server
 // settings of its own.
 using ServerSettingsSource = std::function<std::shared_ptr<const ServerSettings>()>;
+// A number that changes whenever what the source gives changes.
+using ServerSettingsGeneration = std::function<uint64_t()>;
 
 // One running server and everything it serves with: its tree, its bans, its
 // logs and Log-page lines, its connections and the share of the download cap
@@ -29,13 +32,19 @@ using ServerSettingsSource = std::function<std::shared_ptr<const ServerSettings>
 // and only then lets go of what they used.
 class Server {
  public:
-  explicit Server(ServerSettingsSource settings);
+  // Without a generation every look at the settings takes a fresh snapshot.
+  explicit Server(ServerSettingsSource settings, ServerSettingsGeneration generation = nullptr);
   ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
 
   // The settings as they are now: one snapshot, read by plain fields.
   std::shared_ptr<const ServerSettings> Settings() const { return settings_(); }
+  // Makes `held` the settings as they are now, unless it holds them already
+  // (`heldGeneration` goes with it). Every request looks: when nothing
+  // changed, that is one read, and no count that the other threads share
+  // moves.
+  void RefreshSettings(std::shared_ptr<const ServerSettings>& held, uint64_t& heldGeneration) const;
 
   ServerLogs& logs() { return logs_; }
   VirtualDirectory& directory() { return directory_; }
@@ -53,6 +62,7 @@ class Server {
 
  private:
   const ServerSettingsSource settings_;
+  const ServerSettingsGeneration generation_;
   // Made in this order and ended in the reverse one: what runs threads goes
   // first, so no connection is left using an object already gone.
   ServerLogs logs_;

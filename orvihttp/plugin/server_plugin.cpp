@@ -48,7 +48,7 @@ void ServerPlugin::Start() try {
 
   std::string folder = FindInstallFolder();
   LoadServerConfiguration(folder);
-  server_ = std::make_unique<Server>(CurrentServerSettings);
+  server_ = std::make_unique<Server>(CurrentServerSettings, SettingsGeneration);
   server_->directory().LoadTree(DirFilePath(folder));
   accessRules_ = std::make_unique<AccessRulesFiles>(folder);
   accessRules_->Load(*server_);

@@ -25,7 +25,7 @@ void ServerTest::SetUp() {
   SetInt("MaxDown", 0, true);
   SetBool("Log", false, true);
   SetString("BinLogPath", "", false);
-  server_ = std::make_unique<Server>(CurrentServerSettings);
+  server_ = std::make_unique<Server>(CurrentServerSettings, SettingsGeneration);
 }
 
 void ServerTest::TearDown() {
