@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "foundation/file_system.h"
+#include "foundation/folder_watch.h"
 
 // The bytes of small files recently served, so that another request for one
 // costs a look at its path instead of an open, a read and a close: on
@@ -20,6 +21,7 @@ class SmallFileCache {
  public:
   static constexpr uint64_t kLargestFile = 32 * 1024;
   static constexpr std::size_t kBudget = 2 * 1024 * 1024;
+  static constexpr int64_t kTrustMs = 1000;
 
   // The one cache of the server.
   static SmallFileCache& Shared();
@@ -37,6 +39,9 @@ class SmallFileCache {
     std::string path;
     FileStatus status;
     std::shared_ptr<const std::string> bytes;
+    std::shared_ptr<const FolderWatch::Folder> folder;  // null until first found unchanged
+    uint64_t stamp = 0;                                 // the watch's when last found unchanged
+    int64_t checkedMs = 0;
   };
   void Forget(std::list<Entry>::iterator entry);
 

@@ -16,6 +16,7 @@
 
 #include "foundation/blocking_wait.h"
 #include "foundation/clock.h"
+#include "foundation/folder_watch.h"
 #include "foundation/thread.h"
 #include "orvihttp/http/connection.h"
 #include "orvihttp/http/connection_pool.h"
@@ -28,6 +29,7 @@ namespace {
 // no connection's number is one of these.
 constexpr uint64_t kStopKey = 0;
 constexpr uint64_t kPassedOnKey = 1;
+constexpr uint64_t kFilesChangedKey = 2;
 // Ready connections taken from the queue at once: one wait serves several
 // requests, and a thread goes from one to the next without a system call.
 constexpr int kBatch = 8;
@@ -116,6 +118,7 @@ class EpollPool {
   int queue_ = -1;
   int stopSignal_ = -1;
   int passedOnSignal_ = -1;  // raised while passedOn_ holds connections
+  int filesChanged_ = -1;    // the folder watch's, polled with the sockets
   std::atomic<bool> stopping_{false};
   std::atomic<int64_t> nextSweepMs_{0};
   std::atomic<int> awake_{0};
@@ -149,6 +152,15 @@ EpollPool::EpollPool(std::function<void()> beforeWaiting)
   if (epoll_ctl(queue_, EPOLL_CTL_ADD, stopSignal_, &event) != 0) return;
   event.data.u64 = kPassedOnKey;
   if (epoll_ctl(queue_, EPOLL_CTL_ADD, passedOnSignal_, &event) != 0) return;
+  // Changes to served files come with the sockets, and are taken in before
+  // the requests that the same wait brought: those may have been sent
+  // after the change.
+  const int changes = FolderWatch::Shared().BeginPolling();
+  event.data.u64 = kFilesChangedKey;
+  if (changes >= 0) {
+    filesChanged_ = changes;
+    if (epoll_ctl(queue_, EPOLL_CTL_ADD, changes, &event) != 0) return;
+  }
   const unsigned processors = std::thread::hardware_concurrency();
   // One per processor, and never fewer than two: a thread held up by the
   // disk (a file read, a log write) leaves another at the queue. More
@@ -173,6 +185,10 @@ EpollPool::~EpollPool() {
     workers = std::move(workers_);
   }
   for (auto& worker : workers) worker->Stop();
+  if (filesChanged_ >= 0) {
+    epoll_ctl(queue_, EPOLL_CTL_DEL, filesChanged_, nullptr);
+    FolderWatch::Shared().EndPolling();
+  }
   if (stopSignal_ >= 0) close(stopSignal_);
   if (passedOnSignal_ >= 0) close(passedOnSignal_);
   if (queue_ >= 0) close(queue_);
@@ -442,6 +458,10 @@ bool EpollPool::Fetch(Worker* worker) {
   for (int i = 0; i < ready; ++i) {
     const uint64_t key = events[i].data.u64;
     if (key == kStopKey) continue;
+    if (key == kFilesChangedKey) {
+      FolderWatch::Shared().TakeChanges();
+      continue;
+    }
     if (key != kPassedOnKey) {
       worker->batch.push_back(key);
       continue;

@@ -284,6 +284,46 @@ TEST_F(Ranges, AFileReplacedUnderTheSameSizeAndDateGoesOutAsItIsNow) {
   EXPECT_EQ(Ask("").status, "HTTP/1.1 404");
 }
 
+// A small file is trusted without a look at the disk while its folder
+// reports no change; the answer right after any change is the file as it
+// is now: written over in place, replaced by a rename, or its folder moved
+// away and another put in its place.
+TEST_F(Ranges, EveryChangeToAServedFileShowsInTheNextAnswer) {
+  const std::filesystem::path folder = files_.File("shared");
+  std::filesystem::create_directory(folder);
+  const std::string realPath = (folder / "page.txt").string();
+  auto write = [&](const std::string& path, const std::string& text) {
+    WriteFileBytes(path, text);
+    // Same size and date each time: only the watch or the change time tells.
+    using namespace std::chrono;
+    std::filesystem::last_write_time(path, file_clock::from_sys(sys_seconds{seconds{kFileTime}}));
+  };
+  write(realPath, "version 00");
+  ASSERT_TRUE(server().directory().AddFile("/", "page.txt", realPath));
+  StartServer();
+  ASSERT_TRUE(client_.Connect(port_));
+  std::string expected = "version 00";
+  for (int round = 1; round <= 30; ++round) {
+    for (int again = 0; again < 3; ++again) ASSERT_EQ(Ask("", "/page.txt").body, expected);
+    expected = "version " + std::string(round < 10 ? "0" : "") + std::to_string(round);
+    if (round % 2 == 0) {
+      write(realPath, expected);
+    } else {
+      const std::string next = (folder / "next").string();
+      write(next, expected);
+      std::filesystem::rename(next, realPath);
+    }
+    ASSERT_EQ(Ask("", "/page.txt").body, expected) << "round " << round;
+  }
+  std::filesystem::rename(folder, files_.File("moved"));
+  std::filesystem::create_directory(folder);
+  write(realPath, "another 00");
+  EXPECT_EQ(Ask("", "/page.txt").body, "another 00");
+  for (int again = 0; again < 3; ++again) EXPECT_EQ(Ask("", "/page.txt").body, "another 00");
+  write(realPath, "another 01");
+  EXPECT_EQ(Ask("", "/page.txt").body, "another 01");
+}
+
 // While a file is replaced again and again under readers, each answer is one
 // whole version, never a mix, and once the writer stops the last one is what
 // every reader gets.
