@@ -46,5 +46,5 @@ class FolderWatch {
 
  private:
   FolderWatch();
-  State* state_;
+  [[maybe_unused]] State* state_;  // none on Windows
 };

@@ -26,6 +26,7 @@ export LSAN_OPTIONS="${LSAN_OPTIONS:-use_tls=0}"
 default_flavours="linux acceptance linux-asan acceptance-windows windows packages naming linux-fuzz"
 
 declare -A results
+declare -A took
 status=0
 
 build() {
@@ -90,13 +91,17 @@ flavour() {
   if [ $rc -eq 0 ]; then results[$preset]="passed"; else results[$preset]="FAILED"; status=1; fi
 }
 
+# Each flavour's time, build included, in the summary: the whole run has a
+# budget, and this says where it goes.
 for preset in ${ORVI_FLAVOURS:-$default_flavours}; do
+  started=$SECONDS
   flavour "$preset"
+  took[$preset]=$((SECONDS - started))
 done
 
 echo
 echo "=== summary ==="
 for preset in ${ORVI_FLAVOURS:-$default_flavours}; do
-  printf '%-18s %s\n' "$preset" "${results[$preset]:-not run}"
+  printf '%-18s %-12s %5s s\n' "$preset" "${results[$preset]:-not run}" "${took[$preset]:-0}"
 done
 exit $status
