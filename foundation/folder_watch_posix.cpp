@@ -37,6 +37,7 @@ struct FolderWatch::State {
   // handle goes to `gone`, to be let go of after the mutex: the last one
   // out takes the mutex.
   void ForgetLocked(int descriptor, bool removeWatch, std::vector<std::shared_ptr<Watched>>* gone);
+  void ForgetAllLocked(bool removeWatches, std::vector<std::shared_ptr<Watched>>* gone);
 };
 
 namespace {
@@ -86,6 +87,13 @@ void FolderWatch::State::ForgetLocked(int descriptor, bool removeWatch,
   if (removeWatch) inotify_rm_watch(fd, descriptor);
 }
 
+void FolderWatch::State::ForgetAllLocked(bool removeWatches,
+                                         std::vector<std::shared_ptr<Watched>>* gone) {
+  std::vector<int> descriptors;
+  for (const auto& [descriptor, watched] : byDescriptor) descriptors.push_back(descriptor);
+  for (int descriptor : descriptors) ForgetLocked(descriptor, removeWatches, gone);
+}
+
 FolderWatch::FolderWatch() : state_(new State()) {}
 
 FolderWatch& FolderWatch::Shared() {
@@ -128,9 +136,7 @@ void FolderWatch::EndPolling() {
   std::lock_guard<std::mutex> lock(state_->mutex);
   if (state_->pollers.fetch_sub(1) != 1) return;
   // Closing the descriptor ends every watch at once.
-  std::vector<int> descriptors;
-  for (const auto& [descriptor, watched] : state_->byDescriptor) descriptors.push_back(descriptor);
-  for (int descriptor : descriptors) state_->ForgetLocked(descriptor, false, &gone);
+  state_->ForgetAllLocked(false, &gone);
   close(state_->fd);
   state_->fd = -1;
 }
@@ -152,7 +158,11 @@ void FolderWatch::TakeChanges() {
     for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= got;) {
       inotify_event event;
       std::memcpy(&event, buffer + at, sizeof event);
-      if (event.mask & kFolderGone) {
+      if (event.mask & IN_Q_OVERFLOW) {
+        // Reports were lost, perhaps that a folder went: none is trusted
+        // until it is watched again.
+        state_->ForgetAllLocked(true, &gone);
+      } else if (event.mask & kFolderGone) {
         // Moved away, the system would go on watching it at its new place.
         state_->ForgetLocked(event.wd, (event.mask & IN_MOVE_SELF) != 0, &gone);
       }
