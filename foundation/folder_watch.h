@@ -21,9 +21,13 @@ class FolderWatch {
     virtual bool Live() const = 0;
   };
 
-  // The one watch of the process. Never destroyed: caches held in other
-  // function-level statics may still hand back their folders at exit.
+  // The one watch of the process (of the plugin, which has its own copy),
+  // ended at exit or unload. A cache that holds its folders must call this
+  // before it is made itself, so that it is ended first.
   static FolderWatch& Shared();
+  ~FolderWatch();
+  FolderWatch(const FolderWatch&) = delete;
+  FolderWatch& operator=(const FolderWatch&) = delete;
 
   // Keeps `folder` watched while the returned handle lives; null when it
   // cannot be watched.
@@ -46,5 +50,5 @@ class FolderWatch {
 
  private:
   FolderWatch();
-  [[maybe_unused]] State* state_;  // none on Windows
+  State* state_;
 };

@@ -96,9 +96,14 @@ void FolderWatch::State::ForgetAllLocked(bool removeWatches,
 
 FolderWatch::FolderWatch() : state_(new State()) {}
 
+FolderWatch::~FolderWatch() {
+  if (state_->fd >= 0) close(state_->fd);
+  delete state_;
+}
+
 FolderWatch& FolderWatch::Shared() {
-  static FolderWatch* watch = new FolderWatch();
-  return *watch;
+  static FolderWatch watch;
+  return watch;
 }
 
 std::shared_ptr<const FolderWatch::Folder> FolderWatch::Watch(const std::string& folder) {

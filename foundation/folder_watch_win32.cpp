@@ -3,11 +3,15 @@
 // No pool polls a change report on Windows: every look goes to the disk.
 struct FolderWatch::State {};
 
-FolderWatch::FolderWatch() : state_(nullptr) {}
+FolderWatch::FolderWatch() : state_(new State()) {}
+
+FolderWatch::~FolderWatch() {
+  delete state_;
+}
 
 FolderWatch& FolderWatch::Shared() {
-  static FolderWatch* watch = new FolderWatch();
-  return *watch;
+  static FolderWatch watch;
+  return watch;
 }
 
 std::shared_ptr<const FolderWatch::Folder> FolderWatch::Watch(const std::string&) {

@@ -5,6 +5,8 @@
 #include "foundation/clock.h"
 
 SmallFileCache& SmallFileCache::Shared() {
+  // Made first, so ended after the cache that holds its folders.
+  FolderWatch::Shared();
   static SmallFileCache cache;
   return cache;
 }
