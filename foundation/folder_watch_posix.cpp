@@ -107,8 +107,8 @@ FolderWatch& FolderWatch::Shared() {
 }
 
 std::shared_ptr<const FolderWatch::Folder> FolderWatch::Watch(const std::string& folder) {
-  if (state_->fd < 0 || folder.empty()) return nullptr;
   std::lock_guard<std::mutex> lock(state_->mutex);
+  if (state_->fd < 0 || folder.empty()) return nullptr;
   auto found = state_->byPath.find(folder);
   if (found != state_->byPath.end()) {
     if (std::shared_ptr<Watched> held = found->second.lock()) return held;

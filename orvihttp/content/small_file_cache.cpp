@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "foundation/clock.h"
+#include "foundation/paths.h"
 
 SmallFileCache& SmallFileCache::Shared() {
   // Made first, so ended after the cache that holds its folders.
@@ -10,15 +11,6 @@ SmallFileCache& SmallFileCache::Shared() {
   static SmallFileCache cache;
   return cache;
 }
-
-namespace {
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-}  // namespace
 
 std::shared_ptr<const std::string> SmallFileCache::Find(const std::string& path,
                                                         FileStatus* status) {
@@ -50,7 +42,7 @@ std::shared_ptr<const std::string> SmallFileCache::Find(const std::string& path,
     // A folder watched only now may have changed since the look: trusted
     // from the next one on.
     const bool watched = folder && folder->Live();
-    if (!watched) folder = watch.Watch(FolderOf(path));
+    if (!watched) folder = watch.Watch(ParentFolder(path));
     std::lock_guard<std::mutex> guard(mutex_);
     auto found = byPath_.find(path);
     if (found != byPath_.end() && found->second->bytes == bytes && folder) {
