@@ -43,6 +43,32 @@ file(GLOB mbedtls_sources CONFIGURE_DEPENDS ${ORVI_MBEDTLS_SOURCE}/library/*.c)
 set(everest ${ORVI_MBEDTLS_SOURCE}/3rdparty/everest)
 list(APPEND mbedtls_sources ${everest}/library/everest.c ${everest}/library/x25519.c
      ${everest}/library/Hacl_Curve25519_joined.c)
+# One change of ours to the library's source: TLS 1.3 makes the server's
+# X25519 key share through the PSA layer, whose public key came from the
+# generic ladder; the patch takes it from the verified code above, which
+# halves what a new connection costs the server. A source it does not fit
+# (another release) is built as it is, only slower.
+set(x25519_patch ${CMAKE_SOURCE_DIR}/cmake/mbedtls/x25519-public-key-from-everest.patch)
+set(patched_ecp ${CMAKE_CURRENT_BINARY_DIR}/mbedtls-patched/psa_crypto_ecp.c)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${x25519_patch})
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/mbedtls-patched)
+find_program(ORVI_PATCH_PROGRAM patch)
+set(patch_result 1)
+if(ORVI_PATCH_PROGRAM)
+  execute_process(COMMAND ${ORVI_PATCH_PROGRAM} --silent --force -o ${patched_ecp}.new
+                          ${ORVI_MBEDTLS_SOURCE}/library/psa_crypto_ecp.c ${x25519_patch}
+                  RESULT_VARIABLE patch_result OUTPUT_QUIET ERROR_QUIET)
+endif()
+if(patch_result EQUAL 0)
+  # Rewritten only when it changes, so a new configure does not rebuild it.
+  file(COPY_FILE ${patched_ecp}.new ${patched_ecp} ONLY_IF_DIFFERENT)
+  list(REMOVE_ITEM mbedtls_sources ${ORVI_MBEDTLS_SOURCE}/library/psa_crypto_ecp.c)
+  list(APPEND mbedtls_sources ${patched_ecp})
+else()
+  message(WARNING "mbedTLS: ${x25519_patch} does not apply to ${ORVI_MBEDTLS_VERSION}; "
+                  "X25519 key shares use the slower generic code")
+endif()
+file(REMOVE ${patched_ecp}.new)
 add_library(orvi_mbedtls_static STATIC ${mbedtls_sources})
 set_target_properties(orvi_mbedtls_static PROPERTIES OUTPUT_NAME orvi-mbedtls C_STANDARD 99)
 # Our warnings are errors for our code only; mbedTLS keeps its own warnings,

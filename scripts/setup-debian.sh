@@ -7,7 +7,7 @@ packages=(
   g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils imagemagick
   googletest libgtest-dev php-cgi curl wget python3 binutils chromium
   nsis zip unzip file libnss3-tools python3-selenium chromium-driver
-  zlib1g-dev libz-mingw-w64-dev
+  zlib1g-dev libz-mingw-w64-dev patch
 )
 missing=()
 for package in "${packages[@]}"; do
