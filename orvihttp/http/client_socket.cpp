@@ -39,10 +39,15 @@ SocketResult ClientSocket::ReceiveIntoBuffer() {
 
 SocketResult ClientSocket::ReceiveTls() {
   if (!handshakeDone_) {
-    TlsStatus status;
-    while ((status = tls_->Handshake()) == TlsStatus::WantsWrite) {
-      if (!WaitWritable()) return SocketResult::Failed;
-    }
+    // The records of one flight go out in one send, an alert of a failed
+    // handshake included.
+    transport_->Gather(true);
+    const TlsStatus status = tls_->Handshake();
+    transport_->Gather(false);
+    std::string& flight = transport_->Gathered();
+    const bool flown = SendPlain(flight.data(), flight.size());
+    flight.clear();
+    if (!flown) return SocketResult::Failed;
     if (status == TlsStatus::WantsRead) return SocketResult::WouldBlock;
     if (status != TlsStatus::Done) return SocketResult::Failed;
     handshakeDone_ = true;
@@ -227,6 +232,10 @@ SocketTransfer ClientSocket::Receive(char* buffer, int length, uint32_t millisec
 bool ClientSocket::Send(const char* bytes, std::size_t length) {
   if (handle_ == kInvalidSocket) return false;
   if (tls_) return SendTls(bytes, length);
+  return SendPlain(bytes, length);
+}
+
+bool ClientSocket::SendPlain(const char* bytes, std::size_t length) {
   while (length > 0) {
     int piece = static_cast<int>(std::min<std::size_t>(length, INT_MAX));
     const SocketTransfer sent = SendSome(handle_, bytes, piece);

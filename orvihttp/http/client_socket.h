@@ -102,6 +102,9 @@ class ClientSocket {
   SocketResult ReceiveIntoBuffer();
   SocketResult ReceiveTls();
   bool SendTls(const char* bytes, std::size_t length);
+  // Sends bytes straight to the socket: plain HTTP, or records the TLS
+  // session sealed.
+  bool SendPlain(const char* bytes, std::size_t length);
   void NoteRead(const SocketTransfer& received, int asked);
   // Waits for the socket to take more bytes; false on a stall, a wake or an
   // error.

@@ -25,6 +25,10 @@ int SocketLength(std::size_t size) {
 }  // namespace
 
 TransportResult SocketTransport::Send(const char* data, std::size_t size) {
+  if (gathering_) {
+    gathered_.append(data, size);
+    return {TransportStatus::Done, size};
+  }
   return FromSocket(SendSome(socket_, data, SocketLength(size)));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "orvihttp/http/socket_io.h"
 #include "orvihttp/tls/tls_transport.h"
@@ -13,6 +14,14 @@ class SocketTransport : public TlsTransport {
   TransportResult Send(const char* data, std::size_t size) override;
   TransportResult Receive(char* buffer, std::size_t size) override;
 
+  // While gathering, sends are kept here instead of going out: a handshake
+  // flight is several small records, and a send of each would cost a trip
+  // through the network stack on both ends. The caller sends them together.
+  void Gather(bool on) { gathering_ = on; }
+  std::string& Gathered() { return gathered_; }
+
  private:
   SocketHandle socket_;
+  bool gathering_ = false;
+  std::string gathered_;
 };
