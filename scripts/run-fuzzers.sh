@@ -27,9 +27,12 @@ fi
 work="$(mktemp -d "${TMPDIR:-/tmp}/orvi-fuzz.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
-failed=()
-for target in "${targets[@]}"; do
-  [ -x "$target" ] || continue
+# One target per processor at a time: each is single-threaded, and the test
+# run has a time budget.
+parallel="${ORVI_FUZZ_JOBS:-$(nproc)}"
+
+run_target() {
+  local target="$1" name corpus artifacts
   name="$(basename "$target")"
   name="${name%_fuzz}"
   corpus="$work/corpus-$name"
@@ -41,15 +44,32 @@ for target in "${targets[@]}"; do
   fi
   artifacts="$build/fuzz-artifacts/$name"
   mkdir -p "$artifacts"
-  echo "== ${name}_fuzz for ${seconds}s"
   if "$target" -max_total_time="$seconds" -print_final_stats=1 \
       -artifact_prefix="$artifacts/" "$corpus" >"$work/$name.log" 2>&1; then
-    grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units)' "$work/$name.log" | tail -1
+    echo "== ${name}_fuzz for ${seconds}s: $(grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units)' \
+      "$work/$name.log" | tail -1)"
   else
-    echo "FAILED: ${name}_fuzz (artifacts in $artifacts)" >&2
-    tail -40 "$work/$name.log" >&2
-    failed+=("$name")
+    {
+      echo "FAILED: ${name}_fuzz (artifacts in $artifacts)"
+      tail -40 "$work/$name.log"
+    } >&2
+    touch "$work/$name.failed"
   fi
+}
+
+for target in "${targets[@]}"; do
+  [ -x "$target" ] || continue
+  while [ "$(jobs -rp | wc -l)" -ge "$parallel" ]; do
+    wait -n
+  done
+  run_target "$target" &
+done
+wait
+
+failed=()
+for mark in "$work"/*.failed; do
+  name="$(basename "$mark")"
+  failed+=("${name%.failed}")
 done
 
 if [ ${#failed[@]} -gt 0 ]; then
