@@ -70,6 +70,19 @@ else()
 endif()
 file(REMOVE ${patched_ecp}.new)
 add_library(orvi_mbedtls_static STATIC ${mbedtls_sources})
+# The AES-NI code runs only after the library has asked the processor for
+# AES-NI and carry-less multiply, and every processor with those also has
+# SSSE3. Built for them, the library takes its intrinsics over its inline
+# assembly and the compiler turns the byte reversals of each GHASH step into
+# one shuffle: large downloads over HTTPS encrypt about a quarter faster.
+# aes.c must see the same choice, as it aligns the round keys for the
+# intrinsics; the two flags alone add no instruction the compiler would use
+# on its own, so its portable AES stays as it was.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$" AND CMAKE_C_COMPILER_ID MATCHES "GNU|Clang")
+  set_source_files_properties(${ORVI_MBEDTLS_SOURCE}/library/aes.c PROPERTIES COMPILE_OPTIONS "-maes;-mpclmul")
+  set_source_files_properties(${ORVI_MBEDTLS_SOURCE}/library/aesni.c PROPERTIES COMPILE_OPTIONS
+                                                                          "-maes;-mpclmul;-mssse3")
+endif()
 set_target_properties(orvi_mbedtls_static PROPERTIES OUTPUT_NAME orvi-mbedtls C_STANDARD 99)
 # Our warnings are errors for our code only; mbedTLS keeps its own warnings,
 # which differ between compilers and releases. Sanitizer and fuzzer flags
