@@ -83,6 +83,15 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$" AND CMAKE_C_COMPILER_
   set_source_files_properties(${ORVI_MBEDTLS_SOURCE}/library/aesni.c PROPERTIES COMPILE_OPTIONS
                                                                           "-maes;-mpclmul;-mssse3")
 endif()
+# The verified X25519 code is written as short fixed-count loops over the
+# limbs of a number; only at -O3 does the compiler unroll them and keep the
+# limbs in registers, which doubles its rate (11,800 to 22,900 multiplications
+# a second here) and takes a sixth off a new HTTPS connection's processor time.
+# No other file of the library gained from it.
+if(CMAKE_C_COMPILER_ID MATCHES "GNU|Clang")
+  set_source_files_properties(${everest}/library/Hacl_Curve25519_joined.c PROPERTIES COMPILE_OPTIONS
+                                                                              "$<$<CONFIG:Release,RelWithDebInfo>:-O3>")
+endif()
 set_target_properties(orvi_mbedtls_static PROPERTIES OUTPUT_NAME orvi-mbedtls C_STANDARD 99)
 # Our warnings are errors for our code only; mbedTLS keeps its own warnings,
 # which differ between compilers and releases. Sanitizer and fuzzer flags
