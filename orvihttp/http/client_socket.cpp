@@ -41,13 +41,10 @@ SocketResult ClientSocket::ReceiveTls() {
   if (!handshakeDone_) {
     // The records of one flight go out in one send, an alert of a failed
     // handshake included.
-    transport_->Gather(true);
+    transport_->StartGathering();
     const TlsStatus status = tls_->Handshake();
-    transport_->Gather(false);
-    std::string& flight = transport_->Gathered();
-    const bool flown = SendPlain(flight.data(), flight.size());
-    flight.clear();
-    if (!flown) return SocketResult::Failed;
+    const std::string flight = transport_->TakeGathered();
+    if (!SendPlain(flight.data(), flight.size())) return SocketResult::Failed;
     if (status == TlsStatus::WantsRead) return SocketResult::WouldBlock;
     if (status != TlsStatus::Done) return SocketResult::Failed;
     handshakeDone_ = true;

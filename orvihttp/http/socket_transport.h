@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 
 #include "orvihttp/http/socket_io.h"
 #include "orvihttp/tls/tls_transport.h"
@@ -16,9 +17,13 @@ class SocketTransport : public TlsTransport {
 
   // While gathering, sends are kept here instead of going out: a handshake
   // flight is several small records, and a send of each would cost a trip
-  // through the network stack on both ends. The caller sends them together.
-  void Gather(bool on) { gathering_ = on; }
-  std::string& Gathered() { return gathered_; }
+  // through the network stack on both ends. The caller takes them, which
+  // ends the gathering, and sends them together.
+  void StartGathering() { gathering_ = true; }
+  std::string TakeGathered() {
+    gathering_ = false;
+    return std::exchange(gathered_, std::string());
+  }
 
  private:
   SocketHandle socket_;
