@@ -10,7 +10,6 @@
 #include "foundation/settings.h"
 #include "orvihttp/http/access_rules.h"
 #include "orvihttp/http/client_registry.h"
-#include "orvihttp/logging/binary_log_reader.h"
 #include "orvihttp/logging/display_queue.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/server_fixture.h"
@@ -285,12 +284,12 @@ TEST_F(FolderArchives, TheArchiveIsLoggedAndRecordedAsADownloadOfFolderZip) {
             std::string::npos)
       << logged;
   std::vector<std::string> downloads;
-  ReadBinLogFile(binlog, [&](const BinLogRecord& record) {
+  for (const BinLogRecord& record : BinLogRecordsOnceThere(binlog, 3)) {
     if (record.type == 8) {
       downloads.push_back(record.second);
       EXPECT_EQ(record.value, answer.body.size());
     }
-  });
+  }
   EXPECT_EQ(downloads, std::vector<std::string>{"sub dir.zip"});
 }
 

@@ -13,7 +13,6 @@
 #include "foundation/settings.h"
 #include "orvihttp/config/product_identity.h"
 #include "orvihttp/logging/binary_log.h"
-#include "orvihttp/logging/binary_log_reader.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/server_fixture.h"
 #include "tests/support/child_program.h"
@@ -201,17 +200,7 @@ TEST_P(Php, ResponseIsLoggedAsADownloadOfTheScript) {
   StartServer();
   const std::string body = BodyOf(Get(port_, "/a.php"));
   ASSERT_EQ(body, Output(script, {}, "abc"));
-  // The download record follows the body, so the client may see the body
-  // before the server has written it.
-  std::vector<BinLogRecord> records;
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        records.clear();
-        ReadBinLogFile(logs.File("OrviHTTP.binlog"),
-                       [&](const BinLogRecord& record) { records.push_back(record); });
-        return records.size() >= 3;
-      },
-      5000));
+  const std::vector<BinLogRecord> records = BinLogRecordsOnceThere(logs.File("OrviHTTP.binlog"), 3);
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records[0].type, static_cast<int32_t>(BinLogType::ConnectionAccepted));
   EXPECT_EQ(records[1].type, static_cast<int32_t>(BinLogType::RequestSucceeded));

@@ -86,13 +86,13 @@ TEST_F(ResponseLogging, EachResponseIsLoggedOnceWithTheBodyBytesSent) {
 
   // Only a file's body counts as a download; an error is a failed request.
   std::vector<int32_t> types;
-  ReadBinLogFile(binlog, [&](const BinLogRecord& record) {
+  for (const BinLogRecord& record : BinLogRecordsOnceThere(binlog, 9)) {
     types.push_back(record.type);
     if (record.type == static_cast<int32_t>(BinLogType::FileDownloaded)) {
       EXPECT_EQ(record.second, "a.txt");
       EXPECT_EQ(record.value, 6u);
     }
-  });
+  }
   EXPECT_EQ(types, (std::vector<int32_t>{0, 3, 8, 3, 3, 3, 4, 4, 4}));
 
   const std::vector<DisplayLine> lines = server().logs().display.AllLines();

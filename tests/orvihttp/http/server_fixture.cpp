@@ -7,6 +7,7 @@
 #include "foundation/paths.h"
 #include "foundation/settings.h"
 #include "foundation/winsock_startup.h"
+#include "orvihttp/logging/binary_log_reader.h"
 #include "tests/orvihttp/http/http_test_client.h"
 
 namespace {
@@ -63,4 +64,16 @@ std::string ServerTest::Publish(const std::string& urlPath, const std::string& c
 void ServerTest::StartServer() {
   server_->listener().Start();
   ASSERT_TRUE(server_->listener().IsListening());
+}
+
+std::vector<BinLogRecord> BinLogRecordsOnceThere(const std::string& path, std::size_t count) {
+  std::vector<BinLogRecord> records;
+  WaitFor(
+      [&] {
+        records.clear();
+        ReadBinLogFile(path, [&](const BinLogRecord& record) { records.push_back(record); });
+        return records.size() >= count;
+      },
+      5000);
+  return records;
 }

@@ -6,8 +6,10 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "orvihttp/http/server.h"
+#include "orvihttp/logging/binary_log.h"
 #include "tests/support/test_support.h"
 
 // A real server (listener, registry, virtual directory, logs) following the
@@ -47,3 +49,8 @@ bool WaitFor(Condition condition, int milliseconds) {
   }
   return true;
 }
+
+// The records of the binary log at `path` once it holds at least `count` (or
+// after five seconds, whatever it holds then). The server writes them after
+// the response and the Log page's line, so a client may see both first.
+std::vector<BinLogRecord> BinLogRecordsOnceThere(const std::string& path, std::size_t count);

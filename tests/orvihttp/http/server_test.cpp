@@ -12,7 +12,6 @@
 #include "orvihttp/http/ip_blacklist.h"
 #include "orvihttp/http/listener.h"
 #include "orvihttp/logging/binary_log.h"
-#include "orvihttp/logging/binary_log_reader.h"
 #include "orvihttp/logging/display_queue.h"
 #include "orvihttp/ui/server_socket_error.h"
 #include "tests/orvihttp/http/http_test_client.h"
@@ -517,7 +516,7 @@ TEST_F(Server, ResponsesAreLoggedForTheLogPageAndTheBinaryLog) {
 
   std::vector<int32_t> types;
   std::vector<uint32_t> sizes;
-  ReadBinLogFile(binlog, [&](const BinLogRecord& record) {
+  for (const BinLogRecord& record : BinLogRecordsOnceThere(binlog, 5)) {
     types.push_back(record.type);
     if (record.type == 8) sizes.push_back(record.value);
     if (record.type != 0) {
@@ -526,7 +525,7 @@ TEST_F(Server, ResponsesAreLoggedForTheLogPageAndTheBinaryLog) {
     if (record.type == 8) {
       EXPECT_EQ(record.second, "a.txt");
     }
-  });
+  }
   EXPECT_EQ(types, (std::vector<int32_t>{0, 3, 8, 3, 4}));
   EXPECT_EQ(sizes, (std::vector<uint32_t>{1}));
 
