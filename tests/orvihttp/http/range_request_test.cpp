@@ -2,6 +2,7 @@
 // managers ask for them: what goes over the wire and what the logs record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -80,15 +81,29 @@ class Ranges : public ServerTest {
   }
 
   // The downloaded sizes the binary log recorded, and how many requests it
-  // counted as failed.
-  void BinaryLogTotals(std::vector<uint32_t>* downloads, int* failed) {
-    ReadBinLogFile(binlog_, [&](const BinLogRecord& record) {
+  // counted as failed, once it holds the outcome of `requests` requests (its
+  // records may go out just after the access log's lines).
+  void BinaryLogTotals(std::size_t requests, std::vector<uint32_t>* downloads, int* failed) {
+    auto isOutcome = [](const BinLogRecord& record) {
+      return record.type == static_cast<int32_t>(BinLogType::RequestSucceeded) ||
+             record.type == static_cast<int32_t>(BinLogType::RequestFailed);
+    };
+    std::vector<BinLogRecord> records;
+    WaitFor(
+        [&] {
+          records.clear();
+          ReadBinLogFile(binlog_, [&](const BinLogRecord& record) { records.push_back(record); });
+          return static_cast<std::size_t>(
+                     std::count_if(records.begin(), records.end(), isOutcome)) >= requests;
+        },
+        5000);
+    for (const BinLogRecord& record : records) {
       if (record.type == static_cast<int32_t>(BinLogType::FileDownloaded)) {
         EXPECT_EQ(record.second, "movie.webm");
         downloads->push_back(record.value);
       }
       if (record.type == static_cast<int32_t>(BinLogType::RequestFailed)) ++*failed;
-    });
+    }
   }
 
   const std::string accessLog_ = files_.File("access.log");
@@ -172,7 +187,7 @@ TEST_F(Ranges, EachRangeFormGetsItsPartAndTheLogsCountWhatWasSent) {
 
   std::vector<uint32_t> downloads;
   int failed = 0;
-  BinaryLogTotals(&downloads, &failed);
+  BinaryLogTotals(17, &downloads, &failed);
   EXPECT_EQ(downloads, expectedDownloads);
   EXPECT_EQ(failed, 1);
 }
@@ -252,7 +267,7 @@ TEST_F(Ranges, UnchangedFileIsNotSentAgainUntilItIsRewritten) {
   // A 304 is a successful request with nothing downloaded.
   std::vector<uint32_t> downloads;
   int failed = 0;
-  BinaryLogTotals(&downloads, &failed);
+  BinaryLogTotals(10, &downloads, &failed);
   EXPECT_EQ(downloads, (std::vector<uint32_t>{13, 13, 13, 14}));
   EXPECT_EQ(failed, 0);
 }
