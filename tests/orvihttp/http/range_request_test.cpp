@@ -2,7 +2,6 @@
 // managers ask for them: what goes over the wire and what the logs record.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -16,7 +15,6 @@
 #include "orvihttp/content/http_date.h"
 #include "orvihttp/http/client_registry.h"
 #include "orvihttp/logging/binary_log.h"
-#include "orvihttp/logging/binary_log_reader.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/server_fixture.h"
 #include "tests/support/test_support.h"
@@ -88,16 +86,7 @@ class Ranges : public ServerTest {
       return record.type == static_cast<int32_t>(BinLogType::RequestSucceeded) ||
              record.type == static_cast<int32_t>(BinLogType::RequestFailed);
     };
-    std::vector<BinLogRecord> records;
-    WaitFor(
-        [&] {
-          records.clear();
-          ReadBinLogFile(binlog_, [&](const BinLogRecord& record) { records.push_back(record); });
-          return static_cast<std::size_t>(
-                     std::count_if(records.begin(), records.end(), isOutcome)) >= requests;
-        },
-        5000);
-    for (const BinLogRecord& record : records) {
+    for (const BinLogRecord& record : BinLogRecordsOnceThere(binlog_, requests, isOutcome)) {
       if (record.type == static_cast<int32_t>(BinLogType::FileDownloaded)) {
         EXPECT_EQ(record.second, "movie.webm");
         downloads->push_back(record.value);

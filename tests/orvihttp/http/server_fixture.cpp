@@ -66,13 +66,19 @@ void ServerTest::StartServer() {
   ASSERT_TRUE(server_->listener().IsListening());
 }
 
-std::vector<BinLogRecord> BinLogRecordsOnceThere(const std::string& path, std::size_t count) {
+std::vector<BinLogRecord> BinLogRecordsOnceThere(
+    const std::string& path, std::size_t count,
+    const std::function<bool(const BinLogRecord&)>& counted) {
   std::vector<BinLogRecord> records;
   WaitFor(
       [&] {
         records.clear();
-        ReadBinLogFile(path, [&](const BinLogRecord& record) { records.push_back(record); });
-        return records.size() >= count;
+        std::size_t found = 0;
+        ReadBinLogFile(path, [&](const BinLogRecord& record) {
+          records.push_back(record);
+          if (!counted || counted(record)) ++found;
+        });
+        return found >= count;
       },
       5000);
   return records;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -50,7 +51,10 @@ bool WaitFor(Condition condition, int milliseconds) {
   return true;
 }
 
-// The records of the binary log at `path` once it holds at least `count` (or
-// after five seconds, whatever it holds then). The server writes them after
-// the response and the Log page's line, so a client may see both first.
-std::vector<BinLogRecord> BinLogRecordsOnceThere(const std::string& path, std::size_t count);
+// The records of the binary log at `path` once it holds at least `count` of
+// them, or of those that `counted` accepts (or after five seconds, whatever it
+// holds then). The server writes them after the response and the Log page's
+// line, so a client may see both first.
+std::vector<BinLogRecord> BinLogRecordsOnceThere(
+    const std::string& path, std::size_t count,
+    const std::function<bool(const BinLogRecord&)>& counted = nullptr);
