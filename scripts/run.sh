@@ -17,6 +17,8 @@
 # OrviHTTP.ini keeps any settings you changed; the script only sets Active,
 # FirstTime, Port and the PHP settings.
 set -euo pipefail
+# A step that fails must say which, or the run ends without a word.
+trap 'echo "run.sh: line $LINENO: \"$BASH_COMMAND\" ended with status $?" >&2' ERR
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 port=8080
@@ -83,18 +85,41 @@ if [ "$windows" -eq 1 ]; then
   export WINEDEBUG="${WINEDEBUG:--all}"
   export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
   "$root/scripts/wine-prefix-init.sh" "$WINEPREFIX"
+  # Wine on a prefix just made now and then fails a command outright (seen
+  # once in a whole test run, silently); a step is tried again once Wine has
+  # settled, and its output is shown only when every try failed.
+  wine_step() {
+    local attempt output status=0
+    for attempt in 1 2 3; do
+      output="$("$@" 2>&1)" && return 0
+      status=$?
+      wineserver -w 2> /dev/null || true
+    done
+    printf '%s\n' "$output" >&2
+    echo "run.sh: \"$*\" failed $attempt times, last with status $status" >&2
+    exit 1
+  }
   win_folder="$(winepath -w "$folder")"
   win_plugin="$(winepath -w "$plugin")"
+  win_site="$(winepath -w "$root/sample-site")"
   # Both deliverables find their folders through the registry: point them here.
-  wine reg add 'HKLM\SOFTWARE\Quintarvo\Trellan' /v Path /d "$win_folder" /f > /dev/null 2>&1
-  wine reg add 'HKLM\SOFTWARE\Quintarvo\Orvi HTTP Server' /v Path /d "$win_plugin" /f > /dev/null 2>&1
-  if [ "$fresh" -eq 1 ] || [ ! -f "$plugin/OrviHTTP.dir" ]; then
+  wine_step wine reg add 'HKLM\SOFTWARE\Quintarvo\Trellan' /v Path /d "$win_folder" /f
+  wine_step wine reg add 'HKLM\SOFTWARE\Quintarvo\Orvi HTTP Server' /v Path /d "$win_plugin" /f
+  # Each step starts from the same state, so trying it again is harmless.
+  import_site() {
     rm -f "$plugin/OrviHTTP.dir"
-    wine "$folder/orvihttp-dir.exe" "$win_plugin\\OrviHTTP.dir" import / "$(winepath -w "$root/sample-site")" > /dev/null
+    wine "$folder/orvihttp-dir.exe" "$win_plugin\\OrviHTTP.dir" import / "$win_site"
+  }
+  publish_file() {
+    wine "$folder/orvihttp-dir.exe" "$win_plugin\\OrviHTTP.dir" remove "/$(basename "$1")" > /dev/null 2>&1 || true
+    wine "$folder/orvihttp-dir.exe" "$win_plugin\\OrviHTTP.dir" add-file / "$2"
+  }
+  if [ "$fresh" -eq 1 ] || [ ! -f "$plugin/OrviHTTP.dir" ]; then
+    wine_step import_site
   fi
   for file in "${published[@]}"; do
-    wine "$folder/orvihttp-dir.exe" "$win_plugin\\OrviHTTP.dir" remove "/$(basename "$file")" > /dev/null 2>&1 || true
-    wine "$folder/orvihttp-dir.exe" "$win_plugin\\OrviHTTP.dir" add-file / "$(winepath -w "$file")" > /dev/null
+    win_file="$(winepath -w "$file")"
+    wine_step publish_file "$file" "$win_file"
   done
 else
   config="${XDG_CONFIG_HOME:-$HOME/.config}/Quintarvo"
