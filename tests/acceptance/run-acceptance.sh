@@ -153,7 +153,12 @@ started=$SECONDS
 announced=""
 until curl -s -o /dev/null --max-time 2 "$base/"; do
   if ! server_running; then
-    echo "FAIL the run command ended before the server answered on port $port; its output:"
+    # Its status tells a failed step (1) from a signal (128 and more).
+    status=0
+    wait "$server_pid" || status=$?
+    server_pid=""
+    echo "FAIL the run command ended with status $status before the server answered" \
+      "on port $port; its output:"
     sed 's/^/  | /' "$work/server.log"
     exit 1
   fi
