@@ -112,14 +112,13 @@ if [ "$windows" -eq 1 ]; then
   }
   publish_file() {
     wine "$folder/orvihttp-dir.exe" "$win_plugin\\OrviHTTP.dir" remove "/$(basename "$1")" > /dev/null 2>&1 || true
-    wine "$folder/orvihttp-dir.exe" "$win_plugin\\OrviHTTP.dir" add-file / "$2"
+    wine "$folder/orvihttp-dir.exe" "$win_plugin\\OrviHTTP.dir" add-file / "$(winepath -w "$1")"
   }
   if [ "$fresh" -eq 1 ] || [ ! -f "$plugin/OrviHTTP.dir" ]; then
     wine_step import_site
   fi
   for file in "${published[@]}"; do
-    win_file="$(winepath -w "$file")"
-    wine_step publish_file "$file" "$win_file"
+    wine_step publish_file "$file"
   done
 else
   config="${XDG_CONFIG_HOME:-$HOME/.config}/Quintarvo"
