@@ -7,6 +7,7 @@
 #include <new>
 #include <system_error>
 
+#include "foundation/disk_space.h"
 #include "foundation/file_open.h"
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
@@ -207,6 +208,10 @@ bool VirtualDirectory::LoadTree(const std::string& filePath) {
 }
 
 bool VirtualDirectory::SaveTree(const std::string& filePath) const {
+  return WriteTree(filePath, false);
+}
+
+bool VirtualDirectory::WriteTree(const std::string& filePath, bool onDisk) const {
   std::string bytes;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -215,6 +220,7 @@ bool VirtualDirectory::SaveTree(const std::string& filePath) const {
   std::FILE* file = OpenFile(filePath, "wb");
   if (!file) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (onDisk) ok = FlushFileToDisk(file) && ok;
   ok = std::fclose(file) == 0 && ok;
   return ok;
 }
@@ -222,8 +228,9 @@ bool VirtualDirectory::SaveTree(const std::string& filePath) const {
 // The server saves while it serves: a crash in the middle of a write must
 // leave the old tree readable, never half of the new one.
 bool VirtualDirectory::SaveTreeAtomically(const std::string& filePath) const {
+  std::lock_guard<std::mutex> saving(saveMutex_);
   const std::string temporary = filePath + ".tmp";
-  if (!SaveTree(temporary)) {
+  if (!WriteTree(temporary, true)) {
     RemoveFile(temporary);
     return false;
   }

@@ -117,10 +117,16 @@ class VirtualDirectory {
   bool LoadTree(const std::string& filePath);
   // Writes the tree; false when the file could not be written.
   bool SaveTree(const std::string& filePath) const;
-  // The same through a temporary file put in its place in one step.
+  // The same through a temporary file, on the disk before it is put in
+  // its place in one step; one such save at a time.
   bool SaveTreeAtomically(const std::string& filePath) const;
 
  private:
+  bool WriteTree(const std::string& filePath, bool onDisk) const;
+
   mutable std::mutex mutex_;
+  // Saves from two uploads share the temporary file, and an earlier tree
+  // must never be put in place after a later one.
+  mutable std::mutex saveMutex_;
   VirtualFolder root_;
 };

@@ -31,7 +31,8 @@ void Connection::ServeUploadRequest() {
       request_,
       peerAddress_,
       access_.account,
-      [this](char* buffer, std::size_t length) { return ReadUploadBody(buffer, length); }};
+      [this](char* buffer, std::size_t length) { return ReadUploadBody(buffer, length); },
+      [this](const std::string& name) { SetActivity(name); }};
   UploadAnswer answer = ServeUpload(*upload_, call);
   uploadRate_.store(0, std::memory_order_relaxed);
   uploadBodyRead_ = answer.bodyRead;

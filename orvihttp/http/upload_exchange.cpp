@@ -5,6 +5,7 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <vector>
 
 #include "foundation/disk_space.h"
@@ -15,6 +16,7 @@
 #include "orvihttp/config/install_files.h"
 #include "orvihttp/content/url_escaping.h"
 #include "orvihttp/http/chunked_body.h"
+#include "orvihttp/http/content_range.h"
 #include "orvihttp/http/multipart_reader.h"
 #include "orvihttp/http/server.h"
 #include "orvihttp/http/sign_in_exchange.h"
@@ -38,6 +40,32 @@ constexpr int kMostNumbers = 9999;
 // Choosing a name and putting a file under it happen under one lock, so two
 // uploads of one name at once never take the same one.
 std::mutex placeMutex;
+
+// A resumable upload's temporary file is written by one request at a time:
+// a second PUT of the same name from the same client while the first still
+// writes would mix its bytes into the first's.
+std::mutex writingMutex;
+std::set<std::string> beingWritten;
+
+class WritingClaim {
+ public:
+  explicit WritingClaim(std::string path) : path_(std::move(path)) {
+    std::lock_guard<std::mutex> lock(writingMutex);
+    held_ = beingWritten.insert(path_).second;
+  }
+  ~WritingClaim() {
+    if (!held_) return;
+    std::lock_guard<std::mutex> lock(writingMutex);
+    beingWritten.erase(path_);
+  }
+  WritingClaim(const WritingClaim&) = delete;
+  WritingClaim& operator=(const WritingClaim&) = delete;
+  bool Held() const { return held_; }
+
+ private:
+  std::string path_;
+  bool held_ = false;
+};
 
 std::string WithoutTrailingSlashes(std::string path) {
   while (!path.empty() && path.back() == '/') path.pop_back();
@@ -199,47 +227,6 @@ std::string UrlOf(const UploadTarget& target, const std::string& treeName) {
   return EncodeUrlPath(target.folderPath + "/" + treeName, true);
 }
 
-// "bytes a-b/total" or "bytes */total".
-struct ContentRange {
-  bool query = false;
-  uint64_t first = 0;
-  uint64_t last = 0;
-  uint64_t total = 0;
-};
-
-std::optional<uint64_t> Number(const std::string& text) {
-  if (text.empty() || text.size() > 18) return std::nullopt;
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  return value;
-}
-
-std::optional<ContentRange> ParseContentRange(const std::string& text) {
-  if (text.compare(0, 6, "bytes ") != 0) return std::nullopt;
-  const std::size_t slash = text.find('/');
-  if (slash == std::string::npos) return std::nullopt;
-  const std::string span = text.substr(6, slash - 6);
-  std::optional<uint64_t> total = Number(text.substr(slash + 1));
-  if (!total) return std::nullopt;
-  ContentRange range;
-  range.total = *total;
-  if (span == "*") {
-    range.query = true;
-    return range;
-  }
-  const std::size_t dash = span.find('-');
-  if (dash == std::string::npos) return std::nullopt;
-  std::optional<uint64_t> first = Number(span.substr(0, dash));
-  std::optional<uint64_t> last = Number(span.substr(dash + 1));
-  if (!first || !last || *first > *last || *last >= *total) return std::nullopt;
-  range.first = *first;
-  range.last = *last;
-  return range;
-}
-
 // Where the resumable upload of one client and account is kept.
 std::string ResumablePathOf(const UploadTarget& target, const std::string& client,
                             const std::string& account) {
@@ -290,8 +277,15 @@ UploadAnswer ServePut(const UploadTarget& target, const UploadCall& call) {
         false);
   }
   const std::string temporary = ResumablePathOf(target, call.client, call.account);
+  if (range && range->query) {
+    return UploadAnswer{ProgressAnswer(FileSize(temporary)), length == 0};
+  }
+  const WritingClaim claim(temporary);
+  if (!claim.Held()) {
+    return Answer(409, "Not uploaded: the same file is still being uploaded from this address.",
+                  false);
+  }
   const uint64_t arrived = range ? FileSize(temporary) : 0;
-  if (range && range->query) return UploadAnswer{ProgressAnswer(arrived), length == 0};
   if (range && range->first != arrived) {
     UploadAnswer answer =
         Answer(416,
@@ -356,8 +350,9 @@ UploadAnswer ServePut(const UploadTarget& target, const UploadCall& call) {
 // once the whole form arrived well, so a refused form leaves nothing.
 class FormSink : public MultipartSink {
  public:
-  FormSink(const UploadTarget& target, const ServerSettings& settings)
-      : target_(target), settings_(settings) {}
+  FormSink(const UploadTarget& target, const ServerSettings& settings,
+           const std::function<void(const std::string&)>& nowReceiving)
+      : target_(target), settings_(settings), nowReceiving_(nowReceiving) {}
 
   bool BeginPart(const MultipartPartHead& head) override {
     if (!head.isFile) {
@@ -378,6 +373,7 @@ class FormSink : public MultipartSink {
     }
     files.push_back(std::make_unique<TemporaryFile>(JoinPath(target_.realFolder, OneShotTempName()),
                                                     settings_, target_.realFolder));
+    if (nowReceiving_) nowReceiving_(name);
     fileNames.push_back(std::move(name));
     if (!files.back()->Open(false)) {
       refusal = 500;
@@ -421,6 +417,7 @@ class FormSink : public MultipartSink {
  private:
   const UploadTarget& target_;
   const ServerSettings& settings_;
+  const std::function<void(const std::string&)>& nowReceiving_;
   bool writing_ = false;
   std::string field_;
   std::string value_;
@@ -442,7 +439,7 @@ UploadAnswer ServeForm(const UploadTarget& target, const UploadCall& call) {
   if (!EnoughRoom(target.realFolder, static_cast<uint64_t>(length), settings)) {
     return Answer(507, "Not uploaded: " + FailureText(507) + ".", false);
   }
-  FormSink sink(target, settings);
+  FormSink sink(target, settings, call.nowReceiving);
   MultipartReader reader(*boundary, sink);
   std::unique_ptr<char[]> piece(new char[kReadPiece]);
   uint64_t remaining = static_cast<uint64_t>(length);

@@ -57,6 +57,9 @@ struct UploadCall {
   std::string client;   // the peer's address
   std::string account;  // "" for nobody
   BodyReader read;
+  // Told the name of each file of a form as its bytes begin, for the Info
+  // page; a PUT's name is known before the call.
+  std::function<void(const std::string& name)> nowReceiving;
 };
 
 struct UploadAnswer {

@@ -51,7 +51,7 @@ int HexDigit(char c) {
 
 std::optional<std::string> WhyNotAnUploadName(const std::string& name) {
   if (name.empty()) return "the file name is empty";
-  if (name.size() > 255) return "the file name is longer than 255 bytes";
+  if (name.size() > kLongestName) return "the file name is longer than 255 bytes";
   if (!IsWellFormedUtf8(name)) return "the file name is not UTF-8";
   if (name == "." || name == "..") return "the file name is \".\" or \"..\"";
   for (char c : name) {
@@ -72,9 +72,22 @@ std::optional<std::string> WhyNotAnUploadName(const std::string& name) {
 
 std::string NumberedName(const std::string& name, int number) {
   const std::string mark = " (" + std::to_string(number) + ")";
-  const std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0) return name + mark;
-  return name.substr(0, dot) + mark + name.substr(dot);
+  std::size_t dot = name.rfind('.');
+  if (dot == 0 || (dot != std::string::npos && name.size() - dot + mark.size() >= kLongestName)) {
+    dot = std::string::npos;
+  }
+  std::string stem = name.substr(0, dot);
+  const std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+  // A long name gives up the end of its stem, never its number or its
+  // extension, so that the numbered name is still one the disk takes; the
+  // cut does not split a UTF-8 letter.
+  const std::size_t room = kLongestName - mark.size() - extension.size();
+  if (stem.size() > room) {
+    std::size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+    stem.resize(cut);
+  }
+  return stem + mark + extension;
 }
 
 std::string TreeNameOf(const std::string& name) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,6 +30,8 @@ std::string DiskNameOf(const std::string& utf8Name);
 
 // Temporary files of uploads carry this prefix; those of a PUT, which a
 // client may resume, end in kResumableSuffix, the others in kOneShotSuffix.
+// The longest name, in bytes, that the disks of both systems take.
+inline constexpr std::size_t kLongestName = 255;
 inline constexpr char kUploadTempPrefix[] = ".orvi-upload-";
 inline constexpr char kResumableSuffix[] = ".part";
 inline constexpr char kOneShotSuffix[] = ".tmp";

@@ -1,7 +1,7 @@
 // A form body read whole and read in small pieces must give the same parts
 // and the same content, and never more bytes than came; the name check and
-// the numbering of taken names run on the same input, and so does the
-// reading of a chunked body.
+// the numbering of taken names run on the same input, and so do the reading
+// of a chunked body and of a resumed upload's Content-Range.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "orvihttp/http/chunked_body.h"
+#include "orvihttp/http/content_range.h"
 #include "orvihttp/http/multipart_reader.h"
 #include "orvihttp/http/upload_names.h"
 
@@ -92,7 +93,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20) std::abort();
     }
     if (input.back() == '.' || input.back() == ' ') std::abort();
-    if (NumberedName(input, 3).find(" (3)") == std::string::npos) std::abort();
+    // A taken name's numbered form is itself a name an upload may take.
+    for (int number : {3, 9999}) {
+      const std::string numbered = NumberedName(input, number);
+      if (numbered.find(" (" + std::to_string(number) + ")") == std::string::npos) std::abort();
+      if (WhyNotAnUploadName(numbered)) std::abort();
+    }
+  }
+
+  // A span read from a Content-Range lies inside its total.
+  if (std::optional<ContentRange> range = ParseContentRange(input)) {
+    if (!range->query && (range->first > range->last || range->last >= range->total)) {
+      std::abort();
+    }
   }
   return 0;
 }

@@ -158,6 +158,10 @@ TEST_F(UploadFolder, ResumedPutAfterACutIsByteIdentical) {
                  clients[0].currentRate > 0;
         },
         5000));
+    // The same upload again from the same address while the first still
+    // writes would mix the two: it is turned away.
+    const std::string again = Put("/inbox/big.bin", data);
+    EXPECT_EQ(StatusOf(again), 409) << again;
   }  // cut
   const std::string query = "Content-Range: bytes */" + std::to_string(data.size()) + "\r\n";
   std::string progress;
@@ -272,6 +276,13 @@ TEST_F(UploadFolder, ATakenNameIsNumberedUnlessReplaceIsAsked) {
   EXPECT_EQ(Uploaded("a.txt"), "replaced");
   EXPECT_EQ(BodyOf(Get(port_, "/inbox/a.txt")), "replaced");
   EXPECT_FALSE(IsFile(uploads_.File("a (2).txt")));
+  // A taken name of the longest length gives up the end of its stem for its
+  // number, not the upload.
+  const std::string longest = std::string(251, 'n') + ".txt";
+  EXPECT_EQ(StatusOf(Put("/inbox/" + longest, "long")), 201);
+  const std::string numbered = Put("/inbox/" + longest, "longer");
+  EXPECT_EQ(StatusOf(numbered), 201) << numbered;
+  EXPECT_EQ(Uploaded(std::string(247, 'n') + " (1).txt"), "longer");
 }
 
 TEST_F(UploadFolder, DeleteRemovesOnlyWhatLiesInTheUploadFolder) {
@@ -366,6 +377,13 @@ TEST_F(UploadFolder, AFormWithOneBadNameOrCutShortPlacesNothing) {
   {
     HttpTestClient client(port_);
     ASSERT_TRUE(client.Send(head + "100000\r\n\r\n" + body.substr(0, 80)));
+    // The Info page names the file whose bytes are coming.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          const std::vector<ClientInfo> clients = server().clients().Clients();
+          return clients.size() == 1 && clients[0].currentActivity == "good.txt";
+        },
+        5000));
   }  // cut
   EXPECT_TRUE(WaitFor([&] { return NamesIn(uploads_.path()).empty(); }, 3000));
   EXPECT_EQ(BodyOf(Get(port_, "/inbox/")).find("good.txt"), std::string::npos);
