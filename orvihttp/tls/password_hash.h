@@ -13,7 +13,7 @@
 // iteration count is kept in the text, so hashes made with a higher count
 // later still check beside older ones.
 
-// What every new hash costs: about a third of a second on one core, which an
+// What every new hash costs: about 0.6 s on one core here, which an
 // attacker with a copy of the file pays for every guess.
 inline constexpr uint32_t kNewPasswordHashIterations = 600000;
 // The counts a stored hash may give. Fewer would make guessing cheap; more

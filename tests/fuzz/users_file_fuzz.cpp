@@ -1,7 +1,7 @@
 // Any bytes read as OrviHTTP.users must give accounts whose written text reads
 // back as the same accounts, without a reported problem, and writes back the
 // same. Only the form of the hashes is looked at: checking a password would
-// cost a third of a second per input.
+// cost over half a second per input.
 
 #include <cstddef>
 #include <cstdint>
