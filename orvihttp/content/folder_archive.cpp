@@ -8,6 +8,7 @@
 #include <ctime>
 #include <utility>
 
+#include "foundation/text_basics.h"
 #include "orvihttp/content/background_crc.h"
 #include "orvihttp/content/error_page.h"
 #include "orvihttp/content/file_body.h"
@@ -103,6 +104,8 @@ std::vector<ArchiveEntry> ListArchiveEntries(
   return entries;
 }
 
+namespace {
+
 std::string Latin1ToUtf8(const std::string& latin1) {
   std::string text;
   text.reserve(latin1.size());
@@ -114,6 +117,30 @@ std::string Latin1ToUtf8(const std::string& latin1) {
       text += static_cast<char>(0xC0 | (byte >> 6));
       text += static_cast<char>(0x80 | (byte & 0x3F));
     }
+  }
+  return text;
+}
+
+// An uploaded name with a letter beyond Latin-1 stays in the tree in its
+// UTF-8 (Utf8NameToLatin1 leaves it unchanged); every other name is Latin-1.
+bool KeptInUtf8(const std::string& name) {
+  bool high = false;
+  for (const char c : name) high = high || static_cast<unsigned char>(c) >= 0x80;
+  return high && IsWellFormedUtf8(name) && Utf8NameToLatin1(name) == name;
+}
+
+}  // namespace
+
+std::string TreePathToUtf8(const std::string& path) {
+  std::string text;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string name = path.substr(start, end - start);
+    text += KeptInUtf8(name) ? name : Latin1ToUtf8(name);
+    if (end < path.size()) text += '/';
+    start = end + 1;
   }
   return text;
 }
@@ -212,7 +239,7 @@ void FolderArchiveBody::EndEntry() {
 bool FolderArchiveBody::Advance() {
   while (next_ < entries_.size()) {
     const ArchiveEntry& entry = entries_[next_++];
-    const std::string name = Latin1ToUtf8(entry.path);
+    const std::string name = TreePathToUtf8(entry.path);
     if (entry.realPath.empty()) {
       BeginEntry(name, now_, true, offset_ >= kMax32);
       return true;
@@ -232,7 +259,7 @@ bool FolderArchiveBody::Advance() {
     missingDone_ = true;
     if (!missing_.empty()) {
       std::string text = "These files could not be read when the archive was made:\r\n";
-      for (const std::string& path : missing_) text += Latin1ToUtf8(path) + "\r\n";
+      for (const std::string& path : missing_) text += TreePathToUtf8(path) + "\r\n";
       BeginEntry(kMissingName, now_, false, offset_ >= kMax32);
       file_ = std::make_unique<MemoryBody>(std::make_shared<const std::string>(std::move(text)), 0);
       return true;
@@ -393,7 +420,7 @@ Response FolderArchive(const VirtualDirectory& directory, const std::string& pat
   if (!plain) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string encoded;
-    for (const char c : Latin1ToUtf8(name)) {
+    for (const char c : TreePathToUtf8(name)) {
       const auto byte = static_cast<unsigned char>(c);
       if (std::isalnum(byte) && byte < 0x80) {
         encoded += c;

@@ -35,8 +35,10 @@ std::vector<ArchiveEntry> ListArchiveEntries(
     const VirtualFolder& folder, const std::string& folderPath,
     const std::function<bool(const std::string& folderPath)>& mayShow);
 
-// Latin-1 bytes as UTF-8, as the archive's names are written.
-std::string Latin1ToUtf8(const std::string& latin1);
+// A path of tree names as UTF-8, as the archive's names are written: each
+// name is Latin-1, except an uploaded one kept in UTF-8 for a letter beyond
+// Latin-1.
+std::string TreePathToUtf8(const std::string& path);
 
 // The archive body. Each file is opened when its turn comes; one that cannot
 // be opened then is left out and named in a MISSING.txt at the end. A file

@@ -119,6 +119,17 @@ TEST_F(FolderArchives, TheArchiveHoldsTheTreeWithNamesTimesAndBytes) {
   EXPECT_EQ(BodyOf(client.ReadResponse()), "alpha");
 }
 
+TEST_F(FolderArchives, AnUploadedNameBeyondLatin1IsWrittenOnceInUtf8) {
+  // The tree keeps such a name in its UTF-8, here below a Latin-1 folder.
+  Publish("/docs/caf\xE9 b/\xE6\x97\xA5.txt", "sun");
+  StartServer();
+  const ZipTestArchive archive = ReadZipForTest(Ask("/docs/?zip").body);
+  ASSERT_EQ(archive.error, "");
+  const ZipTestEntry* entry = Find(archive, "caf\xC3\xA9 b/\xE6\x97\xA5.txt");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->data, "sun");
+}
+
 TEST_F(FolderArchives, AnHttp10ClientGetsTheArchiveUntilTheConnectionCloses) {
   StartServer();
   HttpTestClient client(port_);
