@@ -72,6 +72,8 @@ ListenResult OpenListeningSocket(int port, SocketHandle* result);
 // A client connection to 127.0.0.1 at `port` (blocking connect, then
 // non-blocking like the rest), or invalid.
 SocketHandle ConnectToLoopback(int port);
+// The same to the IPv4 address `address` in dotted-decimal text.
+SocketHandle ConnectToAddress(const std::string& address, int port);
 // One pending connection of a listening socket, or invalid. `*failed` tells
 // an error of the system (out of descriptors or memory) from there being no
 // connection to take.

@@ -131,12 +131,16 @@ ListenResult OpenListeningSocket(int port, SocketHandle* result) {
 }
 
 SocketHandle ConnectToLoopback(int port) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return kInvalidSocket;
+  return ConnectToAddress("127.0.0.1", port);
+}
+
+SocketHandle ConnectToAddress(const std::string& text, int port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (inet_pton(AF_INET, text.c_str(), &address.sin_addr) != 1) return kInvalidSocket;
   address.sin_port = htons(static_cast<uint16_t>(port));
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return kInvalidSocket;
   int result;
   do {
     result = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);

@@ -196,12 +196,17 @@ ListenResult OpenListeningSocket(int port, SocketHandle* result) {
 }
 
 SocketHandle ConnectToLoopback(int port) {
-  SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (socket == INVALID_SOCKET) return kInvalidSocket;
+  return ConnectToAddress("127.0.0.1", port);
+}
+
+SocketHandle ConnectToAddress(const std::string& text, int port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_addr.s_addr = inet_addr(text.c_str());
+  if (address.sin_addr.s_addr == INADDR_NONE) return kInvalidSocket;
   address.sin_port = htons(static_cast<u_short>(port));
+  SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (socket == INVALID_SOCKET) return kInvalidSocket;
   if (connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     closesocket(socket);
     return kInvalidSocket;

@@ -9,8 +9,12 @@
 #include "foundation/clock.h"
 
 bool HttpTestClient::Connect(int port) {
+  return Connect("127.0.0.1", port);
+}
+
+bool HttpTestClient::Connect(const std::string& address, int port) {
   Close();
-  socket_ = ConnectToLoopback(port);
+  socket_ = ConnectToAddress(address, port);
   peerClosed_ = false;
   pending_.clear();
   return socket_ != kInvalidSocket;

@@ -16,6 +16,8 @@ class HttpTestClient {
   HttpTestClient& operator=(const HttpTestClient&) = delete;
 
   bool Connect(int port);
+  // To the machine's IPv4 address `address` instead of 127.0.0.1.
+  bool Connect(const std::string& address, int port);
   bool IsConnected() const { return socket_ != kInvalidSocket; }
   bool Send(const std::string& bytes);
   // Reads until `count` bytes have come, the peer closes, or `milliseconds`

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "foundation/clock.h"
 #include "foundation/settings.h"
 #include "orvihttp/http/access_rules.h"
+#include "orvihttp/tls/machine_names.h"
 #include "tests/orvihttp/http/http_test_client.h"
 #include "tests/orvihttp/http/server_fixture.h"
 #include "tests/support/child_program.h"
@@ -208,4 +210,44 @@ TEST_F(ProtectedFolder, ABrowserSignsInThroughTheFormAndOut) {
   EXPECT_EQ(StatusOf(out), 303);
   EXPECT_NE(out.find("Set-Cookie: OrviSession=; Path=/; Max-Age=0"), std::string::npos);
   EXPECT_EQ(Ask("GET / HTTP/1.1\r\n", cookie).find("Signed in as"), std::string::npos);
+}
+
+// Only a client from another address can be locked out, so this one comes
+// through one of the machine's own addresses other than 127.0.0.1.
+TEST_F(ProtectedFolder, FiveWrongPasswordsLockAnAddressOutOfSignInButNotLoopback) {
+  std::string address;
+  for (const std::string& candidate : LocalIpv4Addresses()) {
+    if (candidate.rfind("127.", 0) != 0) address = candidate;
+  }
+  if (address.empty()) GTEST_SKIP() << "no address besides loopback";
+  StartServer();
+  Protect();
+  auto from = [&](const std::string& where, const std::string& head) {
+    HttpTestClient client;
+    if (!client.Connect(where, port_)) return std::string("no connection to ") + where;
+    client.Send(head);
+    return client.ReadResponse(head.rfind("HEAD", 0) == 0);
+  };
+  const std::string wrong = "GET /private/secret.txt HTTP/1.1\r\nHost: x\r\n" +
+                            std::string(kAliceWrong) + "Connection: close\r\n\r\n";
+  const std::string right = "GET /private/secret.txt HTTP/1.1\r\nHost: x\r\n" +
+                            std::string(kAlice) + "Connection: close\r\n\r\n";
+  // Loopback is never locked out, however often it is wrong.
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(StatusOf(from("127.0.0.1", wrong)), 401);
+  for (int i = 0; i < 5; ++i) {
+    const std::string answer = from(address, wrong);
+    EXPECT_EQ(StatusOf(answer), 401) << answer;
+  }
+  // Now even the right password, by Basic or through the form, is refused
+  // from there, and the Info page lists the address.
+  EXPECT_EQ(StatusOf(from(address, right)), 429);
+  const std::string form = "name=alice&password=wonderland&to=%2F";
+  EXPECT_EQ(
+      StatusOf(from(address,
+                    "POST /?signin HTTP/1.1\r\nHost: x\r\n"
+                    "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                        std::to_string(form.size()) + "\r\nConnection: close\r\n\r\n" + form)),
+      429);
+  EXPECT_EQ(server().access().LockedOutAddresses(NowMs()), std::vector<std::string>{address});
+  EXPECT_EQ(StatusOf(from("127.0.0.1", right)), 200);
 }
