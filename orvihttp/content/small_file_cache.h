@@ -16,7 +16,10 @@
 // Windows every open may wake a virus scanner, and under Wine it is three
 // round trips to the wine server. A file is served from memory only while
 // its path still shows the same file, with the same size and times, as when
-// it was read.
+// it was read. On Linux a file found so is trusted without another look
+// until its folder reports a change, or for kTrustMs at most, which bounds
+// what the folder's reports cannot see (a change through another link, a
+// folder higher up moved, a network drive).
 class SmallFileCache {
  public:
   static constexpr uint64_t kLargestFile = 32 * 1024;

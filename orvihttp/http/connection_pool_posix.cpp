@@ -365,6 +365,9 @@ void EpollPool::Sweep() {
   const int64_t now = NowMs();
   int64_t due = nextSweepMs_.load(std::memory_order_relaxed);
   if (now < due || !nextSweepMs_.compare_exchange_strong(due, now + kSweepEveryMs)) return;
+  // However long the threads stay at work, a held-back log line waits no
+  // longer than a sweep.
+  beforeWaiting_();
   std::vector<Entry*> expired;
   {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -1,18 +1,11 @@
 #include "orvihttp/logging/log_file.h"
 
-#include <chrono>
-
 #include "foundation/append_file.h"
+#include "foundation/clock.h"
 
 namespace {
 
 thread_local int holdingBack = 0;
-
-int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 // The log's file at `path`, opened afresh when needed.
 std::shared_ptr<AppendFile> FileAt(ServerLogs& logs, OpenLog& log, const std::string& path) {

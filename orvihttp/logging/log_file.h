@@ -32,8 +32,9 @@ inline constexpr std::size_t kLogHoldBackBytes = 32 * 1024;
 
 // While one lives on a thread, the lines that thread logs may be held back.
 // The thread promises to call FlushLogs before it waits for work, so lines
-// wait only while the server is busy, and never past kLogHoldBackMs once a
-// line more comes.
+// wait only while the server is busy, never past kLogHoldBackMs once a line
+// more comes, and the pool writes them out every quarter of a second
+// however busy it stays.
 class HoldBackLogLines {
  public:
   HoldBackLogLines();
