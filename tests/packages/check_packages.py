@@ -498,16 +498,22 @@ def record_paths(host_folder):
 
 
 def error_boxes():
-    """Top-level windows captioned "Error" on the display (a message box)."""
-    tree = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True).stdout
-    return [line.strip() for line in tree.splitlines() if '"Error"' in line]
+    """Top-level windows captioned "Error" on the display (a message box), or
+    None when the display's windows cannot be listed."""
+    listing = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True)
+    if listing.returncode != 0:
+        return None
+    return [line.strip() for line in listing.stdout.splitlines() if '"Error"' in line]
 
 
 def check_desktop(what, work, name):
     shot = os.path.join(work, name)
-    subprocess.run(["import", "-window", "root", shot], capture_output=True)
-    check(f"{what}: no error box on the desktop (screenshot {name})", not error_boxes(),
-          str(error_boxes()))
+    taken = subprocess.run(["import", "-window", "root", shot], capture_output=True, text=True)
+    check(f"{what}: screenshot {name} taken", taken.returncode == 0 and os.path.isfile(shot),
+          taken.stderr.strip())
+    boxes = error_boxes()
+    check(f"{what}: no error box on the desktop", boxes == [],
+          "the display's windows cannot be listed" if boxes is None else str(boxes))
 
 
 def check_windows_moved(dist, work):
