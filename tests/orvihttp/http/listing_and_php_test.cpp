@@ -272,6 +272,12 @@ TEST_P(Php, AProgramKilledDuringARequestGives502AndTheNextRequestAFreshOne) {
   EXPECT_EQ(StatusOf(response), "HTTP/1.1 502");
   EXPECT_EQ(BodyOf(response), "502 Bad gateway");
   EXPECT_EQ(WithoutDate(Get(port_, "/a.php")), PageResponse(Output(script, {}, "abc")));
+  // The page after it came from a program started since.
+  const std::string next = Publish("/next.php", "pidsleep:0\n");
+  EXPECT_EQ(StatusOf(Get(port_, "/next.php")), "HTTP/1.1 200");
+  const long fresh = ProgramOf(next);
+  EXPECT_NE(fresh, 0);
+  EXPECT_NE(fresh, program);
 }
 
 TEST_P(Php, DebiansPhpCgiKilledDuringARequest) {
