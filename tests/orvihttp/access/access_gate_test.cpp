@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "orvihttp/access/sign_in_sessions.h"
+
 namespace {
 
 using Outcome = AccessGate::Decision::Outcome;
@@ -93,4 +95,26 @@ TEST(AccessGate, ARequestIsJudgedByTheRightItAsksFor) {
   EXPECT_EQ(gate.UploadFolder("/in"), "/srv/in");
   EXPECT_FALSE(gate.UploadFolder("/in/sub"));
   EXPECT_EQ(gate.UploadFolders(), std::vector<std::string>{"/srv/in"});
+}
+
+TEST(AccessGate, ASessionEndsAfterTwelveHoursWithoutUse) {
+  AccessGate gate;
+  Protect(gate);
+  int64_t now = 1000;
+  const AccessGate::SignInResult signedIn =
+      gate.SignIn("alice", "wonderland", "10.0.0.9", false, now);
+  ASSERT_EQ(signedIn.outcome, AccessGate::SignInResult::Outcome::SignedIn);
+  const std::string cookie = std::string(kSessionCookieName) + "=" + signedIn.token;
+  const auto ask = [&](int64_t at) {
+    return gate.Decide({"/p/x", "", cookie, "10.0.0.9", false}, at);
+  };
+  // Each use keeps it: two uses just under twelve hours apart.
+  now += SignInSessions::kIdleMs - 1;
+  EXPECT_EQ(ask(now).account, "alice");
+  now += SignInSessions::kIdleMs - 1;
+  const AccessGate::Decision kept = ask(now);
+  EXPECT_EQ(kept.account, "alice");
+  EXPECT_TRUE(kept.fromSession);
+  now += SignInSessions::kIdleMs + 1;
+  EXPECT_EQ(ask(now).outcome, Outcome::SignInNeeded);
 }

@@ -9,6 +9,7 @@
 #include "foundation/file_system.h"
 #include "foundation/paths.h"
 #include "foundation/settings.h"
+#include "orvihttp/http/access_rules.h"
 #include "orvihttp/tls/made_certificate.h"
 #include "orvihttp/tls/utc_time.h"
 #include "tests/orvihttp/http/http_test_client.h"
@@ -115,6 +116,28 @@ TEST_F(HttpsServer, TheUsersOwnPairIsUsedAndAKickEndsADownload) {
   EXPECT_TRUE(seen);
   EXPECT_LT(std::chrono::steady_clock::now() - kicked, std::chrono::seconds(5));
   EXPECT_LT(download.received.size(), 1024u * 1024u);
+}
+
+TEST_F(HttpsServer, ASignInOverTlsGetsACookieKeptToTls) {
+  Publish("/p/x.txt", "x");
+  StartServer();
+  // alice's password is "wonderland" (few hash iterations, so the test stays
+  // quick).
+  TempFolder rules;
+  ASSERT_TRUE(WriteFileBytes(rules.File("OrviHTTP.users"),
+                             "alice:pbkdf2-sha256$1000$MDEyMzQ1Njc4OWFiY2RlZg==$"
+                             "b0FaKDULMkLlg4NThBeBNEp1S6xlfQTtaZwup0NyE5Q=\n"));
+  ASSERT_TRUE(WriteFileBytes(rules.File("OrviHTTP.rights"), "/p\tsee=alice\n"));
+  LoadAccessRules(server(), rules.path());
+  const std::string form = "name=alice&password=wonderland&to=%2Fp%2F";
+  const TlsClientOutcome answer =
+      RunTlsClient(httpsPort_, Made(), TlsTestVersion::Tls13,
+                   "POST /?signin HTTP/1.1\r\nHost: localhost\r\n"
+                   "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                       std::to_string(form.size()) + "\r\nConnection: close\r\n\r\n" + form);
+  EXPECT_EQ(answer.received.rfind("HTTP/1.1 303\r\n", 0), 0u) << answer.received;
+  EXPECT_NE(answer.received.find("; Path=/; HttpOnly; SameSite=Lax; Secure\r\n"), std::string::npos)
+      << answer.received;
 }
 
 TEST_F(HttpsServer, BadFilesKeepTheHttpsPortClosedAndPlainHttpServing) {
