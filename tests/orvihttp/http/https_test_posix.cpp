@@ -1,6 +1,7 @@
 // HTTPS beside HTTP, seen from curl and openssl: the certificate made for
-// the user, the user's own, what happens with bad files, and what a TLS
-// connection shares with a plain one (ranges, kicks, the redirect).
+// the user, the user's own, and what a TLS connection shares with a plain
+// one (ranges, kicks, the redirect). Bad files are the portable HTTPS
+// server tests' part.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -177,32 +178,6 @@ TEST_F(Https, RedirectKickAndTheUsersOwnCertificate) {
   download.join();
   EXPECT_NE(exitCode, 0);
   EXPECT_LT(std::chrono::steady_clock::now() - kicked, std::chrono::seconds(5));
-}
-
-TEST_F(Https, BadFilesKeepTheHttpsPortClosedAndPlainHttpServing) {
-  Publish("/a.txt", "plain");
-  const std::string notPem = JoinPath(files_.path(), "not.pem");
-  ASSERT_TRUE(WriteFileBytes(notPem, "hello"));
-  const struct {
-    std::string certificate;
-    std::string key;
-    std::string says;
-  } cases[] = {
-      {JoinPath(files_.path(), "missing.crt"), notPem, "missing.crt"},
-      {notPem, notPem, "not.pem"},
-      {notPem, "", "neither"},
-  };
-  for (const auto& bad : cases) {
-    SetString("CertificateFile", bad.certificate, true);
-    SetString("KeyFile", bad.key, true);
-    server().logs().display.Clear();
-    StartServer();
-    EXPECT_EQ(server().listener().HttpsPort(), 0) << bad.says;
-    EXPECT_TRUE(DisplayHas("Cannot serve HTTPS")) << bad.says;
-    EXPECT_TRUE(DisplayHas(bad.says)) << bad.says;
-    EXPECT_EQ(BodyOf(Get(port_, "/a.txt")), "plain");
-    server().listener().Stop();
-  }
 }
 
 }  // namespace
