@@ -123,10 +123,9 @@ std::string Latin1ToUtf8(const std::string& latin1) {
 
 // An uploaded name with a letter beyond Latin-1 stays in the tree in its
 // UTF-8 (Utf8NameToLatin1 leaves it unchanged); every other name is Latin-1.
+// A plain ASCII name passes too, and reads the same either way.
 bool KeptInUtf8(const std::string& name) {
-  bool high = false;
-  for (const char c : name) high = high || static_cast<unsigned char>(c) >= 0x80;
-  return high && IsWellFormedUtf8(name) && Utf8NameToLatin1(name) == name;
+  return IsWellFormedUtf8(name) && Utf8NameToLatin1(name) == name;
 }
 
 }  // namespace

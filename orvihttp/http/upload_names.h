@@ -28,10 +28,11 @@ std::string TreeNameOf(const std::string& utf8Name);
 // tree's Latin-1 form, which the usual Western code page spells the same.
 std::string DiskNameOf(const std::string& utf8Name);
 
-// Temporary files of uploads carry this prefix; those of a PUT, which a
-// client may resume, end in kResumableSuffix, the others in kOneShotSuffix.
 // The longest name, in bytes, that the disks of both systems take.
 inline constexpr std::size_t kLongestName = 255;
+
+// Temporary files of uploads carry this prefix; those of a PUT, which a
+// client may resume, end in kResumableSuffix, the others in kOneShotSuffix.
 inline constexpr char kUploadTempPrefix[] = ".orvi-upload-";
 inline constexpr char kResumableSuffix[] = ".part";
 inline constexpr char kOneShotSuffix[] = ".tmp";

@@ -94,12 +94,7 @@ TEST_F(LogForging, RequestLinesCannotPlantLinesOrTerminalCodes) {
   // Each line is written just after its response went out, by the thread of
   // its connection: the three may land in any order.
   const std::string terminalShown = " - 127.0.0.1 - GET /\\x1B[2J\\x1B[H\\x5C\\x22\\x00 HTTP/1.0";
-  auto shownLine = [&](const std::string& part) {
-    for (const DisplayLine& line : server().logs().display.AllLines()) {
-      if (line.text.find(part) != std::string::npos) return line.text;
-    }
-    return std::string();
-  };
+  auto shownLine = [&](const std::string& part) { return LogPageLineWith(part); };
   // Access-log lines may be held back a moment after their display lines.
   auto loggedRequests = [&] {
     const std::string text = ReadFileBytes(accessLog);

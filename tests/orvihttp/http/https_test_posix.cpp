@@ -48,19 +48,13 @@ class Https : public ServerTest {
                           JoinPath(files_.path(), "OrviHTTP.crt") + "' " + arguments,
                       exitCode);
   }
-  bool DisplayHas(const std::string& text) {
-    for (const DisplayLine& line : server().logs().display.AllLines()) {
-      if (line.text.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
+  bool DisplayHas(const std::string& text) { return !LogPageLineWith(text).empty(); }
 
   int httpsPort_ = 0;
 };
 
 TEST_F(Https, MadeCertificateServesRangesAndKeepsPlainHttp) {
-  std::string big(3 * 1024 * 1024, '\0');
-  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i * 7 % 26);
+  const std::string big = LetterPattern(3 * 1024 * 1024);
   Publish("/docs/a.txt", "over TLS");
   Publish("/big.bin", big);
   StartServer();

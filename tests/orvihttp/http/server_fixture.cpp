@@ -61,6 +61,19 @@ std::string ServerTest::Publish(const std::string& urlPath, const std::string& c
   return realPath;
 }
 
+std::string ServerTest::LogPageLineWith(const std::string& part) {
+  for (const DisplayLine& line : server_->logs().display.AllLines()) {
+    if (line.text.find(part) != std::string::npos) return line.text;
+  }
+  return std::string();
+}
+
+std::string LetterPattern(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>('a' + i * 7 % 26);
+  return bytes;
+}
+
 void ServerTest::StartServer() {
   server_->listener().Start();
   ASSERT_TRUE(server_->listener().IsListening());

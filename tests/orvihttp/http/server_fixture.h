@@ -29,6 +29,8 @@ class ServerTest : public ::testing::Test {
   // Ends the listener and every connection.
   void StopEngine();
   Server& server() { return *server_; }
+  // The first Log-page line holding `part`, or "" when none does yet.
+  std::string LogPageLineWith(const std::string& part);
 
   // Tue, 14 Nov 2023 22:13:20 GMT
   static constexpr int64_t kFileTime = 1700000000;
@@ -39,6 +41,10 @@ class ServerTest : public ::testing::Test {
   int port_ = 0;
   int fileCount_ = 0;
 };
+
+// `size` bytes of lower-case letters in a pattern that does not repeat
+// within 26 bytes, so a range cut at the wrong place shows.
+std::string LetterPattern(std::size_t size);
 
 // Waits up to `milliseconds` for `condition`; true when it held.
 template <class Condition>

@@ -37,19 +37,13 @@ class HttpsServer : public ServerTest {
         "GET " + path + " HTTP/1.1\r\nHost: localhost\r\n" + extra + "Connection: close\r\n\r\n");
   }
   std::string Made() const { return JoinPath(files_.path(), kMadeCertificateFile); }
-  bool DisplayHas(const std::string& text) {
-    for (const DisplayLine& line : server().logs().display.AllLines()) {
-      if (line.text.find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
+  bool DisplayHas(const std::string& text) { return !LogPageLineWith(text).empty(); }
 
   int httpsPort_ = 0;
 };
 
 TEST_F(HttpsServer, TheMadeCertificateServesFilesRangesAndScripts) {
-  std::string big(300000, '\0');
-  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i * 7 % 26);
+  const std::string big = LetterPattern(300000);
   Publish("/docs/a.txt", "over TLS");
   Publish("/big.bin", big);
   SetBool("PHPEnable", true, true);
