@@ -60,7 +60,10 @@ TEST_F(HostileTls, HalfHandshakesAreClosedWhileARealClientIsServedAtOnce) {
       CurlOutput("curl -sS --max-time 10 --cacert '" + JoinPath(files_.path(), "OrviHTTP.crt") +
                  "' https://localhost:" + std::to_string(httpsPort) + "/a.txt");
   EXPECT_EQ(page, "served");
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  // The real client did not wait for a stalled one to give up: the first of
+  // them is still held when it has its page. A time limit instead would
+  // measure how fast curl starts on a busy machine.
+  EXPECT_FALSE(stalled.front()->ClosedWithoutData(1));
 
   // Each is closed without a byte once its idle time is up, well inside the
   // time a request head may take.

@@ -217,7 +217,9 @@ TEST_F(PluginInHost, ExitWhileAClientIsConnected) {
 }
 
 // The host is killed while clients keep it busy: both logs hold only whole
-// lines and records, one for every response the clients saw before the kill.
+// lines and records, one for every response the clients saw before the kill,
+// save the one write the kill may cut short (the system stops a write to a
+// file between two pages when the process is killed).
 TEST_F(PluginInHost, KilledUnderLoadLeavesWholeLogs) {
   const int port = ServeOnAFreePort();
   ASSERT_GT(port, 0);
@@ -262,7 +264,6 @@ TEST_F(PluginInHost, KilledUnderLoadLeavesWholeLogs) {
 
   const std::string log = ReadFileBytes(JoinPath(folder_, "OrviHTTP.log"));
   ASSERT_FALSE(log.empty());
-  EXPECT_EQ(log.substr(log.size() - 2), "\r\n");
   const std::regex line(
       R"(#|# Started Orvi HTTP Server \[.*\]|127\.0\.0\.1 - - \[[^\]]*\] "GET /x{500} HTTP/1\.1" 404 \d+)");
   int lines = 0;
@@ -272,22 +273,37 @@ TEST_F(PluginInHost, KilledUnderLoadLeavesWholeLogs) {
     ASSERT_TRUE(std::regex_match(one, line)) << one.substr(0, 100);
     if (one[0] != '#') ++lines;
   }
-  EXPECT_EQ(start, log.size());
+  // What follows the last line end can only be the start of a line.
+  const std::string cut = log.substr(start);
+  const std::string lineStart = "127.0.0.1 - - [";
+  EXPECT_TRUE(cut.empty() || lineStart.compare(0, cut.size(), cut) == 0 ||
+              (cut.rfind(lineStart, 0) == 0 && cut.size() < 600))
+      << cut.substr(0, 100);
   // A response is logged just after it went out: the kill may come between
   // the two for the one response each client was last given.
   EXPECT_GE(lines, seenBeforeTheLastMoment - kClients);
-  EXPECT_LE(lines, seen);
+  // And no line for a response that was not sent whole: its client read
+  // each one, if only after the kill.
+  EXPECT_LE(lines, answered.load());
 
   const std::string events = ReadFileBytes(JoinPath(folder_, "OrviHTTP.binlog"));
   int accepted = 0;
   int failed = 0;
-  std::size_t consumed = ParseBinLog(reinterpret_cast<const uint8_t*>(events.data()), events.size(),
-                                     [&](const BinLogRecord& record) {
-                                       if (record.type == 0) ++accepted;
-                                       if (record.type == 4) ++failed;
-                                       EXPECT_TRUE(record.type == 0 || record.type == 4);
-                                     });
-  EXPECT_EQ(consumed, events.size());
+  // Record after record from the start, none damaged; only the last may be
+  // cut short.
+  const auto* data = reinterpret_cast<const uint8_t*>(events.data());
+  std::size_t offset = 0;
+  BinLogRecord record;
+  std::size_t length = 0;
+  BinLogRead read;
+  while ((read = ReadBinLogRecord(data + offset, events.size() - offset, record, length)) ==
+         BinLogRead::Complete) {
+    if (record.type == 0) ++accepted;
+    if (record.type == 4) ++failed;
+    EXPECT_TRUE(record.type == 0 || record.type == 4);
+    offset += length;
+  }
+  EXPECT_TRUE(offset == events.size() || read == BinLogRead::Incomplete) << offset;
   EXPECT_EQ(accepted, kClients);
   EXPECT_GE(failed, seenBeforeTheLastMoment - kClients);
 }
