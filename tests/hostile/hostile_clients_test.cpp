@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -59,17 +60,30 @@ class HostileClients : public ServerTest {
 
   // `count` clients that have begun a request head and are not done, each
   // taken by the server before the next connects (the listen queue is short).
+  // Taken means numbered: a count of live clients drops whenever another of
+  // the test's connections ends meanwhile, and one such end would make every
+  // later head look untaken.
   std::vector<std::unique_ptr<HttpTestClient>> OpenSlowHeads(int count) {
     std::vector<std::unique_ptr<HttpTestClient>> clients;
-    const std::size_t before = server().clients().LiveCount();
     for (int i = 0; i < count; ++i) {
+      const int64_t before = NewestConnectionId();
       clients.push_back(std::make_unique<HttpTestClient>(port_));
       clients.back()->Send("GET /index.html HTTP/1.1\r\n");
-      const std::size_t want = before + clients.size();
-      EXPECT_TRUE(WaitFor([this, want] { return server().clients().LiveCount() >= want; }, 1000))
-          << i;
+      EXPECT_TRUE(WaitFor([this, before] { return NewestConnectionId() > before; }, 3000)) << i;
     }
     return clients;
+  }
+
+  // The number of the newest live connection, -1 when none; numbers only
+  // grow, from 0.
+  int64_t NewestConnectionId() {
+    int64_t newest = -1;
+    for (const ClientInfo& client : server().clients().Clients()) {
+      if (client.connectionId != kFinishedConnection) {
+        newest = std::max<int64_t>(newest, client.connectionId);
+      }
+    }
+    return newest;
   }
 
   // `count` more clients, each answered the page for one request with
