@@ -94,7 +94,6 @@ TEST_F(LogForging, RequestLinesCannotPlantLinesOrTerminalCodes) {
   // Each line is written just after its response went out, by the thread of
   // its connection: the three may land in any order.
   const std::string terminalShown = " - 127.0.0.1 - GET /\\x1B[2J\\x1B[H\\x5C\\x22\\x00 HTTP/1.0";
-  auto shownLine = [&](const std::string& part) { return LogPageLineWith(part); };
   // Access-log lines may be held back a moment after their display lines.
   auto loggedRequests = [&] {
     const std::string text = ReadFileBytes(accessLog);
@@ -107,8 +106,9 @@ TEST_F(LogForging, RequestLinesCannotPlantLinesOrTerminalCodes) {
   };
   WaitFor(
       [&] {
-        return server().logs().display.AllLines().size() >= 3 && !shownLine("GET /a.txt").empty() &&
-               !shownLine("GET /\\x1B").empty() && loggedRequests() >= 3;
+        return server().logs().display.AllLines().size() >= 3 &&
+               !LogPageLineWith("GET /a.txt").empty() && !LogPageLineWith("GET /\\x1B").empty() &&
+               loggedRequests() >= 3;
       },
       10000);
   const std::string text = ReadFileBytes(accessLog);
@@ -131,7 +131,7 @@ TEST_F(LogForging, RequestLinesCannotPlantLinesOrTerminalCodes) {
                           "GET /x\\x0D127.0.0.1 - - [01/Jan/2030:00:00:00 +0000] \\x22GET /admin "
                           "HTTP/1.0\\x22 200 1 HTTP/1.0"}));
 
-  const std::string shown = shownLine("GET /\\x1B");
+  const std::string shown = LogPageLineWith("GET /\\x1B");
   ASSERT_NE(shown.find(" - 127.0.0.1 - "), std::string::npos) << shown;
   EXPECT_EQ(shown.substr(shown.find(" - 127.0.0.1 - ")), terminalShown);
 }
